@@ -1,0 +1,32 @@
+#include "dialogue/dialogue.h"
+
+#include <cstring>
+
+int WaitForPrompt(ComPort port, char* dataBuf, std::size_t bufSize, const char* pattern,
+                  int32_t perByteTimeoutMs, std::size_t capacity, char* inByte) {
+    if (bufSize == 0) {
+        return -1;
+    }
+    if (capacity >= bufSize) {
+        capacity = bufSize - 1;
+    }
+    std::memset(dataBuf, 0, capacity + 1);
+    std::size_t count = 0;
+    while (count < capacity) {
+        unsigned char received = WaitForComByte(port, perByteTimeoutMs);
+        if (received == 0) {
+            return -1;
+        }
+        *inByte = static_cast<char>(received);
+        dataBuf[count++] = static_cast<char>(received);
+        if (std::strstr(dataBuf, pattern) != nullptr) {
+            return 0;
+        }
+    }
+    return 0;
+}
+
+void DrainComInput(ComPort port, int32_t timeoutMs) {
+    while (WaitForComByte(port, timeoutMs) != 0) {
+    }
+}

@@ -1,0 +1,47 @@
+// Hex digit conversion and the rules for Intel HEX record lines.
+// Pure functions: no file or port access, no allocation.
+//
+// A record line is ":" LL AAAA TT data... CC, where LL is the number of data
+// bytes. The end-of-file record is ":00000001FF".
+#pragma once
+
+#include <cstddef>
+
+// The largest record: ":" + 2 * (1 + 2 + 1 + 255 + 1) hex digits.
+constexpr std::size_t kMaxRecordChars = 1 + 2 * (1 + 2 + 1 + 255 + 1);
+
+// Value of a hex digit: the low four bits of `c`, plus 9 for characters
+// above '9'. "0".."9" give 0..9, "A".."F" and "a".."f" give 10..15. Other
+// characters are not refused; they give whatever the rule yields.
+int AsciiToHexVal(char c);
+
+// Two hex digits at s[0], s[1] as one byte (0..255). Reads exactly two chars.
+unsigned char HexStrToByte(const char* s);
+
+// True for 0-9, A-F, a-f.
+bool IsHexDigit(char c);
+
+// The record's length field (data byte count, 0..255). `line` must hold at
+// least 3 characters.
+int RecordLength(const char* line);
+
+// The record's type field read as a decimal number, as the monitor's loaders
+// always have ("00".."05" give 0..5). `line` must hold at least 9 characters.
+int RecordType(const char* line);
+
+// True when the record ends the upload: length 0 with a type other than 0.
+bool IsEndRecord(int len, int type);
+
+// Number of characters from the colon through the checksum for `len` data
+// bytes: 2 * len + 11.
+std::size_t RecordChars(int len);
+
+// Drops a trailing "\n", "\r\n" or "\r" by writing a terminator over it.
+// Returns the length that remains.
+std::size_t StripLineEnd(char* line, std::size_t length);
+
+// Checks one line (already stripped of its line end, `length` characters):
+// it must start with ':', hold only hex digits after it, and be exactly
+// RecordChars(len) long. The checksum is not verified: that is the target's
+// job. Returns nullptr when the line is sound, else a short reason.
+const char* CheckRecordLine(const char* line, std::size_t length);

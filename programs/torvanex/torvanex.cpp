@@ -1,0 +1,184 @@
+// Torvanex: loads an Intel HEX file into the target, record by record.
+//
+//   Torvanex {filename} {port}
+//
+// Exit status: 0 done; 1 bad arguments; 2 the file cannot be opened, read or
+// is not a sound HEX file; 3 the port cannot be opened or the target did not
+// answer the wake-up; 4 no verdict for a record; 5 done, but the target
+// refused one or more records.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "dialogue/dialogue.h"
+#include "hexrec/hexrec.h"
+#include "programs/common/record_file.h"
+#include "serial/serial_link.h"
+
+namespace {
+
+char sPortName[80] = "/dev/ttyUSB0";
+char srcFileName[80];
+std::FILE* fp = nullptr;
+ComPort fdPort = kInvalidComPort;
+char dataBuf[kMaxRecordChars + 2];  // prompt text, then one whole record line
+char inByte = 0;
+int err_no = 0;  // verdict of the last record: 0 accepted, 1 "?", 2 "E"
+
+constexpr int32_t kPromptTimeout = 5000;   // ms per byte of the prompt
+constexpr int32_t kVerdictTimeout = 5000;  // ms per wait for the verdict
+constexpr int kVerdictWaits = 8;           // waits before the target counts as gone
+
+// Closes the file, then the port, and gives back `status` for main to return.
+int CloseAndExit(int status) {
+    std::fclose(fp);
+    CloseCom(fdPort);
+    std::fflush(stdout);
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    // Banner and arguments.
+    std::printf("Z80 System Loader\n");
+    if (argc < 2) {
+        std::printf("\n ERROR! Too Few Arguments\n Usage: ./Torvanex {filename} {port}\n");
+        return 1;
+    }
+    if (std::strlen(argv[1]) >= sizeof srcFileName) {
+        std::printf("\n ERROR! File name too long (at most %zu characters)\n",
+                    sizeof srcFileName - 1);
+        return 1;
+    }
+    if (argc > 2) {
+        if (std::strlen(argv[2]) >= sizeof sPortName) {
+            std::printf("\n ERROR! Port name too long (at most %zu characters)\n",
+                        sizeof sPortName - 1);
+            return 1;
+        }
+        std::strcpy(sPortName, argv[2]);
+    }
+
+    // File: opened and checked up to its end record before the port is touched,
+    // so a broken file never half-loads.
+    fp = std::fopen(argv[1], "rb");
+    if (fp == nullptr) {
+        std::printf("ERROR: Cannot Open File '%s'\n", argv[1]);
+        return 2;
+    }
+    std::strcpy(srcFileName, argv[1]);
+    std::printf("FILE: '%s'\n", srcFileName);
+    long badLine = 0;
+    const char* why = nullptr;
+    int checked = CheckRecordFile(fp, &badLine, &why);
+    if (checked != 0) {
+        if (checked == kLineReadError) {
+            std::printf("ERROR: Cannot Read File '%s'\n", srcFileName);
+        } else {
+            std::printf("ERROR: Line %ld of '%s' %s; nothing was sent\n", badLine, srcFileName,
+                        why);
+        }
+        std::fclose(fp);
+        return 2;
+    }
+
+    // Port.
+    int32_t comError = 0;
+    fdPort = OpenCom(sPortName, 9600, &comError);
+    if (fdPort == kInvalidComPort) {
+        std::printf("OpenCom(%s) failed with error %d.\n", sPortName, errno);
+        std::fclose(fp);
+        return 3;
+    }
+    std::printf("Serial Port %s open at 9600 Baud", sPortName);
+    std::fflush(stdout);
+
+    // Handshake: wake the monitor and wait for its "$$$".
+    WriteComBytes(fdPort, "@", 1);
+    PauseMs(10);
+    if (WaitForPrompt(fdPort, dataBuf, sizeof dataBuf, "$$$", kPromptTimeout, 80, &inByte) != 0) {
+        std::printf("\n ERROR! No Response from target");
+        return CloseAndExit(3);
+    }
+    std::printf("\n Target Ready\n");
+    PauseMs(10);
+    FlushComInput(fdPort);
+
+    // Records, one at a time, each verdict awaited before the next line is read.
+    int refused = 0;
+    for (;;) {
+        std::size_t length = 0;
+        int got = ReadTextLine(fp, dataBuf, sizeof dataBuf, &length);
+        if (got == kLineEndOfFile) {
+            break;
+        }
+        // The file was sound when checked; a failure now means it changed or
+        // the disk failed, and a guessed record must not reach the target.
+        if (got != kLineRead || (length > 0 && CheckRecordLine(dataBuf, length) != nullptr)) {
+            std::printf("\nERROR: Cannot Read File '%s'\n", srcFileName);
+            return CloseAndExit(2);
+        }
+        if (length == 0) {
+            continue;
+        }
+        int len = RecordLength(dataBuf);
+        int type = RecordType(dataBuf);
+        if (IsEndRecord(len, type)) {
+            break;
+        }
+
+        // Colon, a pause and a flush of stale input, then the record one
+        // character at a time so the monitor keeps up.
+        WriteComBytes(fdPort, ":", 1);
+        dataBuf[RecordChars(len)] = '\0';
+        std::printf("Len:%d Type:%d ", len, type);
+        PauseMs(5);
+        FlushComInput(fdPort);
+        for (std::size_t i = 1; dataBuf[i] != '\0'; ++i) {
+            WriteComBytes(fdPort, &dataBuf[i], 1);
+            std::putchar(dataBuf[i]);
+            std::fflush(stdout);
+            PauseMs(3);
+        }
+
+        // Verdict: other bytes are skipped; silence counts towards the limit.
+        err_no = 0;
+        int timeouts = 0;
+        for (;;) {
+            inByte = static_cast<char>(WaitForComByte(fdPort, kVerdictTimeout));
+            if (inByte == 0) {
+                if (++timeouts >= kVerdictWaits) {
+                    break;
+                }
+                continue;
+            }
+            if (inByte == '*') {
+                break;
+            }
+            if (inByte == '?' || inByte == 'E') {
+                err_no = inByte == '?' ? 1 : 2;
+                break;
+            }
+        }
+        if (timeouts >= kVerdictWaits) {
+            std::printf("\n ERROR! No Response from target");
+            return CloseAndExit(4);
+        }
+        std::printf("%c\r\n", inByte);
+        if (err_no != 0) {
+            ++refused;
+        }
+        PauseMs(err_no != 0 ? 1000 : 5);
+        FlushComInput(fdPort);
+    }
+
+    // Finish: a refused record means the program on the target is incomplete.
+    std::fclose(fp);
+    CloseCom(fdPort);
+    if (refused > 0) {
+        std::printf(" WARNING! %d record(s) refused by the target\n", refused);
+    }
+    std::printf("Done\r\n");
+    return refused > 0 ? 5 : 0;
+}

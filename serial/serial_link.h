@@ -1,0 +1,71 @@
+// Serial link: the only way the programs reach the target's serial line.
+//
+// One interface, one backend per platform (serial_posix.cpp, serial_win32.cpp),
+// picked by the build. The line is always 9600 baud (or the rate given), 8 data
+// bits, no parity, 2 stop bits, raw, with DTR held off where the device has it.
+//
+// Summary:
+//   OpenCom            open and configure a port; invalid port on failure
+//   WaitForComByte     one byte, or 0 when nothing arrived before the deadline
+//   WriteComBytes      send bytes; the outcome is not reported
+//   FlushComInput      discard what was received and not yet read
+//   CloseCom           close the port
+//   PauseMs            sleep for a number of milliseconds
+//   BuildComPortName   turn a port argument into the name OpenCom takes
+//   ComDevicePath      the device OpenCom really opens for a port name
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#ifdef _WIN32
+using ComPort = void*;  // a Win32 HANDLE
+inline ComPort const kInvalidComPort = reinterpret_cast<ComPort>(static_cast<intptr_t>(-1));
+// Sized for "//./COMnnnn" and its terminator.
+constexpr std::size_t kComPortNameSize = 12;
+#else
+using ComPort = int;  // a file descriptor
+inline constexpr ComPort kInvalidComPort = -1;
+// Device paths on POSIX hosts may be longer than Windows COM names.
+constexpr std::size_t kComPortNameSize = 80;
+#endif
+
+// Opens `name` for reading and writing, for this program alone, and sets the
+// line to `baud` (9600 is the only rate the programs use), 8N2, raw, DTR off.
+// Returns the open port, or kInvalidComPort with the system's error code in
+// *comError (errno on POSIX, GetLastError() on Windows); nothing is left open
+// on failure. On POSIX, `name` may be "COMn" or "//./COMn" (opened as
+// /dev/ttyS{n-1}) or a device path; on Windows it is passed to CreateFileA.
+ComPort OpenCom(const char* name, int32_t baud, int32_t* comError);
+
+// Waits up to `timeoutMs` milliseconds for one byte from the port.
+// Returns the byte, or 0 when none arrived in time. A NUL byte from the target
+// and a read error both read as 0: the callers treat all three as silence.
+// A timeout of 0 or less returns 0 without reading.
+unsigned char WaitForComByte(ComPort port, int32_t timeoutMs);
+
+// Writes `count` bytes to the port. Write errors and short writes are not
+// reported: the target's answer (or its silence) is what the callers act on.
+void WriteComBytes(ComPort port, const void* bytes, std::size_t count);
+
+// Discards bytes received but not yet read.
+void FlushComInput(ComPort port);
+
+// Closes the port; `port` must not be used afterwards.
+void CloseCom(ComPort port);
+
+// Sleeps `ms` milliseconds (nothing for 0 or less).
+void PauseMs(int32_t ms);
+
+// Turns a port argument into a port name in `portName` (of `size` bytes):
+// a number n gives "COMn" for n <= 9 and "//./COMn" for n >= 10 (atoi rules,
+// so text that is not a number gives "COM0"). On POSIX hosts an argument that
+// contains '/' is a device path and is copied as it stands.
+// Returns 0, or -1 when the name would not fit; `portName` is then unchanged.
+int BuildComPortName(const char* text, char* portName, std::size_t size);
+
+// Writes into `path` (of `size` bytes) the device that OpenCom opens for the
+// port name `name`: on POSIX "COMn" and "//./COMn" give "/dev/ttyS{n-1}" and
+// anything else is used as it stands; on Windows the name itself.
+// Returns 0, or -1 when the result would not fit or names no port (COM0).
+int ComDevicePath(const char* name, char* path, std::size_t size);

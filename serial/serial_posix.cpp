@@ -1,0 +1,206 @@
+// POSIX backend of the serial link: termios, poll() against a monotonic
+// deadline, so a silent target costs no processor time.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "serial/serial_link.h"
+
+namespace {
+
+speed_t SpeedCode(int32_t baud) {
+    switch (baud) {
+        case 1200: return B1200;
+        case 2400: return B2400;
+        case 4800: return B4800;
+        case 19200: return B19200;
+        case 38400: return B38400;
+        case 57600: return B57600;
+        case 115200: return B115200;
+        default: return B9600;
+    }
+}
+
+int64_t NowMs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// Closes `fd` without disturbing the errno of the failure being reported.
+ComPort FailOpen(int fd, int32_t* comError) {
+    int saved = errno;
+    if (fd >= 0) {
+        close(fd);
+    }
+    errno = saved;
+    if (comError != nullptr) {
+        *comError = saved;
+    }
+    return kInvalidComPort;
+}
+
+// Parses "COMn" or "//./COMn" (either case of "com"); returns n, or -1.
+long ComNumber(const char* name) {
+    if (std::strncmp(name, "//./", 4) == 0) {
+        name += 4;
+    }
+    if (strncasecmp(name, "COM", 3) != 0 || name[3] == '\0') {
+        return -1;
+    }
+    char* end = nullptr;
+    errno = 0;
+    long n = std::strtol(name + 3, &end, 10);
+    if (*end != '\0' || errno != 0 || n < 0) {
+        return -1;
+    }
+    return n;
+}
+
+}  // namespace
+
+int ComDevicePath(const char* name, char* path, std::size_t size) {
+    long n = ComNumber(name);
+    int written;
+    if (n == 0) {
+        return -1;  // COM ports are numbered from 1; COM0 names nothing
+    }
+    if (n > 0) {
+        written = std::snprintf(path, size, "/dev/ttyS%ld", n - 1);
+    } else {
+        written = std::snprintf(path, size, "%s", name);
+    }
+    return (written < 0 || static_cast<std::size_t>(written) >= size) ? -1 : 0;
+}
+
+int BuildComPortName(const char* text, char* portName, std::size_t size) {
+    char name[kComPortNameSize];
+    int written;
+    if (std::strchr(text, '/') != nullptr) {
+        written = std::snprintf(name, sizeof name, "%s", text);
+    } else {
+        int number = std::atoi(text);
+        written = std::snprintf(name, sizeof name, number <= 9 ? "COM%d" : "//./COM%d", number);
+    }
+    if (written < 0 || static_cast<std::size_t>(written) >= sizeof name ||
+        static_cast<std::size_t>(written) >= size) {
+        return -1;
+    }
+    std::memcpy(portName, name, static_cast<std::size_t>(written) + 1);
+    return 0;
+}
+
+ComPort OpenCom(const char* name, int32_t baud, int32_t* comError) {
+    char path[256];
+    if (ComDevicePath(name, path, sizeof path) != 0) {
+        errno = ENOENT;
+        return FailOpen(-1, comError);
+    }
+    int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        return FailOpen(fd, comError);
+    }
+    // A file that is not a terminal would "open" and then swallow the upload.
+    if (!isatty(fd)) {
+        return FailOpen(fd, comError);
+    }
+    // Exclusive use: TIOCEXCL stops other opens of the device (except by root),
+    // the lock stops any other program of this suite, root or not.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        errno = EBUSY;
+        return FailOpen(fd, comError);
+    }
+    ioctl(fd, TIOCEXCL);
+
+    // Settings are built from nothing, not edited, so no earlier user's
+    // flags (echo, CR/LF mapping, flow control) survive.
+    termios settings{};
+    settings.c_cflag = CS8 | CSTOPB | CREAD | CLOCAL;
+    cfsetispeed(&settings, SpeedCode(baud));
+    cfsetospeed(&settings, SpeedCode(baud));
+    settings.c_cc[VMIN] = 0;
+    settings.c_cc[VTIME] = 0;
+    tcflush(fd, TCIFLUSH);
+    if (tcsetattr(fd, TCSANOW, &settings) != 0) {
+        return FailOpen(fd, comError);
+    }
+    // Many boards reset on DTR; devices without modem lines refuse this,
+    // which is harmless.
+    int dtr = TIOCM_DTR;
+    ioctl(fd, TIOCMBIC, &dtr);
+    if (comError != nullptr) {
+        *comError = 0;
+    }
+    return fd;
+}
+
+unsigned char WaitForComByte(ComPort port, int32_t timeoutMs) {
+    if (timeoutMs <= 0) {
+        return 0;
+    }
+    const int64_t deadline = NowMs() + timeoutMs;
+    for (;;) {
+        unsigned char cell = 0;
+        if (read(port, &cell, 1) == 1) {
+            return cell;
+        }
+        int64_t left = deadline - NowMs();
+        if (left <= 0) {
+            return 0;
+        }
+        pollfd waiting{port, POLLIN, 0};
+        int ready = poll(&waiting, 1, static_cast<int>(left));
+        if (ready > 0 && (waiting.revents & POLLIN) == 0) {
+            // Hang-up or error: poll would return at once forever, so wait
+            // as the line is polled (1 ms) instead of spinning.
+            PauseMs(1);
+        }
+    }
+}
+
+void WriteComBytes(ComPort port, const void* bytes, std::size_t count) {
+    // The descriptor is non-blocking: wait for room rather than drop bytes
+    // when the driver's buffer is full. Errors end the write unreported.
+    const auto* next = static_cast<const unsigned char*>(bytes);
+    while (count > 0) {
+        ssize_t sent = write(port, next, count);
+        if (sent > 0) {
+            next += sent;
+            count -= static_cast<std::size_t>(sent);
+            continue;
+        }
+        if (sent < 0 && (errno == EAGAIN || errno == EINTR)) {
+            pollfd waiting{port, POLLOUT, 0};
+            if (poll(&waiting, 1, 5000) > 0 && (waiting.revents & POLLOUT) != 0) {
+                continue;
+            }
+        }
+        return;
+    }
+}
+
+void FlushComInput(ComPort port) {
+    tcflush(port, TCIFLUSH);
+}
+
+void CloseCom(ComPort port) {
+    close(port);
+}
+
+void PauseMs(int32_t ms) {
+    if (ms <= 0) {
+        return;
+    }
+    timespec wait{ms / 1000, static_cast<long>(ms % 1000) * 1000000L};
+    while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+    }
+}

@@ -1,0 +1,87 @@
+// The simulated target's monitor: a byte-driven state machine that answers
+// the host the way the board's resident monitor does, with a 64 KiB memory,
+// and can play faults on request.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+
+struct SimConfig {
+    // Answer to "@"; must contain the prompt "$$$" to be a healthy monitor.
+    std::string prompt = "\r\nZ80 Monitor v1.0\r\n$$$ ";
+    bool silentWake = false;   // never answer "@"
+    bool splitPrompt = false;  // send the prompt one byte per write, 20 ms apart
+    int silentFromRecord = 0;  // records from this number (1-based) get no answer; 0: never
+    std::map<int, std::string> recordAnswers;  // record number -> text sent instead of the verdict
+
+    // Memory dump (";" and "10AAAA"). Requests are numbered from 1.
+    std::map<int, std::string> dumpAnswers;  // request number -> text sent instead of the answer
+
+    // BASIC ("B", then the program text).
+    std::string basicBanner = "\r\nZ80 BASIC Ver 4.7b\r\nMemory top? ";
+    std::string basicReady = "\r\nZ80 BASIC Ver 4.7b\r\nCopyright (C) 1978 by Microsoft\r\n"
+                             "56958 Bytes free\r\nOk\r\n";
+    bool silentBasicStart = false;   // no answer to "B"
+    bool silentBasicReady = false;   // no answer to the CR after "top?"
+    std::map<int, std::string> echoReplace;  // echo number (1-based) -> text echoed instead
+    std::map<int, bool> echoDrop;            // echo number -> no echo at all
+};
+
+// What the monitor does with the outside world: send bytes, note events.
+struct SimLink {
+    std::function<void(const std::string&)> send;         // bytes to the host
+    std::function<void(const std::string&)> splitSend;    // bytes, one write each, spaced
+    std::function<void(const std::string&)> event;        // a line for the transcript
+};
+
+class Monitor {
+public:
+    Monitor(const SimConfig& config, SimLink link);
+
+    // One byte from the host, at `nowMs` (monotonic milliseconds).
+    void OnByte(unsigned char byte, int64_t nowMs);
+    // Called when the line has been quiet; abandons a half-received command.
+    void OnQuiet(int64_t nowMs);
+
+    std::array<unsigned char, 65536> memory{};
+
+private:
+    enum class Mode { Command, Record, DumpAddress, BasicPrompt, Basic };
+
+    void Wake();
+    void OnRecordByte(unsigned char byte);
+    void FinishRecord();
+    void Answer(const std::string& text);
+
+    // Memory dump commands (dump.cpp).
+    void OnDumpCommand(unsigned char byte);
+    void OnDumpAddressByte(unsigned char byte);
+
+    // BASIC interpreter (basic.cpp).
+    void StartBasic();
+    void OnBasicByte(unsigned char byte);
+
+    const SimConfig& config_;
+    SimLink link_;
+    Mode mode_ = Mode::Command;
+    int64_t lastByteMs_ = 0;
+
+    // Record upload.
+    std::string record_;  // hex digits after the colon
+    int recordNumber_ = 0;
+    uint32_t addressBase_ = 0;  // from extended address records
+
+    // Memory dump.
+    std::string dumpText_;  // characters of the request after ";"
+    int dumpNumber_ = 0;
+
+    // BASIC.
+    std::string basicLine_;  // the program line being typed
+    int echoNumber_ = 0;
+};
+
+// Turns "\r", "\n", "\t", "\\" and "\xHH" escapes into bytes.
+std::string Unescape(const std::string& text);
