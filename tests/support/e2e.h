@@ -1,0 +1,88 @@
+// End-to-end test support: the simulated target in its own process, the
+// programs run as real executables, and what the target saw read back.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A temporary directory removed with everything in it at the end of scope.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const {
+        return path_;
+    }
+    // Writes `content` to `name` inside the directory; returns the full path.
+    std::string Write(const std::string& name, std::string_view content) const;
+
+private:
+    std::string path_;
+};
+
+std::string ReadFileText(const std::string& path);
+
+// One line of the simulator's transcript.
+struct TranscriptLine {
+    char kind;        // 'R' received, 'S' sent, 'L' line settings, 'E' event
+    int64_t timeUs;   // since the simulator started
+    std::string text; // bytes (R, S: decoded from hex), settings or event text
+};
+
+// The simulated target, started with `options` (targetsim's command line) and
+// stopped when it goes out of scope.
+class SimTarget {
+public:
+    explicit SimTarget(std::vector<std::string> options = {});
+    ~SimTarget();
+    SimTarget(const SimTarget&) = delete;
+    SimTarget& operator=(const SimTarget&) = delete;
+
+    // The pseudo-terminal path the programs open.
+    const std::string& port() const {
+        return port_;
+    }
+    // Stops the simulator (it saves its memory image then); safe to repeat.
+    void Stop();
+
+    std::vector<TranscriptLine> Transcript() const;
+    // Every byte received from the host, in order.
+    std::string Received() const;
+    // Received bytes grouped as the simulator read them, with their times.
+    std::vector<TranscriptLine> ReceivedChunks() const;
+    std::vector<std::string> Events() const;
+    // The line settings the simulator saw last, e.g.
+    // "speed=9600 data=8 stop=2 parity=none raw=yes".
+    std::string LineSettings() const;
+    // The memory image (stops the simulator first).
+    std::vector<unsigned char> Memory();
+
+private:
+    TempDir dir_;
+    std::string port_;
+    int pid_ = -1;
+};
+
+struct RunResult {
+    int status = -1;  // exit status (0..255), or -1 when killed or timed out
+    std::string output;  // standard output
+};
+
+// Runs `exe` with `args`, standard output captured, standard input empty.
+// Kills it after `timeoutSec` seconds.
+RunResult RunProgram(const std::string& exe, const std::vector<std::string>& args,
+                     int timeoutSec = 180, const std::vector<std::string>& extraEnv = {});
+
+// Where a program built for Windows or for this host runs.
+enum class Host { Native, Wine };
+
+// Text as the program prints it on `host`: on Windows, text-mode output
+// turns every "\n" into "\r\n".
+std::string ForHost(Host host, std::string_view text);
+
+// An Intel HEX data record for `data` at `address`, with its checksum.
+std::string DataRecord(unsigned address, const std::vector<unsigned char>& data);
