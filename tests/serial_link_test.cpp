@@ -1,1 +1,121 @@
+// The POSIX serial link on a real pseudo-terminal pair.
+#include <fcntl.h>
+#include <poll.h>
+
+#include <cerrno>
+#include <chrono>
+#include <thread>
+
 #include <gtest/gtest.h>
+
+#include "serial/serial_link.h"
+#include "tests/support/pty_pair.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+long ElapsedMs(Clock::time_point since) {
+    return static_cast<long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
+}
+
+class SerialLink : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(pty.path().empty());
+        int32_t error = -1;
+        port = OpenCom(pty.path().c_str(), 9600, &error);
+        ASSERT_NE(port, kInvalidComPort) << "error " << error;
+        EXPECT_EQ(error, 0);
+    }
+    void TearDown() override {
+        if (port != kInvalidComPort) CloseCom(port);
+    }
+    PtyPair pty;
+    ComPort port = kInvalidComPort;
+};
+
+}  // namespace
+
+TEST_F(SerialLink, LineIsSetTo9600EightDataTwoStopRaw) {
+    termios settings{};
+    ASSERT_EQ(tcgetattr(pty.held(), &settings), 0);
+    EXPECT_EQ(cfgetospeed(&settings), static_cast<speed_t>(B9600));
+    EXPECT_EQ(cfgetispeed(&settings), static_cast<speed_t>(B9600));
+    EXPECT_EQ(settings.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_NE(settings.c_cflag & CSTOPB, 0u);
+    EXPECT_EQ(settings.c_cflag & PARENB, 0u);
+    EXPECT_NE(settings.c_cflag & CREAD, 0u);
+    EXPECT_NE(settings.c_cflag & CLOCAL, 0u);
+    EXPECT_EQ(settings.c_lflag & (ICANON | ECHO | ISIG), 0u);
+    EXPECT_EQ(settings.c_oflag & OPOST, 0u);
+    EXPECT_EQ(settings.c_iflag & (ICRNL | IXON), 0u);
+}
+
+TEST_F(SerialLink, AByteAlreadyWaitingIsReturnedAtOnce) {
+    pty.Send("$");
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    auto start = Clock::now();
+    EXPECT_EQ(WaitForComByte(port, 5000), '$');
+    EXPECT_LT(ElapsedMs(start), 1000);
+}
+
+TEST_F(SerialLink, ByteArrivingDuringTheWaitEndsIt) {
+    std::thread late([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        pty.Send("*");
+    });
+    EXPECT_EQ(WaitForComByte(port, 5000), '*');
+    late.join();
+}
+
+TEST_F(SerialLink, SilenceReturnsZeroAfterTheTimeout) {
+    auto start = Clock::now();
+    EXPECT_EQ(WaitForComByte(port, 300), 0);
+    EXPECT_GE(ElapsedMs(start), 300);
+    EXPECT_EQ(WaitForComByte(port, 0), 0);
+    EXPECT_EQ(WaitForComByte(port, -5), 0);
+}
+
+TEST_F(SerialLink, NulFromTheTargetReadsAsSilence) {
+    pty.Send(std::string("\0A", 2));
+    EXPECT_EQ(WaitForComByte(port, 1000), 0);
+    EXPECT_EQ(WaitForComByte(port, 1000), 'A');
+}
+
+TEST_F(SerialLink, WrittenBytesReachTheTarget) {
+    WriteComBytes(port, ":10", 3);
+    char got[4] = {};
+    pollfd waiting{pty.target(), POLLIN, 0};
+    ASSERT_GT(poll(&waiting, 1, 2000), 0);
+    ASSERT_EQ(read(pty.target(), got, 3), 3);
+    EXPECT_STREQ(got, ":10");
+}
+
+TEST_F(SerialLink, FlushDiscardsWhatWasNotRead) {
+    pty.Send("stale");
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    FlushComInput(port);
+    EXPECT_EQ(WaitForComByte(port, 100), 0);
+}
+
+TEST_F(SerialLink, ASecondOpenOfAHeldPortFails) {
+    int32_t error = 0;
+    ComPort second = OpenCom(pty.path().c_str(), 9600, &error);
+    EXPECT_EQ(second, kInvalidComPort);
+    EXPECT_EQ(error, EBUSY);
+}
+
+TEST(SerialOpen, MissingPathFailsWithNoSuchFile) {
+    int32_t error = 0;
+    EXPECT_EQ(OpenCom("/dev/no-such-port", 9600, &error), kInvalidComPort);
+    EXPECT_EQ(error, ENOENT);
+    EXPECT_EQ(errno, ENOENT);
+}
+
+TEST(SerialOpen, SomethingThatIsNotATerminalIsRefused) {
+    int32_t error = 0;
+    EXPECT_EQ(OpenCom("/dev/null", 9600, &error), kInvalidComPort);
+    EXPECT_EQ(error, ENOTTY);
+}
