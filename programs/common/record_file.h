@@ -11,7 +11,7 @@
 // Results of ReadTextLine.
 constexpr int kLineRead = 0;
 constexpr int kLineEndOfFile = 1;
-constexpr int kLineReadError = -1;
+constexpr int kLineReadError = -3;
 constexpr int kLineTooLong = -2;
 
 // Reads the next line of `fp` into `line` (of `size` bytes), without its line
