@@ -278,6 +278,20 @@ int main(int argc, char* argv[]) {
     std::printf("PORT %s\n", portPath.c_str());
     std::fflush(stdout);
 
+    // Reads one chunk from the host and answers it; false when nothing was there.
+    auto serveChunk = [&]() {
+        unsigned char chunk[512];
+        ssize_t got = read(master, chunk, sizeof chunk);
+        if (got <= 0) {
+            return false;
+        }
+        note('R', Hex(chunk, static_cast<std::size_t>(got)));
+        for (ssize_t i = 0; i < got; ++i) {
+            monitor.OnByte(chunk[i], NowUs() / 1000);
+        }
+        return true;
+    };
+
     // Serve until asked to stop.
     std::string settings = LineSettings(slave);
     note('L', settings);
@@ -293,15 +307,11 @@ int main(int argc, char* argv[]) {
             monitor.OnQuiet(NowUs() / 1000);
             continue;
         }
-        unsigned char chunk[512];
-        ssize_t got = read(master, chunk, sizeof chunk);
-        if (got <= 0) {
-            continue;
-        }
-        note('R', Hex(chunk, static_cast<std::size_t>(got)));
-        for (ssize_t i = 0; i < got; ++i) {
-            monitor.OnByte(chunk[i], NowUs() / 1000);
-        }
+        serveChunk();
+    }
+    // Bytes the host wrote just before the stop are still waiting: take them
+    // in, so a transcript read after the stop holds everything the host sent.
+    while (serveChunk()) {
     }
 
     // Save the memory image and leave.
