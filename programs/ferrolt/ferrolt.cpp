@@ -1,0 +1,195 @@
+// Ferrolt: starts the target's BASIC and types a program text into it, one
+// character at a time, checking the interpreter's echo of each.
+//
+//   Ferrolt {filename} {port}
+//
+// The port is a COM port number ("//./COM10" without it). Exit status: 0 done;
+// 1 no file argument, or a file or port argument too long; -1 the file cannot
+// be opened or read, or holds a NUL byte or a line longer than 79 characters;
+// 2 the port cannot be opened; 3 no answer while waiting for "$$$", "top?" or
+// "Ok"; 4 an echo that differs from the character sent.
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "dialogue/dialogue.h"
+#include "programs/ferrolt/basic_text.h"
+#include "serial/serial_link.h"
+
+namespace {
+
+char sPortName[kComPortNameSize] = "//./COM10";
+int32_t comBaudRate = 9600;
+ComPort comHandle = kInvalidComPort;
+int32_t comError = 0;
+std::FILE* fp = nullptr;
+char srcFileName[80];
+char dataBuf[100];   // prompt texts, then the piece of the program being typed
+int8_t inByte = 0;   // the echo received
+int8_t outByte = 0;  // the character being typed
+
+constexpr std::size_t kPromptCapacity = 80;  // bytes collected at most per prompt
+constexpr int32_t kPromptPauseMs = 250;      // before collecting a prompt
+constexpr int32_t kPromptByteMs = 3000;      // allowed per byte of a prompt
+constexpr int32_t kSettleDrainMs = 25;       // quiet time that ends a prompt's tail
+constexpr int32_t kEchoMs = 1000;            // allowed for one character's echo
+constexpr int32_t kLineDrainMs = 100;        // quiet time after a piece or a lost echo
+constexpr int32_t kCharPauseMs = 2;          // after every character typed
+constexpr int32_t kClosePauseMs = 25;        // lets the last CR leave before closing
+
+// Waits for `pattern` in what the target sends: pauses 250 ms (nothing is
+// read meanwhile), clears 80 bytes of dataBuf and collects up to 80 bytes,
+// allowing 3000 ms for each. Returns 0 when the pattern came, or 80 bytes did;
+// -1 when the target fell silent. The text collected stays in dataBuf,
+// terminated, and the last byte stored in inByte.
+int WaitForTargetPrompt(const char* pattern) {
+    PauseMs(kPromptPauseMs);
+    char last = 0;
+    int result = WaitForPrompt(comHandle, dataBuf, sizeof dataBuf, pattern, kPromptByteMs,
+                               kPromptCapacity, &last);
+    inByte = static_cast<int8_t>(last);
+    return result;
+}
+
+// Closes the file, then the port, and gives back `status` for main to return.
+int CloseAndExit(int status) {
+    std::fclose(fp);
+    CloseCom(comHandle);
+    std::fflush(stdout);
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    // Banner and arguments: every name must fit its buffer before anything opens.
+    std::printf("Z80 Basic Loader  ");
+    if (argc < 2) {
+        std::printf("\n ERROR! Too Few Arguments\n Usage: Ferrolt {filename} {port}\n");
+        return 1;
+    }
+    if (std::strlen(argv[1]) >= sizeof srcFileName) {
+        std::printf("\n ERROR! File name too long (at most %d characters)\n",
+                    static_cast<int>(sizeof srcFileName - 1));
+        return 1;
+    }
+    if (argc > 2 && BuildComPortName(argv[2], sPortName, sizeof sPortName) != 0) {
+        std::printf("\n ERROR! Port '%s' gives a name too long (at most %d characters)\n",
+                    argv[2], static_cast<int>(sizeof sPortName - 1));
+        return 1;
+    }
+
+    // File: checked to its end before the port opens, so a text the target
+    // would store wrongly is refused with nothing typed.
+    fp = std::fopen(argv[1], "rb");
+    if (fp == nullptr) {
+        std::printf("ERROR: Cannot Open File '%s'\n", argv[1]);
+        return -1;
+    }
+    std::strcpy(srcFileName, argv[1]);
+    std::printf("FILE: '%s'  PORT: %s\n", srcFileName, sPortName);
+    long badLine = 0;
+    int checked = CheckProgramText(fp, &badLine);
+    if (checked != 0) {
+        if (checked == kTextHoldsNul) {
+            std::printf("ERROR: Line %ld of '%s' holds a NUL byte; nothing was sent\n", badLine,
+                        srcFileName);
+        } else if (checked == kTextLineTooLong) {
+            std::printf("ERROR: Line %ld of '%s' is longer than %d characters; nothing was sent\n",
+                        badLine, srcFileName, static_cast<int>(kMaxPieceChars));
+        } else {
+            std::printf("ERROR: Cannot Read File '%s'\n", srcFileName);
+        }
+        std::fclose(fp);
+        return -1;
+    }
+
+    // Port.
+    comHandle = OpenCom(sPortName, comBaudRate, &comError);
+    if (comHandle == kInvalidComPort) {
+        std::printf("OpenCom failed with error %d.\n", static_cast<int>(comError));
+        std::fclose(fp);
+        return 2;
+    }
+    std::printf("Com Port %s open at %d baud.\n", sPortName, static_cast<int>(comBaudRate));
+    std::fflush(stdout);
+
+    // BASIC start: wake the monitor, start the interpreter, answer its
+    // memory question with a bare CR; each answer's tail is drained so it is
+    // not taken for an echo.
+    WriteComBytes(comHandle, "@", 1);
+    if (WaitForTargetPrompt("$$$") != 0) {
+        std::printf("\n ERROR! No Response from target");
+        return CloseAndExit(3);
+    }
+    std::printf("\n Target Ready \n");
+    DrainComInput(comHandle, kSettleDrainMs);
+    WriteComBytes(comHandle, "B", 1);
+    if (WaitForTargetPrompt("top?") != 0) {
+        std::printf("\n ERROR! No Response from target");
+        return CloseAndExit(3);
+    }
+    std::printf(" %s", dataBuf);
+    DrainComInput(comHandle, kSettleDrainMs);
+    WriteComBytes(comHandle, "\r", 1);
+    if (WaitForTargetPrompt("Ok") != 0) {
+        std::printf("\n ERROR! No Response from target");
+        return CloseAndExit(3);
+    }
+    std::printf(" %s\n", dataBuf);
+    std::fflush(stdout);
+    DrainComInput(comHandle, kSettleDrainMs);
+
+    // Typing: piece by piece, each ended with a CR. Only 0x20..0x7F are
+    // echoed by the interpreter; a lost echo is forgiven (and counted), a
+    // wrong one stops the upload with the line left unterminated.
+    int missedEchoes = 0;
+    for (;;) {
+        std::size_t length = 0;
+        int got = ReadTextPiece(fp, dataBuf, kMaxPieceChars + 1, &length);
+        if (got == kPieceEndOfFile) {
+            break;
+        }
+        if (got == kPieceReadError) {
+            std::printf("\nERROR: Cannot Read File '%s'\n", srcFileName);
+            return CloseAndExit(-1);
+        }
+        for (std::size_t i = 0; i < length && dataBuf[i] != '\0'; ++i) {
+            outByte = static_cast<int8_t>(dataBuf[i]);
+            WriteComBytes(comHandle, &dataBuf[i], 1);
+            if (outByte > 0x1F) {
+                inByte = static_cast<int8_t>(WaitForComByte(comHandle, kEchoMs));
+                if (inByte != outByte && inByte > 0) {
+                    std::printf("\n ERROR! Echo Mismatch inByte='%c'[%02X] outByte='%c' [%02X]",
+                                inByte, static_cast<unsigned>(inByte), outByte,
+                                static_cast<unsigned>(outByte));
+                    return CloseAndExit(4);
+                }
+                // An echo from 0x80 up (negative here) is let pass: only a
+                // character the interpreter could have typed counts as wrong.
+                if (inByte == 0) {
+                    ++missedEchoes;
+                    DrainComInput(comHandle, kLineDrainMs);
+                }
+            }
+            std::putchar(dataBuf[i]);
+            std::fflush(stdout);
+            PauseMs(kCharPauseMs);
+        }
+        WriteComBytes(comHandle, "\r", 1);
+        DrainComInput(comHandle, kLineDrainMs);
+    }
+
+    // Finish: one more CR ends the last line the interpreter may hold.
+    std::fclose(fp);
+    WriteComBytes(comHandle, "\r", 1);
+    PauseMs(kClosePauseMs);
+    CloseCom(comHandle);
+    if (missedEchoes > 0) {
+        std::printf("\n WARNING! %d character(s) typed without an echo; check the program"
+                    " on the target",
+                    missedEchoes);
+    }
+    std::printf("\n Done...\n");
+    return 0;
+}
