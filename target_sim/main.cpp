@@ -64,6 +64,8 @@ void Usage() {
         "  --silent-from-record N   no verdict from record N on\n"
         "  --record-answer N=TEXT   answer record N with TEXT instead of its verdict\n"
         "  --dump-answer N=TEXT     answer dump request N with TEXT\n"
+        "  --basic-banner TEXT      answer to 'B', ending in the memory question\n"
+        "  --basic-ready TEXT       answer to the CR after the memory question\n"
         "  --silent-basic-start     no answer to 'B'\n"
         "  --silent-basic-ready     no answer to the CR after 'top?'\n"
         "  --echo N=TEXT            echo TEXT for the Nth echoed character\n"
@@ -112,6 +114,10 @@ int ParseOptions(int argc, char* argv[], Options* options) {
             options->memoryOut = value, ++i;
         } else if (name == "--prompt") {
             config.prompt = Unescape(value), ++i;
+        } else if (name == "--basic-banner") {
+            config.basicBanner = Unescape(value), ++i;
+        } else if (name == "--basic-ready") {
+            config.basicReady = Unescape(value), ++i;
         } else if (name == "--silent-from-record") {
             config.silentFromRecord = std::atoi(value), ++i;
         } else if (name == "--drop-echo") {
