@@ -74,8 +74,8 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     if (argc > 2 && BuildComPortName(argv[2], sPortName, sizeof sPortName) != 0) {
-        std::printf("\n ERROR! Port '%s' gives a name too long (at most %d characters)\n",
-                    argv[2], static_cast<int>(sizeof sPortName - 1));
+        std::printf("\n ERROR! Port '%s' gives a name too long (at most %d characters)\n", argv[2],
+                    static_cast<int>(sizeof sPortName - 1));
         return 1;
     }
 
@@ -186,9 +186,10 @@ int main(int argc, char* argv[]) {
     PauseMs(kClosePauseMs);
     CloseCom(comHandle);
     if (missedEchoes > 0) {
-        std::printf("\n WARNING! %d character(s) typed without an echo; check the program"
-                    " on the target",
-                    missedEchoes);
+        std::printf(
+            "\n WARNING! %d character(s) typed without an echo; check the program"
+            " on the target",
+            missedEchoes);
     }
     std::printf("\n Done...\n");
     return 0;
