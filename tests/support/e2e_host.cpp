@@ -1,21 +1,197 @@
 #include "tests/support/e2e_host.h"
 
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+// The unique COM numbers handed to "{port}": clear of the ports Wine maps to
+// the machine's own serial devices (/dev/ttyS0 is COM1, and so on), of COM3
+// and COM10, which cases ask for by number, and of COM99, which cases use as
+// a port that is not there.
+constexpr int kFirstFreeCom = 100;
+constexpr int kLastFreeCom = 199;
+
+const std::string kWinePrefix = WINE_PREFIX_DIR;
+const std::string kWindowsBinDir = WINDOWS_BIN_DIR;
+
+bool IsFile(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool WineInstalled() {
+    const char* path = std::getenv("PATH");
+    std::string dirs = path != nullptr ? path : "";
+    std::size_t from = 0;
+    while (from <= dirs.size()) {
+        std::size_t to = dirs.find(':', from);
+        if (to == std::string::npos) {
+            to = dirs.size();
+        }
+        std::string wine = dirs.substr(from, to - from) + "/wine";
+        if (access(wine.c_str(), X_OK) == 0) {
+            return true;
+        }
+        from = to + 1;
+    }
+    return false;
+}
+
+// A COM port of the Wine prefix, held for one run: an flock on its lock file
+// keeps every other run (in any test program) off the number while its
+// dosdevices link points at the simulator. Released at the end of scope.
+class WineComPort {
+  public:
+    // Takes `number`, waiting while another run holds it.
+    WineComPort(int number, const std::string& device) : number_(number) {
+        lockFd_ = OpenLock(number_);
+        if (lockFd_ >= 0 && flock(lockFd_, LOCK_EX) != 0) {
+            Release();
+        }
+        Link(device);
+    }
+    // Takes the first number of kFirstFreeCom..kLastFreeCom nobody holds.
+    explicit WineComPort(const std::string& device) {
+        for (int number = kFirstFreeCom; number <= kLastFreeCom; ++number) {
+            int fd = OpenLock(number);
+            if (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0) {
+                number_ = number;
+                lockFd_ = fd;
+                break;
+            }
+            if (fd >= 0) {
+                close(fd);
+            }
+        }
+        Link(device);
+    }
+    ~WineComPort() {
+        if (lockFd_ >= 0) {
+            unlink(LinkPath().c_str());
+        }
+        Release();
+    }
+    WineComPort(const WineComPort&) = delete;
+    WineComPort& operator=(const WineComPort&) = delete;
+
+    // The port argument that names this port, "" when none could be had.
+    std::string Argument() const {
+        return lockFd_ >= 0 ? std::to_string(number_) : "";
+    }
+
+  private:
+    static int OpenLock(int number) {
+        const std::string dir = kWinePrefix + "/z80-com-locks";
+        if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
+            return -1;
+        }
+        const std::string path = dir + "/com" + std::to_string(number);
+        return open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    }
+    std::string LinkPath() const {
+        return kWinePrefix + "/dosdevices/com" + std::to_string(number_);
+    }
+    void Link(const std::string& device) {
+        if (lockFd_ < 0) {
+            return;
+        }
+        // A link left by a run that was killed is replaced.
+        unlink(LinkPath().c_str());
+        if (symlink(device.c_str(), LinkPath().c_str()) != 0) {
+            Release();
+        }
+    }
+    void Release() {
+        if (lockFd_ >= 0) {
+            close(lockFd_);
+        }
+        lockFd_ = -1;
+    }
+
+    int number_ = 0;
+    int lockFd_ = -1;
+};
+
+RunResult RunUnderWine(const WineComPort& port, const std::string& program,
+                       const std::vector<std::string>& args, int timeoutSec) {
+    if (port.Argument().empty()) {
+        ADD_FAILURE() << "no COM port of the Wine prefix could be set up in " << kWinePrefix;
+        return RunResult{};
+    }
+    std::vector<std::string> words = {kWindowsBinDir + "/" + program + ".exe"};
+    for (const auto& arg : args) {
+        words.push_back(arg == "{port}" ? port.Argument() : arg);
+    }
+    // Without a display Wine stays a console host; "DISPLAY" alone unsets it.
+    const std::vector<std::string> env = {"WINEPREFIX=" + kWinePrefix, "WINEDEBUG=-all", "DISPLAY",
+                                          "WAYLAND_DISPLAY"};
+    return RunProgram("wine", words, timeoutSec, env);
+}
+
+}  // namespace
+
+std::string HostUnavailableReason(Host host) {
+    if (host == Host::Native) {
+        return "";
+    }
+    if (kWindowsBinDir.empty()) {
+        return "the Windows programs are not built (no MinGW-w64 compiler was found)";
+    }
+    if (!WineInstalled()) {
+        return "wine is not installed";
+    }
+    if (!IsFile(kWinePrefix + "/z80-ready")) {
+        return "the Wine prefix " + kWinePrefix +
+               " is not ready: run the Wine cases through ctest, whose WinePrefix fixture "
+               "makes it";
+    }
+    return "";
+}
+
 bool HostAvailable(Host host) {
-    return host == Host::Native;
+    const std::string reason = HostUnavailableReason(host);
+    if (reason.empty()) {
+        return true;
+    }
+    const char* ci = std::getenv("CI");
+    if (ci != nullptr && *ci != '\0') {
+        ADD_FAILURE() << HostName(host) << " cannot run the programs under CI: " << reason;
+    }
+    return false;
 }
 
 std::string HostName(Host host) {
     return host == Host::Native ? "Native" : "Wine";
 }
 
+void PrintTo(Host host, std::ostream* out) {
+    *out << HostName(host);
+}
+
 RunResult RunOnHost(Host host, const std::string& program, const std::vector<std::string>& args,
                     const SimTarget& sim, int timeoutSec) {
+    if (host == Host::Wine) {
+        WineComPort port(sim.port());
+        return RunUnderWine(port, program, args, timeoutSec);
+    }
     std::vector<std::string> words;
     for (const auto& arg : args) {
         words.push_back(arg == "{port}" ? sim.port() : arg);
     }
-    if (host != Host::Native) {
-        return RunResult{};
-    }
     return RunProgram(std::string(NATIVE_BIN_DIR) + "/" + program, words, timeoutSec);
+}
+
+RunResult RunUnderWineAtCom(int comNumber, const std::string& program,
+                            const std::vector<std::string>& args, const SimTarget& sim,
+                            int timeoutSec) {
+    WineComPort port(comNumber, sim.port());
+    return RunUnderWine(port, program, args, timeoutSec);
 }

@@ -1,0 +1,211 @@
+// Torvane: loads an Intel HEX file into the target, record by record, and
+// marks the end of the upload with "!".
+//
+//   Torvane {filename} {port}
+//
+// The port is a COM port number (3 opens COM3, 12 opens //./COM12); without
+// it //./COM10 is opened. Where the program is built for a POSIX host, the
+// port may also be a device path, and COMn stands for /dev/ttyS{n-1}.
+//
+// Exit status: 0 done; 1 bad arguments; -1 the file cannot be opened or read,
+// or is not a sound HEX file; 2 the port cannot be opened; 3 no answer to the
+// wake-up; 4 no answer after a record; 5 done, but one or more records were
+// not accepted by the target.
+#include <cstdio>
+#include <cstring>
+
+#include "dialogue/dialogue.h"
+#include "hexrec/hexrec.h"
+#include "programs/common/record_file.h"
+#include "serial/serial_link.h"
+
+namespace {
+
+char sPortName[kComPortNameSize] = "//./COM10";
+int32_t comBaudRate = 9600;
+ComPort comHandle = kInvalidComPort;
+int32_t comError = 0;
+char srcFileName[80];
+std::FILE* fp = nullptr;
+char dataBuf[kMaxRecordChars + 2];  // prompt text, then one whole record line
+char tempBuf[10];                   // the bytes answering a record, up to 8
+char inByte = 0;
+int err_no = 0;  // verdict of the last record: 0 accepted (or none), 1 "?", 2 "E"
+
+constexpr int32_t kPromptTimeout = 5000;  // ms per byte of the prompt
+constexpr std::size_t kPromptCapacity = 80;
+constexpr int32_t kVerdictTimeout = 5000;  // ms per byte of the answer to a record
+constexpr int kVerdictBytes = 8;           // answer bytes searched for a verdict
+constexpr int32_t kDrainSilence = 25;      // ms of silence that ends a drain
+
+// Closes the file, then the port, and gives back `status` for main to return.
+// Both must be open.
+int CloseAndExit(int status) {
+    std::fclose(fp);
+    CloseCom(comHandle);
+    std::fflush(stdout);
+    return status;
+}
+
+// Waits for the target's answer to a record: up to kVerdictBytes bytes, each
+// within kVerdictTimeout ms, collected in tempBuf. Sets err_no (0 for "*" or
+// no verdict, 1 for "?", 2 for "E").
+// Returns the verdict character, '\0' when the bytes held none, or -1 when the
+// target fell silent.
+int WaitForVerdict() {
+    std::memset(tempBuf, 0, sizeof tempBuf);
+    err_no = 0;
+    for (int count = 0; count < kVerdictBytes; ++count) {
+        inByte = static_cast<char>(WaitForComByte(comHandle, kVerdictTimeout));
+        if (inByte == 0) {
+            return -1;
+        }
+        tempBuf[count] = inByte;
+        // Searched after every byte, so the verdict found is the byte just
+        // received; "*" first, as a record is far more often accepted.
+        if (std::strchr(tempBuf, '*') != nullptr) {
+            return '*';
+        }
+        if (std::strchr(tempBuf, '?') != nullptr) {
+            err_no = 1;
+            return '?';
+        }
+        if (std::strchr(tempBuf, 'E') != nullptr) {
+            err_no = 2;
+            return 'E';
+        }
+    }
+    return '\0';
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    // Banner and arguments: nothing is copied that would not fit its buffer.
+    std::printf("Z80 System Loader\n");
+    if (argc < 2) {
+        std::printf("\n ERROR! Too Few Arguments\n Usage: Torvane {filename} {port}\n");
+        return 1;
+    }
+    if (std::strlen(argv[1]) >= sizeof srcFileName) {
+        std::printf("\n ERROR! File name too long (at most %zu characters)\n",
+                    sizeof srcFileName - 1);
+        return 1;
+    }
+    if (argc > 2 && BuildComPortName(argv[2], sPortName, sizeof sPortName) != 0) {
+        std::printf("\n ERROR! Port '%s' does not fit a port name (at most %zu characters)\n",
+                    argv[2], sizeof sPortName - 1);
+        return 1;
+    }
+
+    // File: opened and checked up to its end record before the port is
+    // touched, so a broken file never half-loads. Read in binary, since
+    // ReadTextLine treats CR LF and Ctrl-Z as text mode would on any host.
+    fp = std::fopen(argv[1], "rb");
+    if (fp == nullptr) {
+        std::printf("ERROR: Cannot Open File '%s'\n", argv[1]);
+        return -1;
+    }
+    std::strcpy(srcFileName, argv[1]);
+    std::printf("FILE: '%s'\n", srcFileName);
+    long badLine = 0;
+    const char* why = nullptr;
+    int checked = CheckRecordFile(fp, &badLine, &why);
+    if (checked != 0) {
+        if (checked == kLineReadError) {
+            std::printf("ERROR: Cannot Read File '%s'\n", srcFileName);
+        } else {
+            std::printf("ERROR: Line %ld of '%s' %s; nothing was sent\n", badLine, srcFileName,
+                        why);
+        }
+        std::fclose(fp);
+        return -1;
+    }
+
+    // Port.
+    comHandle = OpenCom(sPortName, comBaudRate, &comError);
+    if (comHandle == kInvalidComPort) {
+        std::printf("OpenCom (1) failed with error %d.\n", comError);
+        std::fclose(fp);
+        return 2;
+    }
+    std::printf("Com Port(1) %s open at %d baud.\n", sPortName, comBaudRate);
+    std::fflush(stdout);
+
+    // Handshake: wake the monitor, give it time to answer, collect "$$$".
+    WriteComBytes(comHandle, "@", 1);
+    PauseMs(250);
+    if (WaitForPrompt(comHandle, dataBuf, sizeof dataBuf, "$$$", kPromptTimeout, kPromptCapacity,
+                      &inByte) != 0) {
+        std::printf("\n ERROR! No Response from target");
+        return CloseAndExit(3);
+    }
+    std::printf("\n Target Ready\n");
+    std::fflush(stdout);
+    DrainComInput(comHandle, kDrainSilence);
+
+    // Records, one at a time, each answer awaited before the next line is read.
+    int notAccepted = 0;
+    for (;;) {
+        std::size_t length = 0;
+        int got = ReadTextLine(fp, dataBuf, sizeof dataBuf, &length);
+        if (got == kLineEndOfFile) {
+            break;
+        }
+        // The file was sound when checked; a failure now means it changed or
+        // the disk failed, and a guessed record must not reach the target.
+        if (got != kLineRead || (length > 0 && CheckRecordLine(dataBuf, length) != nullptr)) {
+            std::printf("\nERROR: Cannot Read File '%s'\n", srcFileName);
+            return CloseAndExit(-1);
+        }
+        if (length == 0) {
+            continue;
+        }
+        int len = RecordLength(dataBuf);
+        int type = RecordType(dataBuf);
+        if (IsEndRecord(len, type)) {
+            break;
+        }
+
+        // The colon wakes the monitor's record loader; the pause lets it get
+        // ready for the rest, which goes out in one write.
+        WriteComBytes(comHandle, ":", 1);
+        PauseMs(25);
+        dataBuf[RecordChars(len)] = '\0';
+        std::printf("Len:%d Type:%d %s", len, type, dataBuf);
+        std::fflush(stdout);
+        WriteComBytes(comHandle, dataBuf + 1, std::strlen(dataBuf + 1));
+
+        int verdict = WaitForVerdict();
+        if (verdict < 0) {
+            std::printf("\n ERROR! No Response from target");
+            return CloseAndExit(4);
+        }
+        if (verdict == '\0') {
+            // The target answered, but not with a verdict: the record may or
+            // may not be stored, so it is not counted as accepted.
+            std::printf(" ERROR! No Verdict\n");
+            ++notAccepted;
+        } else {
+            std::printf("%s\n", std::strchr(tempBuf, verdict));
+            if (err_no != 0) {
+                ++notAccepted;
+            }
+        }
+        std::fflush(stdout);
+        DrainComInput(comHandle, kDrainSilence);
+        // A refused record gets the monitor a second to recover.
+        PauseMs(err_no != 0 ? 1000 : 25);
+    }
+
+    // Finish: "!" tells the monitor the upload is over.
+    std::fclose(fp);
+    WriteComBytes(comHandle, "!", 1);
+    PauseMs(25);
+    CloseCom(comHandle);
+    if (notAccepted > 0) {
+        std::printf(" WARNING! %d record(s) not accepted by the target\n", notAccepted);
+    }
+    std::printf("\n Done...\n");
+    return notAccepted > 0 ? 5 : 0;
+}

@@ -1,0 +1,137 @@
+// Win32 backend of the serial link: the port is a communications handle,
+// configured through its DCB, and read one byte at a time against a deadline
+// on the runtime's millisecond clock().
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "serial/serial_link.h"
+
+// The deadlines below add milliseconds straight to clock() values.
+static_assert(CLOCKS_PER_SEC == 1000, "clock() must count milliseconds");
+
+namespace {
+
+HANDLE AsHandle(ComPort port) {
+    return static_cast<HANDLE>(port);
+}
+
+// Sets the timeouts every read and write on `handle` relies on: a read returns
+// at once with what is already buffered (possibly nothing), so the waiting is
+// done by WaitForComByte's own deadline; a write gives up after 5 seconds.
+// Returns nothing: a port that refuses them still opens, as it always has.
+void ConfigureComTimeouts(HANDLE handle) {
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.ReadTotalTimeoutMultiplier = 0;
+    timeouts.ReadTotalTimeoutConstant = 0;
+    timeouts.WriteTotalTimeoutMultiplier = 0;
+    timeouts.WriteTotalTimeoutConstant = 5000;
+    SetCommTimeouts(handle, &timeouts);
+}
+
+// True for "COM0" and "//./COM0" in either case: port numbers start at 1.
+bool NamesComZero(const char* name) {
+    if (std::strncmp(name, "//./", 4) == 0) {
+        name += 4;
+    }
+    return _stricmp(name, "COM0") == 0;
+}
+
+}  // namespace
+
+int ComDevicePath(const char* name, char* path, std::size_t size) {
+    if (NamesComZero(name)) {
+        return -1;
+    }
+    int written = std::snprintf(path, size, "%s", name);
+    return (written < 0 || static_cast<std::size_t>(written) >= size) ? -1 : 0;
+}
+
+int BuildComPortName(const char* text, char* portName, std::size_t size) {
+    char name[kComPortNameSize];
+    int number = std::atoi(text);
+    // Single-digit ports keep their plain name; from COM10 on only the device
+    // namespace reaches them.
+    int written = std::snprintf(name, sizeof name, number <= 9 ? "COM%d" : "//./COM%d", number);
+    if (written < 0 || static_cast<std::size_t>(written) >= sizeof name ||
+        static_cast<std::size_t>(written) >= size) {
+        return -1;
+    }
+    std::memcpy(portName, name, static_cast<std::size_t>(written) + 1);
+    return 0;
+}
+
+ComPort OpenCom(const char* name, int32_t baud, int32_t* comError) {
+    HANDLE handle =
+        CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        if (comError != nullptr) {
+            *comError = static_cast<int32_t>(GetLastError());
+        }
+        return kInvalidComPort;
+    }
+    // Only the line format and DTR are ours to decide; flow control and the
+    // rest stay as the driver has them. The results are not acted on: a
+    // driver that refuses part of this still carries the upload, and the
+    // target's silence then tells the user more than an error code would.
+    DCB settings{};
+    settings.DCBlength = sizeof settings;
+    GetCommState(handle, &settings);
+    settings.BaudRate = static_cast<DWORD>(baud);
+    settings.ByteSize = 8;
+    settings.Parity = NOPARITY;
+    settings.StopBits = TWOSTOPBITS;
+    // Many boards reset on DTR.
+    settings.fDtrControl = DTR_CONTROL_DISABLE;
+    SetCommState(handle, &settings);
+    ConfigureComTimeouts(handle);
+    if (comError != nullptr) {
+        *comError = 0;
+    }
+    return handle;
+}
+
+unsigned char WaitForComByte(ComPort port, int32_t timeoutMs) {
+    if (timeoutMs <= 0) {
+        return 0;
+    }
+    // With the read timeouts of ConfigureComTimeouts, ReadFile never waits,
+    // so this loop polls until the deadline. A failed read counts as an
+    // empty one.
+    const clock_t deadline = clock() + static_cast<clock_t>(timeoutMs);
+    while (clock() < deadline) {
+        unsigned char cell = 0;
+        DWORD got = 0;
+        if (ReadFile(AsHandle(port), &cell, 1, &got, nullptr) && got != 0) {
+            return cell;
+        }
+    }
+    return 0;
+}
+
+void WriteComBytes(ComPort port, const void* bytes, std::size_t count) {
+    // One write; the result and the count written are not acted on, as the
+    // interface says (the write timeout bounds it to 5 seconds).
+    DWORD written = 0;
+    WriteFile(AsHandle(port), bytes, static_cast<DWORD>(count), &written, nullptr);
+}
+
+void FlushComInput(ComPort port) {
+    // The driver's receive buffer is emptied without reading it.
+    PurgeComm(AsHandle(port), PURGE_RXCLEAR);
+}
+
+void CloseCom(ComPort port) {
+    CloseHandle(AsHandle(port));
+}
+
+void PauseMs(int32_t ms) {
+    if (ms <= 0) {
+        return;
+    }
+    Sleep(static_cast<DWORD>(ms));
+}
