@@ -30,7 +30,7 @@ ComPort comHandle = kInvalidComPort;
 int32_t comError = 0;
 char srcFileName[80];
 std::FILE* fp = nullptr;
-char dataBuf[50];        // prompt text, then the request, then the answer
+char dataBuf[50];          // prompt text, then the request, then the answer
 int32_t dataBufIndex = 0;  // characters of the current answer received
 char inByte = 0;
 uint32_t startAddress = 0;  // address of the next request
@@ -55,7 +55,7 @@ constexpr int kAnswerTries = 3;           // requests for one address before giv
 static_assert(kAnswerClear <= sizeof dataBuf && kDumpAnswerChars < kAnswerClear,
               "an answer must stay terminated inside dataBuf");
 
-// Upper-cases the hex letters of `text` in place.
+// Upper-cases the letters of `text` in place.
 void UpperCase(char* text) {
     for (; *text != '\0'; ++text) {
         if (*text >= 'a' && *text <= 'z') {
@@ -190,13 +190,13 @@ int main(int argc, char* argv[]) {
     UpperCase(argv[2]);
     std::printf("  End [%s] (%d)\n", argv[2], static_cast<int>(endAddress));
     if (std::strlen(argv[3]) >= sizeof srcFileName) {
-        std::printf("\n ERROR! File name too long (at most %zu characters)\n",
-                    sizeof srcFileName - 1);
+        std::printf("\n ERROR! File name too long (at most %d characters)\n",
+                    static_cast<int>(sizeof srcFileName) - 1);
         return kStatusArguments;
     }
     if (argc > 4 && BuildComPortName(argv[4], sPortName, sizeof sPortName) != 0) {
-        std::printf("\n ERROR! Port '%s' does not fit a port name (at most %zu characters)\n",
-                    argv[4], sizeof sPortName - 1);
+        std::printf("\n ERROR! Port '%s' does not fit a port name (at most %d characters)\n",
+                    argv[4], static_cast<int>(sizeof sPortName) - 1);
         return kStatusArguments;
     }
 
