@@ -163,7 +163,8 @@ bool HostAvailable(Host host) {
     }
     const char* ci = std::getenv("CI");
     if (ci != nullptr && *ci != '\0') {
-        ADD_FAILURE() << HostName(host) << " cannot run the programs under CI: " << reason;
+        // A fatal failure, so the test body is not run after the caller's skip.
+        [&] { FAIL() << HostName(host) << " cannot run the programs under CI: " << reason; }();
     }
     return false;
 }

@@ -17,8 +17,8 @@
 // True when programs built for `host` can be run here: natively always; under
 // Wine when the Windows build exists, wine is installed and the prefix is
 // ready. When Wine cannot run and the CI environment variable is set, this
-// also records a test failure (with the reason), so CI never passes a Wine
-// suite that was only skipped.
+// also records a fatal test failure (with the reason), so CI never passes a
+// Wine suite that was only skipped.
 bool HostAvailable(Host host);
 
 // Why `host` cannot run programs here ("" when it can).
