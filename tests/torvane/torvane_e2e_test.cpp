@@ -156,12 +156,13 @@ TEST_P(TorvaneUpload, SendsEachRecordAfterItsColonInOneWriteAndEndsWithBang) {
     for (unsigned i = 0; i < 5; ++i) EXPECT_EQ(memory[0x8020 + i], last[i]) << i;
 }
 
-TEST_P(TorvaneUpload, LongestAndLowerCaseRecordsGoOutWholeAndAFileMayLackItsEndRecord) {
+TEST_P(TorvaneUpload, LongestAndLowerCaseRecordsGoOutWholeAndCtrlZEndsTheFile) {
     TempDir dir;
     const std::string longest = DataRecord(0x1000, Bytes(9, 255));
     std::string lower = DataRecord(0x2000, Bytes(4, 4));
     for (char& c : lower) c = static_cast<char>(std::tolower(c));
-    const std::string file = dir.Write("p.hex", longest + "\n" + lower + "\n");
+    // A Ctrl-Z ends the file as text mode reads it: what follows is never read.
+    const std::string file = dir.Write("p.hex", longest + "\n" + lower + "\n\x1A" + "junk\n");
     SimTarget sim;
 
     RunResult run = Upload(file, sim);
@@ -294,7 +295,7 @@ TEST_P(TorvaneUpload, EmptyFileStillWakesTheTargetAndEndsTheUpload) {
     EXPECT_EQ(sim.LineSettings(), kLineSettings);
 }
 
-TEST_P(TorvaneUpload, FileWithABadLineIsRefusedBeforeThePortOpens) {
+TEST_P(TorvaneUpload, UnsoundOrUnreadableFileIsRefusedBeforeThePortOpens) {
     TempDir dir;
     const std::string r1 = DataRecord(0x0100, Bytes(5, 8));
     const std::string shortened = DataRecord(0x0108, Bytes(6, 8)).substr(0, 20);
@@ -313,6 +314,16 @@ TEST_P(TorvaneUpload, FileWithABadLineIsRefusedBeforeThePortOpens) {
     EXPECT_EQ(notHex.status, 255);
     EXPECT_EQ(notHex.output, Shown("Z80 System Loader\nFILE: '" + text + "'\nERROR: Line 2 of '" +
                                    text + "' does not start with ':'; nothing was sent\n"));
+
+    // A directory opens as a stream on a POSIX host and then cannot be read;
+    // Windows does not open it at all.
+    RunResult unreadable = Run({dir.path(), "{port}"}, sim);
+    EXPECT_EQ(unreadable.status, 255);
+    EXPECT_EQ(unreadable.output,
+              GetParam() == Host::Native
+                  ? "Z80 System Loader\nFILE: '" + dir.path() + "'\nERROR: Cannot Read File '" +
+                        dir.path() + "'\n"
+                  : Shown("Z80 System Loader\nERROR: Cannot Open File '" + dir.path() + "'\n"));
 
     sim.Stop();
     EXPECT_EQ(sim.Received(), "");
