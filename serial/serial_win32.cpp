@@ -99,9 +99,10 @@ unsigned char WaitForComByte(ComPort port, int32_t timeoutMs) {
     if (timeoutMs <= 0) {
         return 0;
     }
-    // With the read timeouts of ConfigureComTimeouts, ReadFile never waits,
-    // so this loop polls until the deadline. A failed read counts as an
-    // empty one.
+    // ReadFile never waits (see ConfigureComTimeouts), so this is a busy
+    // poll: a byte is taken the moment it arrives, at the cost of one
+    // processor while the target is silent. A failed read counts as an
+    // empty one; the deadline alone ends the wait.
     const clock_t deadline = clock() + static_cast<clock_t>(timeoutMs);
     while (clock() < deadline) {
         unsigned char cell = 0;
@@ -121,7 +122,9 @@ void WriteComBytes(ComPort port, const void* bytes, std::size_t count) {
 }
 
 void FlushComInput(ComPort port) {
-    // The driver's receive buffer is emptied without reading it.
+    // As tcflush does on POSIX: the driver's receive buffer is emptied
+    // without reading it. The Windows programs drain the line instead
+    // (DrainComInput), which also waits for the target to finish talking.
     PurgeComm(AsHandle(port), PURGE_RXCLEAR);
 }
 
