@@ -261,7 +261,7 @@ TEST_P(FerroltStart, BadArgumentsAndFilesGiveTheirStatusAndSendNothing) {
          banner + "\n ERROR! File name too long (at most 79 characters)\n"},
         {{file, bigPort},
          1,
-         banner + "\n ERROR! Port '" + bigPort + "' gives a name too long (at most " +
+         banner + "\n ERROR! Port '" + bigPort + "' does not fit a port name (at most " +
              (native ? "79" : "11") + " characters)\n"},
         {{missing, "{port}"}, 255, banner + "ERROR: Cannot Open File '" + missing + "'\n"},
         // A directory cannot be read here, and cannot be opened on Windows.
