@@ -152,8 +152,11 @@ std::string LineSettings(int slave) {
         return "unknown";
     }
     speed_t speed = cfgetospeed(&settings);
-    const char* baud = speed == B9600 ? "9600" : speed == B19200 ? "19200" :
-                       speed == B4800 ? "4800" : speed == B38400 ? "38400" : "other";
+    const char* baud = speed == B9600    ? "9600"
+                       : speed == B19200 ? "19200"
+                       : speed == B4800  ? "4800"
+                       : speed == B38400 ? "38400"
+                                         : "other";
     int bits = (settings.c_cflag & CSIZE) == CS8 ? 8 : (settings.c_cflag & CSIZE) == CS7 ? 7 : 0;
     const bool raw = (settings.c_lflag & (ICANON | ECHO | ISIG | IEXTEN)) == 0 &&
                      (settings.c_oflag & OPOST) == 0 &&

@@ -11,9 +11,12 @@ namespace {
 constexpr int64_t kCommandIdleMs = 2000;
 
 int HexValue(unsigned char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
     return -1;
 }
 
@@ -63,23 +66,39 @@ void Monitor::OnQuiet(int64_t nowMs) {
 void Monitor::OnByte(unsigned char byte, int64_t nowMs) {
     lastByteMs_ = nowMs;
     switch (mode_) {
-        case Mode::Record: OnRecordByte(byte); return;
-        case Mode::DumpAddress: OnDumpAddressByte(byte); return;
+        case Mode::Record:
+            OnRecordByte(byte);
+            return;
+        case Mode::DumpAddress:
+            OnDumpAddressByte(byte);
+            return;
         case Mode::BasicPrompt:
-        case Mode::Basic: OnBasicByte(byte); return;
-        case Mode::Command: break;
+        case Mode::Basic:
+            OnBasicByte(byte);
+            return;
+        case Mode::Command:
+            break;
     }
     switch (byte) {
-        case '@': Wake(); return;
+        case '@':
+            Wake();
+            return;
         case ':':
             mode_ = Mode::Record;
             record_.clear();
             ++recordNumber_;
             return;
-        case '!': link_.event("upload end"); return;
-        case ';': OnDumpCommand(byte); return;
-        case 'B': StartBasic(); return;
-        default: return;  // the monitor ignores what it does not know
+        case '!':
+            link_.event("upload end");
+            return;
+        case ';':
+            OnDumpCommand(byte);
+            return;
+        case 'B':
+            StartBasic();
+            return;
+        default:
+            return;  // the monitor ignores what it does not know
     }
 }
 
@@ -108,7 +127,8 @@ void Monitor::OnRecordByte(unsigned char byte) {
         return;
     }
     record_ += static_cast<char>(byte);
-    if (record_.size() >= 2 && record_.size() == 10 + 2 * static_cast<std::size_t>(ByteAt(record_, 0))) {
+    if (record_.size() >= 2 &&
+        record_.size() == 10 + 2 * static_cast<std::size_t>(ByteAt(record_, 0))) {
         mode_ = Mode::Command;
         FinishRecord();
     }

@@ -22,23 +22,24 @@ struct SimConfig {
 
     // BASIC ("B", then the program text).
     std::string basicBanner = "\r\nZ80 BASIC Ver 4.7b\r\nMemory top? ";
-    std::string basicReady = "\r\nZ80 BASIC Ver 4.7b\r\nCopyright (C) 1978 by Microsoft\r\n"
-                             "56958 Bytes free\r\nOk\r\n";
-    bool silentBasicStart = false;   // no answer to "B"
-    bool silentBasicReady = false;   // no answer to the CR after "top?"
+    std::string basicReady =
+        "\r\nZ80 BASIC Ver 4.7b\r\nCopyright (C) 1978 by Microsoft\r\n"
+        "56958 Bytes free\r\nOk\r\n";
+    bool silentBasicStart = false;           // no answer to "B"
+    bool silentBasicReady = false;           // no answer to the CR after "top?"
     std::map<int, std::string> echoReplace;  // echo number (1-based) -> text echoed instead
     std::map<int, bool> echoDrop;            // echo number -> no echo at all
 };
 
 // What the monitor does with the outside world: send bytes, note events.
 struct SimLink {
-    std::function<void(const std::string&)> send;         // bytes to the host
-    std::function<void(const std::string&)> splitSend;    // bytes, one write each, spaced
-    std::function<void(const std::string&)> event;        // a line for the transcript
+    std::function<void(const std::string&)> send;       // bytes to the host
+    std::function<void(const std::string&)> splitSend;  // bytes, one write each, spaced
+    std::function<void(const std::string&)> event;      // a line for the transcript
 };
 
 class Monitor {
-public:
+  public:
     Monitor(const SimConfig& config, SimLink link);
 
     // One byte from the host, at `nowMs` (monotonic milliseconds).
@@ -48,7 +49,7 @@ public:
 
     std::array<unsigned char, 65536> memory{};
 
-private:
+  private:
     enum class Mode { Command, Record, DumpAddress, BasicPrompt, Basic };
 
     void Wake();

@@ -1,17 +1,18 @@
 // The prompt wait and the drain, against a target played on a pseudo-terminal.
+#include "dialogue/dialogue.h"
+
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstring>
 #include <thread>
 
-#include <gtest/gtest.h>
-
-#include "dialogue/dialogue.h"
 #include "tests/support/pty_pair.h"
 
 namespace {
 
 class Dialogue : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         int32_t error = 0;
         port = OpenCom(pty.path().c_str(), 9600, &error);
@@ -19,7 +20,8 @@ protected:
         std::memset(dataBuf, 'x', sizeof dataBuf);
     }
     void TearDown() override {
-        if (port != kInvalidComPort) CloseCom(port);
+        if (port != kInvalidComPort)
+            CloseCom(port);
     }
     int Wait(std::size_t capacity = 80) {
         return WaitForPrompt(port, dataBuf, sizeof dataBuf, "$$$", 300, capacity, &inByte);

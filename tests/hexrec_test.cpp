@@ -1,9 +1,9 @@
 // Hex digit conversion and the record-line rules.
+#include "hexrec/hexrec.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "hexrec/hexrec.h"
 
 TEST(HexDigits, BothCasesGiveTheSameValues) {
     const std::string upper = "0123456789ABCDEF";
@@ -63,18 +63,21 @@ TEST(RecordLines, SoundLinesPass) {
 
 TEST(RecordLines, BrokenLinesAreRefusedWithAReason) {
     for (const std::string line : {
-             "00000001FF",                     // no colon
-             ";00000001FF",                    // another first character
-             ":0000000GFF",                    // not hex
-             ":000000 01FF",                   // a space inside
-             ":0000",                          // too short for the fields
-             ":",                              // a bare colon
-             ":020000040000F",                 // one digit short
-             ":020000040000FA0",               // one digit over
-             ":10010000214601360121470136",    // length field promises more
+             "00000001FF",                   // no colon
+             ";00000001FF",                  // another first character
+             ":0000000GFF",                  // not hex
+             ":000000 01FF",                 // a space inside
+             ":0000",                        // too short for the fields
+             ":",                            // a bare colon
+             ":020000040000F",               // one digit short
+             ":020000040000FA0",             // one digit over
+             ":10010000214601360121470136",  // length field promises more
          }) {
         EXPECT_NE(CheckRecordLine(line.c_str(), line.size()), nullptr) << line;
     }
-    const std::string withNul(":0000\0\x30" "01FF", 11);
+    const std::string withNul(
+        ":0000\0\x30"
+        "01FF",
+        11);
     EXPECT_NE(CheckRecordLine(withNul.c_str(), withNul.size()), nullptr);
 }

@@ -1,11 +1,12 @@
 // Reading HEX files line by line and checking them before anything is sent.
+#include "programs/common/record_file.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
 
 #include "hexrec/hexrec.h"
-#include "programs/common/record_file.h"
 #include "tests/support/e2e.h"
 
 namespace {

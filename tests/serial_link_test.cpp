@@ -1,14 +1,14 @@
 // The POSIX serial link on a real pseudo-terminal pair.
+#include "serial/serial_link.h"
+
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 
 #include <cerrno>
 #include <chrono>
 #include <thread>
 
-#include <gtest/gtest.h>
-
-#include "serial/serial_link.h"
 #include "tests/support/pty_pair.h"
 
 namespace {
@@ -21,7 +21,7 @@ long ElapsedMs(Clock::time_point since) {
 }
 
 class SerialLink : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_FALSE(pty.path().empty());
         int32_t error = -1;
@@ -30,7 +30,8 @@ protected:
         EXPECT_EQ(error, 0);
     }
     void TearDown() override {
-        if (port != kInvalidComPort) CloseCom(port);
+        if (port != kInvalidComPort)
+            CloseCom(port);
     }
     PtyPair pty;
     ComPort port = kInvalidComPort;

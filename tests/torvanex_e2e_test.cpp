@@ -1,6 +1,5 @@
 // Torvanex, the real executable, against the simulated target.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -76,7 +75,8 @@ TEST(TorvanexUpload, LoadsEveryRecordPacedAndStoresTheData) {
         std::size_t next = received.find(':', colon + 1);
         std::size_t last = (next == std::string::npos ? received.size() : next) - 1;
         const int64_t span = arrival[last] - arrival[colon + 1];
-        EXPECT_GE(span, 3000 * static_cast<int64_t>(last - colon - 1) - 1500) << "record at " << colon;
+        EXPECT_GE(span, 3000 * static_cast<int64_t>(last - colon - 1) - 1500)
+            << "record at " << colon;
         ++records;
         colon = next;
     }
@@ -101,8 +101,8 @@ TEST(TorvanexUpload, LongRecordsLowerCaseAndCrLfLinesGoOutWhole) {
     RunResult run = Upload(file, sim);
 
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.output, Header(file, sim.port()) + RecordLine(big, '*') +
-                              RecordLine(lower, '*') + "Done\r\n");
+    EXPECT_EQ(run.output, Header(file, sim.port()) + RecordLine(big, '*') + RecordLine(lower, '*') +
+                              "Done\r\n");
     EXPECT_EQ(sim.Received(), "@" + big + lower);
     auto memory = sim.Memory();
     EXPECT_EQ(memory[0x1000 + 63], Bytes(9, 64)[63]);

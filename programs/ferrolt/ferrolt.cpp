@@ -74,8 +74,8 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     if (argc > 2 && BuildComPortName(argv[2], sPortName, sizeof sPortName) != 0) {
-        std::printf("\n ERROR! Port '%s' does not fit a port name (at most %d characters)\n", argv[2],
-                    static_cast<int>(sizeof sPortName - 1));
+        std::printf("\n ERROR! Port '%s' does not fit a port name (at most %d characters)\n",
+                    argv[2], static_cast<int>(sizeof sPortName - 1));
         return 1;
     }
 

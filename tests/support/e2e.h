@@ -9,7 +9,7 @@
 
 // A temporary directory removed with everything in it at the end of scope.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -20,7 +20,7 @@ public:
     // Writes `content` to `name` inside the directory; returns the full path.
     std::string Write(const std::string& name, std::string_view content) const;
 
-private:
+  private:
     std::string path_;
 };
 
@@ -28,15 +28,15 @@ std::string ReadFileText(const std::string& path);
 
 // One line of the simulator's transcript.
 struct TranscriptLine {
-    char kind;        // 'R' received, 'S' sent, 'L' line settings, 'E' event
-    int64_t timeUs;   // since the simulator started
-    std::string text; // bytes (R, S: decoded from hex), settings or event text
+    char kind;         // 'R' received, 'S' sent, 'L' line settings, 'E' event
+    int64_t timeUs;    // since the simulator started
+    std::string text;  // bytes (R, S: decoded from hex), settings or event text
 };
 
 // The simulated target, started with `options` (targetsim's command line) and
 // stopped when it goes out of scope.
 class SimTarget {
-public:
+  public:
     explicit SimTarget(std::vector<std::string> options = {});
     ~SimTarget();
     SimTarget(const SimTarget&) = delete;
@@ -61,14 +61,14 @@ public:
     // The memory image (stops the simulator first).
     std::vector<unsigned char> Memory();
 
-private:
+  private:
     TempDir dir_;
     std::string port_;
     int pid_ = -1;
 };
 
 struct RunResult {
-    int status = -1;  // exit status (0..255), or -1 when killed or timed out
+    int status = -1;     // exit status (0..255), or -1 when killed or timed out
     std::string output;  // standard output
 };
 

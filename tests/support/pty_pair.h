@@ -9,7 +9,7 @@
 #include <string>
 
 class PtyPair {
-public:
+  public:
     PtyPair() {
         int slave = -1;
         char name[128] = {};
@@ -25,24 +25,32 @@ public:
         }
     }
     ~PtyPair() {
-        if (target_ >= 0) close(target_);
-        if (slave_ >= 0) close(slave_);
+        if (target_ >= 0)
+            close(target_);
+        if (slave_ >= 0)
+            close(slave_);
     }
     PtyPair(const PtyPair&) = delete;
     PtyPair& operator=(const PtyPair&) = delete;
 
-    const std::string& path() const { return path_; }
+    const std::string& path() const {
+        return path_;
+    }
     // The target's end: what the program writes arrives here, and back.
-    int target() const { return target_; }
+    int target() const {
+        return target_;
+    }
     // A descriptor of the program's end kept open by the test, to read the
     // line settings the program applied.
-    int held() const { return slave_; }
+    int held() const {
+        return slave_;
+    }
     void Send(const std::string& bytes) const {
         ssize_t ignored = write(target_, bytes.data(), bytes.size());
         (void)ignored;
     }
 
-private:
+  private:
     int target_ = -1;
     int slave_ = -1;
     std::string path_;
