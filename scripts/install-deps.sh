@@ -1,0 +1,18 @@
+#!/bin/bash
+# Installs the Debian packages the build and the tests need, those missing.
+# Needs root (or sudo) only when something is missing.
+set -euo pipefail
+
+packages=(cmake make g++ libgtest-dev binutils g++-mingw-w64-x86-64 wine wine64)
+missing=()
+for package in "${packages[@]}"; do
+    dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
+done
+((${#missing[@]} == 0)) && exit 0
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+    sudo="sudo"
+fi
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
