@@ -4,7 +4,7 @@
 # memory now holds exactly the file's data.
 set -eu
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh native
 cmake -S . -B build >/dev/null
 cmake --build build -j2 >/dev/null
 

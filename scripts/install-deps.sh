@@ -1,9 +1,13 @@
 #!/bin/bash
 # Installs the Debian packages the build and the tests need, those missing.
-# Needs root (or sudo) only when something is missing.
+# Needs root (or sudo) only when something is missing. With "native", only
+# what the native build and the demo need (no Windows cross build, no Wine).
 set -euo pipefail
 
-packages=(cmake make g++ libgtest-dev binutils g++-mingw-w64-x86-64 wine wine64)
+packages=(cmake make g++ libgtest-dev binutils)
+if [ "${1:-all}" != "native" ]; then
+    packages+=(g++-mingw-w64-x86-64 wine wine64)
+fi
 missing=()
 for package in "${packages[@]}"; do
     dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
