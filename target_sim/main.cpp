@@ -17,6 +17,7 @@
 #include <ctime>
 #include <string>
 
+#include "programs/common/help.h"
 #include "target_sim/monitor.h"
 
 namespace {
@@ -177,6 +178,10 @@ void OnStopSignal(int) {
 int main(int argc, char* argv[]) {
     if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
         Usage();
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        PrintVersion("targetsim");
         return 0;
     }
     Options options;

@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "dialogue/dialogue.h"
+#include "programs/common/help.h"
 #include "programs/ferrolt/basic_text.h"
 #include "serial/serial_link.h"
 
@@ -62,6 +63,11 @@ int CloseAndExit(int status) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // Help and version: answered only when --help or --version is the one
+    // argument; anywhere else the word keeps its ordinary meaning.
+    if (AnswerHelpOrVersion(argc, argv, "Ferrolt") != 0) {
+        return 0;
+    }
     // Banner and arguments: every name must fit its buffer before anything opens.
     std::printf("Z80 Basic Loader  ");
     if (argc < 2) {

@@ -20,6 +20,7 @@
 
 #include "dialogue/dialogue.h"
 #include "hexrec/dump_text.h"
+#include "programs/common/help.h"
 #include "serial/serial_link.h"
 
 namespace {
@@ -165,6 +166,11 @@ int SaveRecord() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // Help and version: answered only when --help or --version is the one
+    // argument; anywhere else the word keeps its ordinary meaning.
+    if (AnswerHelpOrVersion(argc, argv, "Quilmark") != 0) {
+        return 0;
+    }
     // Banner and arguments: everything is checked before the file is created.
     std::printf("Z80 Save Data\n");
     if (argc < 4) {

@@ -16,6 +16,7 @@
 
 #include "dialogue/dialogue.h"
 #include "hexrec/hexrec.h"
+#include "programs/common/help.h"
 #include "programs/common/record_file.h"
 #include "serial/serial_link.h"
 
@@ -81,6 +82,11 @@ int WaitForVerdict() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // Help and version: answered only when --help or --version is the one
+    // argument; anywhere else the word keeps its ordinary meaning.
+    if (AnswerHelpOrVersion(argc, argv, "Torvane") != 0) {
+        return 0;
+    }
     // Banner and arguments: nothing is copied that would not fit its buffer.
     std::printf("Z80 System Loader\n");
     if (argc < 2) {
