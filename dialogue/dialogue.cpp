@@ -1,5 +1,6 @@
 #include "dialogue/dialogue.h"
 
+#include <chrono>
 #include <cstring>
 
 int WaitForPrompt(ComPort port, char* dataBuf, std::size_t bufSize, const char* pattern,
@@ -26,7 +27,14 @@ int WaitForPrompt(ComPort port, char* dataBuf, std::size_t bufSize, const char* 
     return 0;
 }
 
-void DrainComInput(ComPort port, int32_t timeoutMs) {
+int DrainComInput(ComPort port, int32_t timeoutMs) {
+    // Bounded by time rather than bytes, so a target that trickles its
+    // chatter just faster than `timeoutMs` is caught as surely as a flood.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(kDrainLimitMs);
     while (WaitForComByte(port, timeoutMs) != 0) {
+        if (std::chrono::steady_clock::now() >= giveUp) {
+            return -1;
+        }
     }
+    return 0;
 }

@@ -7,6 +7,14 @@
 
 #include "serial/serial_link.h"
 
+// What every program prints when a wait ends without an answer, when the
+// port itself was lost, and when a drain gave up on a target that kept talking.
+constexpr const char* kNoResponseText = "\n ERROR! No Response from target";
+constexpr const char* kPortLostText =
+    "\n ERROR! Port lost: the line hung up or its device was removed\n";
+constexpr const char* kNeverQuietText =
+    "\n ERROR! Target keeps sending: the line never fell quiet\n";
+
 // Collects bytes from the target into `dataBuf` until `pattern` appears
 // anywhere in what was collected, or until `capacity` bytes were collected
 // (taken as success too: a chatty monitor still gets its upload).
@@ -19,6 +27,11 @@
 int WaitForPrompt(ComPort port, char* dataBuf, std::size_t bufSize, const char* pattern,
                   int32_t perByteTimeoutMs, std::size_t capacity, char* inByte);
 
+// How long a drain reads before it gives up on a line that never falls quiet.
+constexpr int32_t kDrainLimitMs = 5000;
+
 // Reads and throws away bytes until one wait of `timeoutMs` milliseconds
-// passes with nothing received.
-void DrainComInput(ComPort port, int32_t timeoutMs);
+// passes with nothing received (a NUL byte, or the port gone, reads as that).
+// Returns 0 when the line fell quiet; -1 when bytes kept coming for
+// kDrainLimitMs milliseconds (a target stuck talking), the line left as it is.
+int DrainComInput(ComPort port, int32_t timeoutMs);

@@ -7,6 +7,7 @@
 // Summary:
 //   OpenCom            open and configure a port; invalid port on failure
 //   WaitForComByte     one byte, or 0 when nothing arrived before the deadline
+//   ComPortGone        whether the port was found hung up or removed
 //   WriteComBytes      send bytes; the outcome is not reported
 //   FlushComInput      discard what was received and not yet read
 //   CloseCom           close the port
@@ -42,7 +43,18 @@ ComPort OpenCom(const char* name, int32_t baud, int32_t* comError);
 // Returns the byte, or 0 when none arrived in time. A NUL byte from the target
 // and a read error both read as 0: the callers treat all three as silence.
 // A timeout of 0 or less returns 0 without reading.
+// Returns 0 before the deadline in two cases, so a broken run ends at once:
+// the port hung up or its device went away (ComPortGone then tells; every
+// later wait on it returns 0 at once), and, on POSIX, a signal the program
+// catches arrived during the wait (the program's handler has noted it).
 unsigned char WaitForComByte(ComPort port, int32_t timeoutMs);
+
+// True once a wait on `port` found it hung up (POSIX: the other end closed,
+// POLLHUP, POLLERR or a read error such as EIO) or its device removed
+// (Windows: a read failing other than on a line error). Lets a caller tell a
+// vanished port from a silent target after WaitForComByte returned 0.
+// Reset when the port is closed.
+bool ComPortGone(ComPort port);
 
 // Writes `count` bytes to the port. Write errors and short writes are not
 // reported: the target's answer (or its silence) is what the callers act on.

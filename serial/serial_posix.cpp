@@ -38,6 +38,9 @@ speed_t SpeedCode(int32_t baud) {
     }
 }
 
+// The port a wait found hung up; the programs hold one port at a time.
+ComPort gonePort = kInvalidComPort;
+
 int64_t NowMs() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
@@ -145,6 +148,9 @@ ComPort OpenCom(const char* name, int32_t baud, int32_t* comError) {
     // which is harmless.
     int dtr = TIOCM_DTR;
     ioctl(fd, TIOCMBIC, &dtr);
+    if (fd == gonePort) {
+        gonePort = kInvalidComPort;  // a number reused from a port closed otherwise
+    }
     if (comError != nullptr) {
         *comError = 0;
     }
@@ -152,14 +158,21 @@ ComPort OpenCom(const char* name, int32_t baud, int32_t* comError) {
 }
 
 unsigned char WaitForComByte(ComPort port, int32_t timeoutMs) {
-    if (timeoutMs <= 0) {
+    if (timeoutMs <= 0 || port == gonePort) {
         return 0;
     }
     const int64_t deadline = NowMs() + timeoutMs;
     for (;;) {
         unsigned char cell = 0;
-        if (read(port, &cell, 1) == 1) {
+        ssize_t got = read(port, &cell, 1);
+        if (got == 1) {
             return cell;
+        }
+        // With VMIN and VTIME at 0 an empty line reads as 0 bytes, so only
+        // an error tells a dead port here (EIO once the other end closed).
+        if (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            gonePort = port;
+            return 0;
         }
         int64_t left = deadline - NowMs();
         if (left <= 0) {
@@ -167,12 +180,25 @@ unsigned char WaitForComByte(ComPort port, int32_t timeoutMs) {
         }
         pollfd waiting{port, POLLIN, 0};
         int ready = poll(&waiting, 1, static_cast<int>(left));
-        if (ready > 0 && (waiting.revents & POLLIN) == 0) {
-            // Hang-up or error: poll would return at once forever, so wait
-            // as the line is polled (1 ms) instead of spinning.
-            PauseMs(1);
+        if (ready < 0 && errno == EINTR) {
+            // Only the programs' stop handlers interrupt a wait; they want
+            // the run to end now, not after the target's timeout.
+            return 0;
+        }
+        if (ready > 0 && (waiting.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+            // Hung up: bytes sent just before may still be there, but no more
+            // can come, and poll would return at once forever.
+            if (read(port, &cell, 1) == 1) {
+                return cell;
+            }
+            gonePort = port;
+            return 0;
         }
     }
+}
+
+bool ComPortGone(ComPort port) {
+    return port != kInvalidComPort && port == gonePort;
 }
 
 void WriteComBytes(ComPort port, const void* bytes, std::size_t count) {
@@ -201,6 +227,9 @@ void FlushComInput(ComPort port) {
 }
 
 void CloseCom(ComPort port) {
+    if (port == gonePort) {
+        gonePort = kInvalidComPort;
+    }
     close(port);
 }
 

@@ -15,6 +15,9 @@ static_assert(CLOCKS_PER_SEC == 1000, "clock() must count milliseconds");
 
 namespace {
 
+// The port a wait found removed; the programs hold one port at a time.
+ComPort gonePort = kInvalidComPort;
+
 HANDLE AsHandle(ComPort port) {
     return static_cast<HANDLE>(port);
 }
@@ -96,22 +99,39 @@ ComPort OpenCom(const char* name, int32_t baud, int32_t* comError) {
 }
 
 unsigned char WaitForComByte(ComPort port, int32_t timeoutMs) {
-    if (timeoutMs <= 0) {
+    if (timeoutMs <= 0 || port == gonePort) {
         return 0;
     }
     // ReadFile never waits (see ConfigureComTimeouts), so this is a busy
     // poll: a byte is taken the moment it arrives, at the cost of one
-    // processor while the target is silent. A failed read counts as an
-    // empty one; the deadline alone ends the wait.
+    // processor while the target is silent.
     const clock_t deadline = clock() + static_cast<clock_t>(timeoutMs);
     while (clock() < deadline) {
         unsigned char cell = 0;
         DWORD got = 0;
-        if (ReadFile(AsHandle(port), &cell, 1, &got, nullptr) && got != 0) {
-            return cell;
+        if (ReadFile(AsHandle(port), &cell, 1, &got, nullptr)) {
+            if (got != 0) {
+                return cell;
+            }
+            continue;
         }
+        // A line error (framing, parity, overrun) aborts reads until it is
+        // cleared; it is noise on a live line. Any other failure means the
+        // device is gone (a USB adapter pulled out fails every read), and
+        // polling it until the deadline would only hide that.
+        if (GetLastError() == ERROR_OPERATION_ABORTED) {
+            DWORD errors = 0;
+            ClearCommError(AsHandle(port), &errors, nullptr);
+            continue;
+        }
+        gonePort = port;
+        return 0;
     }
     return 0;
+}
+
+bool ComPortGone(ComPort port) {
+    return port != kInvalidComPort && port == gonePort;
 }
 
 void WriteComBytes(ComPort port, const void* bytes, std::size_t count) {
@@ -129,6 +149,9 @@ void FlushComInput(ComPort port) {
 }
 
 void CloseCom(ComPort port) {
+    if (port == gonePort) {
+        gonePort = kInvalidComPort;
+    }
     CloseHandle(AsHandle(port));
 }
 

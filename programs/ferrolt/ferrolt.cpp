@@ -7,13 +7,17 @@
 // 1 no file argument, or a file or port argument too long; -1 the file cannot
 // be opened or read, or holds a NUL byte or a line longer than 79 characters;
 // 2 the port cannot be opened; 3 no answer while waiting for "$$$", "top?" or
-// "Ok"; 4 an echo that differs from the character sent.
+// "Ok", no echo for kEchoesMissedInARow characters in a row, or the port
+// lost; 4 an echo that differs from the character sent, or a target that
+// never falls quiet while typing (3 while starting BASIC); 128 + n stopped
+// by signal n (SIGINT, SIGTERM).
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 #include "dialogue/dialogue.h"
 #include "programs/common/help.h"
+#include "programs/common/stop_signal.h"
 #include "programs/ferrolt/basic_text.h"
 #include "serial/serial_link.h"
 
@@ -37,6 +41,9 @@ constexpr int32_t kEchoMs = 1000;            // allowed for one character's echo
 constexpr int32_t kLineDrainMs = 100;        // quiet time after a piece or a lost echo
 constexpr int32_t kCharPauseMs = 2;          // after every character typed
 constexpr int32_t kClosePauseMs = 25;        // lets the last CR leave before closing
+// A lost echo is forgiven, but a target that stopped echoing altogether
+// would otherwise cost a second a character for the rest of the file.
+constexpr int kEchoesMissedInARow = 8;
 
 // Waits for `pattern` in what the target sends: pauses 250 ms (nothing is
 // read meanwhile), clears 80 bytes of dataBuf and collects up to 80 bytes,
@@ -58,6 +65,31 @@ int CloseAndExit(int status) {
     CloseCom(comHandle);
     std::fflush(stdout);
     return status;
+}
+
+// Ends a run stopped by a signal: says so, closes the file, then the port,
+// and gives back 128 + the signal number. Nothing more is typed.
+int StoppedExit() {
+    std::printf(kStoppedText, StopSignal());
+    return CloseAndExit(StopStatus(StopSignal()));
+}
+
+// Ends the run after a wait that brought nothing: as StoppedExit when a stop
+// signal came, else with `status` and the port-lost or no-response text.
+// Closes the file, then the port.
+int SilenceExit(int status) {
+    if (StopSignal() != 0) {
+        return StoppedExit();
+    }
+    std::fputs(ComPortGone(comHandle) ? kPortLostText : kNoResponseText, stdout);
+    return CloseAndExit(status);
+}
+
+// Ends the run with `status` after a drain gave up on a target that kept
+// talking: says so, closes the file, then the port.
+int ChatterExit(int status) {
+    std::fputs(kNeverQuietText, stdout);
+    return CloseAndExit(status);
 }
 
 }  // namespace
@@ -84,6 +116,8 @@ int main(int argc, char* argv[]) {
                     argv[2], static_cast<int>(sizeof sPortName - 1));
         return 1;
     }
+    // From here Ctrl-C and SIGTERM end the run through its own exits.
+    CatchStopSignals();
 
     // File: checked to its end before the port opens, so a text the target
     // would store wrongly is refused with nothing typed.
@@ -125,32 +159,39 @@ int main(int argc, char* argv[]) {
     // not taken for an echo.
     WriteComBytes(comHandle, "@", 1);
     if (WaitForTargetPrompt("$$$") != 0) {
-        std::printf("\n ERROR! No Response from target");
-        return CloseAndExit(3);
+        return SilenceExit(3);
     }
     std::printf("\n Target Ready \n");
-    DrainComInput(comHandle, kSettleDrainMs);
+    if (DrainComInput(comHandle, kSettleDrainMs) != 0) {
+        return ChatterExit(3);
+    }
     WriteComBytes(comHandle, "B", 1);
     if (WaitForTargetPrompt("top?") != 0) {
-        std::printf("\n ERROR! No Response from target");
-        return CloseAndExit(3);
+        return SilenceExit(3);
     }
     std::printf(" %s", dataBuf);
-    DrainComInput(comHandle, kSettleDrainMs);
+    if (DrainComInput(comHandle, kSettleDrainMs) != 0) {
+        return ChatterExit(3);
+    }
     WriteComBytes(comHandle, "\r", 1);
     if (WaitForTargetPrompt("Ok") != 0) {
-        std::printf("\n ERROR! No Response from target");
-        return CloseAndExit(3);
+        return SilenceExit(3);
     }
     std::printf(" %s\n", dataBuf);
     std::fflush(stdout);
-    DrainComInput(comHandle, kSettleDrainMs);
+    if (DrainComInput(comHandle, kSettleDrainMs) != 0) {
+        return ChatterExit(3);
+    }
 
     // Typing: piece by piece, each ended with a CR. Only 0x20..0x7F are
     // echoed by the interpreter; a lost echo is forgiven (and counted), a
     // wrong one stops the upload with the line left unterminated.
     int missedEchoes = 0;
+    int missedInARow = 0;
     for (;;) {
+        if (StopSignal() != 0) {
+            return StoppedExit();
+        }
         std::size_t length = 0;
         int got = ReadTextPiece(fp, dataBuf, kMaxPieceChars + 1, &length);
         if (got == kPieceEndOfFile) {
@@ -174,8 +215,16 @@ int main(int argc, char* argv[]) {
                 // An echo from 0x80 up (negative here) is let pass: only a
                 // character the interpreter could have typed counts as wrong.
                 if (inByte == 0) {
+                    if (StopSignal() != 0 || ComPortGone(comHandle) ||
+                        ++missedInARow >= kEchoesMissedInARow) {
+                        return SilenceExit(3);
+                    }
                     ++missedEchoes;
-                    DrainComInput(comHandle, kLineDrainMs);
+                    if (DrainComInput(comHandle, kLineDrainMs) != 0) {
+                        return ChatterExit(4);
+                    }
+                } else {
+                    missedInARow = 0;
                 }
             }
             std::putchar(dataBuf[i]);
@@ -183,10 +232,16 @@ int main(int argc, char* argv[]) {
             PauseMs(kCharPauseMs);
         }
         WriteComBytes(comHandle, "\r", 1);
-        DrainComInput(comHandle, kLineDrainMs);
+        if (DrainComInput(comHandle, kLineDrainMs) != 0) {
+            return ChatterExit(4);
+        }
     }
 
-    // Finish: one more CR ends the last line the interpreter may hold.
+    // Finish: one more CR ends the last line the interpreter may hold; a port
+    // lost on the way could not have carried the text, so that is no success.
+    if (ComPortGone(comHandle)) {
+        return SilenceExit(3);
+    }
     std::fclose(fp);
     WriteComBytes(comHandle, "\r", 1);
     PauseMs(kClosePauseMs);

@@ -12,8 +12,11 @@
 // 2 the port cannot be opened; 3 the target did not answer the wake-up;
 // 4 the target fell silent during a request; 5 the target's answers to a
 // request were not sound; 6 the output file could not be written or closed.
-// After 4 and 5 the file holds the records saved before the failing address
-// and ends with the end-of-file record, so it is still a valid HEX file.
+// 128 + n stopped by signal n (SIGINT, SIGTERM). A port lost counts as
+// silence (3 at the wake-up, 4 in the dump); a target that never falls quiet
+// as no answer (3) or an unsound one (5). After 4, 5 and a stop in the dump
+// the file holds the records saved before the failing address and ends with
+// the end-of-file record, so it is still a valid HEX file.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -21,6 +24,7 @@
 #include "dialogue/dialogue.h"
 #include "hexrec/dump_text.h"
 #include "programs/common/help.h"
+#include "programs/common/stop_signal.h"
 #include "serial/serial_link.h"
 
 namespace {
@@ -66,8 +70,10 @@ void UpperCase(char* text) {
 }
 
 // Puts `text` into the output file and flushes it, so a full disk shows at
-// the record it hits rather than at the close. Returns 0, or -1 after
-// printing the file error message; the file stays open either way.
+// the record it hits rather than at the close. A record is shorter than the
+// stream's buffer, so it leaves in one write: a run stopped or killed between
+// records never leaves half a line behind. Returns 0, or -1 after printing
+// the file error message; the file stays open either way.
 int WriteFileText(const char* text) {
     if (std::fputs(text, fp) < 0 || std::fflush(fp) != 0) {
         std::printf("\nERROR: Cannot Write File '%s'\n", srcFileName);
@@ -101,7 +107,9 @@ int CloseAndExit(int status) {
 // for a byte is kAnswerTimeout milliseconds; whatever follows the answer is
 // drained until kQuietMs milliseconds of quiet. Returns 0 when
 // kDumpAnswerChars characters came, -1 when the target fell silent (or sent a
-// NUL) before that; dataBuf then holds what did come.
+// NUL, or the port was lost, or a stop signal came) before that; dataBuf then
+// holds what did come. Returns -2 when the drain gave up on a target that
+// kept talking.
 int RequestDump() {
     // The byte that opens each reply says nothing the answer does not, so it
     // is read only to keep it out of the answer; a timeout costs just the wait.
@@ -125,7 +133,9 @@ int RequestDump() {
     }
     // The line end after the answer, or the rest of a garbled one, must not
     // open the next reply.
-    DrainComInput(comHandle, kQuietMs);
+    if (DrainComInput(comHandle, kQuietMs) != 0) {
+        return -2;
+    }
     return result;
 }
 
@@ -135,11 +145,24 @@ int RequestDump() {
 // unsound answer is never written. Returns kStatusDone when the record was
 // written; kStatusSilent or kStatusBadAnswer when no try brought a sound
 // answer (by how the last try failed; nothing was written); kStatusFileError
-// when the record could not be written (the message is printed).
+// when the record could not be written (the message is printed). A lost port,
+// a stop signal and a target that never falls quiet end the tries at once.
 int SaveRecord() {
     int status = kStatusDone;
     for (int tries = 0; tries < kAnswerTries; ++tries) {
-        const bool silent = RequestDump() != 0;
+        const int answered = RequestDump();
+        if (answered == -2) {
+            std::fputs(kNeverQuietText, stdout);
+            return kStatusBadAnswer;
+        }
+        const bool silent = answered != 0;
+        if (silent && StopSignal() != 0) {
+            return kStatusSilent;
+        }
+        if (silent && ComPortGone(comHandle)) {
+            std::fputs(kPortLostText, stdout);
+            return kStatusSilent;
+        }
         const char* fault =
             CheckDumpAnswer(dataBuf, static_cast<std::size_t>(dataBufIndex), startAddress);
         if (fault == nullptr) {
@@ -205,6 +228,8 @@ int main(int argc, char* argv[]) {
                     argv[4], static_cast<int>(sizeof sPortName) - 1);
         return kStatusArguments;
     }
+    // From here Ctrl-C and SIGTERM end the run through its own exits.
+    CatchStopSignals();
 
     // File: created in text mode, so lines end as the host's text files do.
     fp = std::fopen(argv[3], "w");
@@ -230,23 +255,38 @@ int main(int argc, char* argv[]) {
     PauseMs(100);
     if (WaitForPrompt(comHandle, dataBuf, sizeof dataBuf, "$$$", kPromptTimeout, kPromptCapacity,
                       &inByte) != 0) {
-        std::printf("\n ERROR! No Response from target");
+        if (StopSignal() != 0) {
+            std::printf(kStoppedText, StopSignal());
+            return CloseAndExit(StopStatus(StopSignal()));
+        }
+        std::fputs(ComPortGone(comHandle) ? kPortLostText : kNoResponseText, stdout);
         return CloseAndExit(kStatusNoWake);
     }
     std::printf("\n Target Ready\n");
     std::fflush(stdout);
-    DrainComInput(comHandle, kQuietMs);
+    if (DrainComInput(comHandle, kQuietMs) != 0) {
+        std::fputs(kNeverQuietText, stdout);
+        return CloseAndExit(kStatusNoWake);
+    }
 
     // Dump: one record per request; startAddress is 32 bits wide, so the step
     // past the last record of memory (FFF0) ends the loop instead of wrapping.
+    // A stop signal ends it between records, the file kept valid as below.
     int status = kStatusDone;
     while (startAddress < endAddress && status == kStatusDone) {
+        if (StopSignal() != 0) {
+            break;
+        }
         status = SaveRecord();
         if (status == kStatusDone) {
             startAddress += kDumpBytes;
         }
     }
-    if (status == kStatusSilent || status == kStatusBadAnswer) {
+    if (StopSignal() != 0 && status != kStatusFileError &&
+        (status != kStatusDone || startAddress < endAddress)) {
+        std::printf(kStoppedText, StopSignal());
+        status = StopStatus(StopSignal());
+    } else if (status == kStatusSilent || status == kStatusBadAnswer) {
         std::printf(
             "\n ERROR! Memory at %04X could not be read; the file holds what was saved before "
             "it\n",

@@ -9,8 +9,9 @@
 //
 // Exit status: 0 done; 1 bad arguments; -1 the file cannot be opened or read,
 // or is not a sound HEX file; 2 the port cannot be opened; 3 no answer to the
-// wake-up; 4 no answer after a record; 5 done, but one or more records were
-// not accepted by the target.
+// wake-up (or the port lost, or a line that never fell quiet, then); 4 no
+// answer after a record (the same); 5 done, but one or more records were not
+// accepted by the target; 128 + n stopped by signal n (SIGINT, SIGTERM).
 #include <cstdio>
 #include <cstring>
 
@@ -18,6 +19,7 @@
 #include "hexrec/hexrec.h"
 #include "programs/common/help.h"
 #include "programs/common/record_file.h"
+#include "programs/common/stop_signal.h"
 #include "serial/serial_link.h"
 
 namespace {
@@ -46,6 +48,31 @@ int CloseAndExit(int status) {
     CloseCom(comHandle);
     std::fflush(stdout);
     return status;
+}
+
+// Ends a run stopped by a signal: says so, closes the file, then the port,
+// and gives back 128 + the signal number. No "!" is sent.
+int StoppedExit() {
+    std::printf(kStoppedText, StopSignal());
+    return CloseAndExit(StopStatus(StopSignal()));
+}
+
+// Ends the run after a wait that brought nothing: as StoppedExit when a stop
+// signal came, else with `status` and the port-lost or no-response text.
+// Closes the file, then the port.
+int SilenceExit(int status) {
+    if (StopSignal() != 0) {
+        return StoppedExit();
+    }
+    std::fputs(ComPortGone(comHandle) ? kPortLostText : kNoResponseText, stdout);
+    return CloseAndExit(status);
+}
+
+// Ends the run with `status` after a drain gave up on a target that kept
+// talking: says so, closes the file, then the port. No "!" is sent.
+int ChatterExit(int status) {
+    std::fputs(kNeverQuietText, stdout);
+    return CloseAndExit(status);
 }
 
 // Waits for the target's answer to a record: up to kVerdictBytes bytes, each
@@ -103,6 +130,8 @@ int main(int argc, char* argv[]) {
                     argv[2], sizeof sPortName - 1);
         return 1;
     }
+    // From here Ctrl-C and SIGTERM end the run through its own exits.
+    CatchStopSignals();
 
     // File: opened and checked up to its end record before the port is
     // touched, so a broken file never half-loads. Read in binary, since
@@ -143,16 +172,20 @@ int main(int argc, char* argv[]) {
     PauseMs(250);
     if (WaitForPrompt(comHandle, dataBuf, sizeof dataBuf, "$$$", kPromptTimeout, kPromptCapacity,
                       &inByte) != 0) {
-        std::printf("\n ERROR! No Response from target");
-        return CloseAndExit(3);
+        return SilenceExit(3);
     }
     std::printf("\n Target Ready\n");
     std::fflush(stdout);
-    DrainComInput(comHandle, kDrainSilence);
+    if (DrainComInput(comHandle, kDrainSilence) != 0) {
+        return ChatterExit(3);
+    }
 
     // Records, one at a time, each answer awaited before the next line is read.
     int notAccepted = 0;
     for (;;) {
+        if (StopSignal() != 0) {
+            return StoppedExit();
+        }
         std::size_t length = 0;
         int got = ReadTextLine(fp, dataBuf, sizeof dataBuf, &length);
         if (got == kLineEndOfFile) {
@@ -184,8 +217,7 @@ int main(int argc, char* argv[]) {
 
         int verdict = WaitForVerdict();
         if (verdict < 0) {
-            std::printf("\n ERROR! No Response from target");
-            return CloseAndExit(4);
+            return SilenceExit(4);
         }
         if (verdict == '\0') {
             // The target answered, but not with a verdict: the record may or
@@ -199,12 +231,18 @@ int main(int argc, char* argv[]) {
             }
         }
         std::fflush(stdout);
-        DrainComInput(comHandle, kDrainSilence);
+        if (DrainComInput(comHandle, kDrainSilence) != 0) {
+            return ChatterExit(4);
+        }
         // A refused record gets the monitor a second to recover.
         PauseMs(err_no != 0 ? 1000 : 25);
     }
 
-    // Finish: "!" tells the monitor the upload is over.
+    // Finish: "!" tells the monitor the upload is over; a port lost after the
+    // last verdict could not carry it, and the run must not read as done.
+    if (ComPortGone(comHandle)) {
+        return SilenceExit(4);
+    }
     std::fclose(fp);
     WriteComBytes(comHandle, "!", 1);
     PauseMs(25);

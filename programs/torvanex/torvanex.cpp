@@ -4,9 +4,12 @@
 //
 // Exit status: 0 done; 1 bad arguments; 2 the file cannot be opened, read or
 // is not a sound HEX file; 3 the port cannot be opened or the target did not
-// answer the wake-up; 4 no verdict for a record; 5 done, but the target
-// refused one or more records.
+// answer the wake-up (or the port was lost then); 4 no verdict for a record
+// (silence, the port lost, or chatter without a verdict); 5 done, but the
+// target refused one or more records; 128 + n stopped by signal n (SIGINT,
+// SIGTERM).
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -14,6 +17,7 @@
 #include "hexrec/hexrec.h"
 #include "programs/common/help.h"
 #include "programs/common/record_file.h"
+#include "programs/common/stop_signal.h"
 #include "serial/serial_link.h"
 
 namespace {
@@ -29,6 +33,10 @@ int err_no = 0;  // verdict of the last record: 0 accepted, 1 "?", 2 "E"
 constexpr int32_t kPromptTimeout = 5000;   // ms per byte of the prompt
 constexpr int32_t kVerdictTimeout = 5000;  // ms per wait for the verdict
 constexpr int kVerdictWaits = 8;           // waits before the target counts as gone
+// A target that talks but never gives a verdict is given up on after this
+// many other bytes, or this long in all (the same as eight silent waits).
+constexpr int kVerdictChatterBytes = 1024;
+constexpr int32_t kVerdictLimitMs = kVerdictWaits * kVerdictTimeout;
 
 // Closes the file, then the port, and gives back `status` for main to return.
 int CloseAndExit(int status) {
@@ -36,6 +44,57 @@ int CloseAndExit(int status) {
     CloseCom(fdPort);
     std::fflush(stdout);
     return status;
+}
+
+// Ends a run stopped by a signal: says so, closes the file, then the port,
+// and gives back 128 + the signal number.
+int StoppedExit() {
+    std::printf(kStoppedText, StopSignal());
+    return CloseAndExit(StopStatus(StopSignal()));
+}
+
+// Ends the run after a wait that brought nothing: as StoppedExit when a stop
+// signal came, else with `status` and the port-lost or no-response text.
+// Closes the file, then the port.
+int SilenceExit(int status) {
+    if (StopSignal() != 0) {
+        return StoppedExit();
+    }
+    std::fputs(ComPortGone(fdPort) ? kPortLostText : kNoResponseText, stdout);
+    return CloseAndExit(status);
+}
+
+// Waits for the target's verdict on the record just sent, skipping any other
+// byte. Sets err_no (0 for "*", 1 for "?", 2 for "E"); the verdict is left in
+// inByte. Returns 0 with a verdict; -1 after kVerdictWaits silent waits of
+// kVerdictTimeout ms (at once when the port is lost or a stop signal came);
+// -2 when kVerdictChatterBytes other bytes, or kVerdictLimitMs ms in all,
+// passed without a verdict.
+int WaitForVerdict() {
+    err_no = 0;
+    int timeouts = 0;
+    int skipped = 0;
+    const auto giveUp =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kVerdictLimitMs);
+    for (;;) {
+        inByte = static_cast<char>(WaitForComByte(fdPort, kVerdictTimeout));
+        if (inByte == 0) {
+            if (++timeouts >= kVerdictWaits || StopSignal() != 0 || ComPortGone(fdPort)) {
+                return -1;
+            }
+            continue;
+        }
+        if (inByte == '*') {
+            return 0;
+        }
+        if (inByte == '?' || inByte == 'E') {
+            err_no = inByte == '?' ? 1 : 2;
+            return 0;
+        }
+        if (++skipped >= kVerdictChatterBytes || std::chrono::steady_clock::now() >= giveUp) {
+            return -2;
+        }
+    }
 }
 
 }  // namespace
@@ -65,6 +124,8 @@ int main(int argc, char* argv[]) {
         }
         std::strcpy(sPortName, argv[2]);
     }
+    // From here Ctrl-C and SIGTERM end the run through its own exits.
+    CatchStopSignals();
 
     // File: opened and checked up to its end record before the port is touched,
     // so a broken file never half-loads.
@@ -104,8 +165,7 @@ int main(int argc, char* argv[]) {
     WriteComBytes(fdPort, "@", 1);
     PauseMs(10);
     if (WaitForPrompt(fdPort, dataBuf, sizeof dataBuf, "$$$", kPromptTimeout, 80, &inByte) != 0) {
-        std::printf("\n ERROR! No Response from target");
-        return CloseAndExit(3);
+        return SilenceExit(3);
     }
     std::printf("\n Target Ready\n");
     PauseMs(10);
@@ -114,6 +174,9 @@ int main(int argc, char* argv[]) {
     // Records, one at a time, each verdict awaited before the next line is read.
     int refused = 0;
     for (;;) {
+        if (StopSignal() != 0) {
+            return StoppedExit();
+        }
         std::size_t length = 0;
         int got = ReadTextLine(fp, dataBuf, sizeof dataBuf, &length);
         if (got == kLineEndOfFile) {
@@ -142,33 +205,22 @@ int main(int argc, char* argv[]) {
         PauseMs(5);
         FlushComInput(fdPort);
         for (std::size_t i = 1; dataBuf[i] != '\0'; ++i) {
+            if (StopSignal() != 0) {
+                return StoppedExit();
+            }
             WriteComBytes(fdPort, &dataBuf[i], 1);
             std::putchar(dataBuf[i]);
             std::fflush(stdout);
             PauseMs(3);
         }
 
-        // Verdict: other bytes are skipped; silence counts towards the limit.
-        err_no = 0;
-        int timeouts = 0;
-        for (;;) {
-            inByte = static_cast<char>(WaitForComByte(fdPort, kVerdictTimeout));
-            if (inByte == 0) {
-                if (++timeouts >= kVerdictWaits) {
-                    break;
-                }
-                continue;
-            }
-            if (inByte == '*') {
-                break;
-            }
-            if (inByte == '?' || inByte == 'E') {
-                err_no = inByte == '?' ? 1 : 2;
-                break;
-            }
+        // Verdict: other bytes are skipped, but not without end.
+        int verdict = WaitForVerdict();
+        if (verdict == -1) {
+            return SilenceExit(4);
         }
-        if (timeouts >= kVerdictWaits) {
-            std::printf("\n ERROR! No Response from target");
+        if (verdict == -2) {
+            std::printf("\n ERROR! No Verdict from target: it kept sending other bytes\n");
             return CloseAndExit(4);
         }
         std::printf("%c\r\n", inByte);
