@@ -9,6 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -19,13 +20,17 @@
 
 #include "programs/common/help.h"
 #include "target_sim/monitor.h"
+#include "target_sim/sim_line.h"
 
 namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
 
-// 11 bits (start, 8 data, 2 stop) at 9600 baud, in microseconds.
-constexpr int64_t kCharTimeUs = 11 * 1000000 / 9600;
+// How often an idle simulator looks at the line settings and at a half-sent
+// command; bytes from the host and due answers wake it at once.
+constexpr int64_t kIdleWakeNs = 20000000;
+// The gap between the bytes of a prompt sent one byte per write.
+constexpr int64_t kSplitGapNs = 20000000;
 
 struct Options {
     SimConfig config;
@@ -33,19 +38,18 @@ struct Options {
     std::string transcript;
     std::string memoryIn;
     std::string memoryOut;
+    std::string lineStats;
     bool pace = false;
 };
 
-int64_t NowUs() {
+int64_t NowNs() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
-void SleepUntilUs(int64_t when) {
-    timespec at{static_cast<time_t>(when / 1000000), static_cast<long>(when % 1000000) * 1000};
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
-    }
+int64_t NowUs() {
+    return NowNs() / 1000;
 }
 
 void Usage() {
@@ -58,7 +62,10 @@ void Usage() {
         "                           and events (E), one line each with microseconds\n"
         "  --memory-in FILE         load the 64 KiB memory image from FILE\n"
         "  --memory-out FILE        save the memory image to FILE on exit\n"
-        "  --pace                   send at the pace of a 9600 8N2 line\n"
+        "  --pace                   pace both directions as a 9600 8N2 line: 11 bits\n"
+        "                           per character, received bytes taken in at their\n"
+        "                           arrival, answers handed over as their last bit ends\n"
+        "  --line-stats FILE        on exit, write how late answers left (microseconds)\n"
         "  --prompt TEXT            answer to '@' (escapes \\r \\n \\t \\xHH)\n"
         "  --silent-wake            never answer '@'\n"
         "  --split-prompt           send the prompt one byte per write\n"
@@ -113,6 +120,8 @@ int ParseOptions(int argc, char* argv[], Options* options) {
             options->memoryIn = value, ++i;
         } else if (name == "--memory-out") {
             options->memoryOut = value, ++i;
+        } else if (name == "--line-stats") {
+            options->lineStats = value, ++i;
         } else if (name == "--prompt") {
             config.prompt = Unescape(value), ++i;
         } else if (name == "--basic-banner") {
@@ -225,41 +234,29 @@ int main(int argc, char* argv[]) {
         }
     };
 
-    auto writeAll = [&](const unsigned char* bytes, std::size_t count) {
-        while (count > 0) {
-            ssize_t sent = write(master, bytes, count);
-            if (sent > 0) {
-                bytes += sent;
-                count -= static_cast<std::size_t>(sent);
-            } else if (sent < 0 && errno == EAGAIN) {
-                usleep(1000);
-            } else {
-                return;
-            }
-        }
-    };
+    // Answers are queued, never written from inside the monitor: the serve
+    // loop hands each byte over when it is due, so the monitor never blocks
+    // the line and an answer never waits behind the pace of an earlier one.
+    // An answer starts no earlier than the arrival of the byte that asked for
+    // it (answerFromNs, set before each byte is given to the monitor).
+    SimLine line;
+    line.charTimeNs = options.pace ? kCharTimeNs : 0;
+    int64_t answerFromNs = 0;
+    SetFineTimers();
     SimLink link;
     link.send = [&](const std::string& text) {
         if (text.empty()) {
             return;
         }
-        const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-        note('S', Hex(bytes, text.size()));
-        if (!options.pace) {
-            writeAll(bytes, text.size());
-            return;
-        }
-        int64_t due = NowUs();
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            writeAll(bytes + i, 1);
-            due += kCharTimeUs;
-            SleepUntilUs(due);
-        }
+        note('S', Hex(reinterpret_cast<const unsigned char*>(text.data()), text.size()));
+        QueueAnswer(&line, text, answerFromNs);
     };
     link.splitSend = [&](const std::string& text) {
+        int64_t from = answerFromNs;
         for (char c : text) {
-            link.send(std::string(1, c));
-            usleep(20000);
+            note('S', Hex(reinterpret_cast<const unsigned char*>(&c), 1));
+            QueueAnswer(&line, std::string(1, c), from);
+            from += kSplitGapNs;
         }
     };
     link.event = [&](const std::string& text) { note('E', text); };
@@ -292,36 +289,49 @@ int main(int argc, char* argv[]) {
     std::printf("PORT %s\n", portPath.c_str());
     std::fflush(stdout);
 
-    // Reads one chunk from the host and answers it; false when nothing was there.
+    // Reads one chunk from the host and queues the answers; false when
+    // nothing was there. Each byte is taken in at its arrival on the line,
+    // which on a paced line is later than the read for all but the first.
     auto serveChunk = [&]() {
         unsigned char chunk[512];
         ssize_t got = read(master, chunk, sizeof chunk);
         if (got <= 0) {
             return false;
         }
+        const int64_t readNs = NowNs();
         note('R', Hex(chunk, static_cast<std::size_t>(got)));
         for (ssize_t i = 0; i < got; ++i) {
-            monitor.OnByte(chunk[i], NowUs() / 1000);
+            answerFromNs = ReceivedAt(&line, readNs);
+            monitor.OnByte(chunk[i], answerFromNs / 1000000);
         }
         return true;
     };
 
-    // Serve until asked to stop.
+    // Serve until asked to stop: due answers first, then sleep until the host
+    // writes, the next answer byte is due, or the idle wake.
     std::string settings = LineSettings(slave);
     note('L', settings);
     while (stopRequested == 0) {
-        pollfd waiting{master, POLLIN, 0};
-        int ready = poll(&waiting, 1, 20);
+        const int writing = WriteDueAnswers(&line, master, NowNs());
+        int64_t waitNs = kIdleWakeNs;
+        if (writing == 0 && NextAnswerDue(line) >= 0) {
+            waitNs = std::max<int64_t>(0, NextAnswerDue(line) - NowNs());
+        }
+        pollfd waiting{master, static_cast<short>(POLLIN | (writing == 1 ? POLLOUT : 0)), 0};
+        timespec timeout{static_cast<time_t>(waitNs / 1000000000),
+                         static_cast<long>(waitNs % 1000000000)};
+        const int ready = ppoll(&waiting, 1, &timeout, nullptr);
+        if (ready > 0 && (waiting.revents & POLLIN) != 0) {
+            serveChunk();
+        } else if (line.answers.empty()) {
+            monitor.OnQuiet(NowUs() / 1000);
+        }
+        // Read after the line's traffic, so it never delays an answer.
         std::string now = LineSettings(slave);
         if (now != settings) {
             settings = now;
             note('L', settings);
         }
-        if (ready <= 0 || (waiting.revents & POLLIN) == 0) {
-            monitor.OnQuiet(NowUs() / 1000);
-            continue;
-        }
-        serveChunk();
     }
     // Bytes the host wrote just before the stop are still waiting: take them
     // in, so a transcript read after the stop holds everything the host sent.
@@ -336,6 +346,19 @@ int main(int argc, char* argv[]) {
                 monitor.memory.size() ||
             std::fclose(out) != 0) {
             std::perror("targetsim: memory image");
+            return 1;
+        }
+    }
+    if (!options.lineStats.empty()) {
+        std::FILE* out = std::fopen(options.lineStats.c_str(), "w");
+        const int64_t sent = line.bytesSent;
+        if (out == nullptr ||
+            std::fprintf(out, "answer_bytes %lld\nlate_mean_us %.1f\nlate_max_us %.1f\n",
+                         static_cast<long long>(sent),
+                         sent > 0 ? static_cast<double>(line.latenessSumNs) / sent / 1000.0 : 0.0,
+                         static_cast<double>(line.latenessMaxNs) / 1000.0) < 0 ||
+            std::fclose(out) != 0) {
+            std::perror("targetsim: line stats");
             return 1;
         }
     }
