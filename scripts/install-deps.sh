@@ -5,6 +5,9 @@
 set -euo pipefail
 
 packages=(cmake make g++ libgtest-dev binutils)
+# The .deb: dpkg-shlibdeps (dpkg-dev) for its dependencies, gzip for the
+# manual pages, and man to check them.
+packages+=(dpkg-dev gzip man-db)
 if [ "${1:-all}" != "native" ]; then
     packages+=(g++-mingw-w64-x86-64 wine wine64)
 fi

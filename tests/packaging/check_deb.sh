@@ -1,0 +1,66 @@
+#!/bin/sh
+# Makes the Debian package from a finished build, as `--target package` does,
+# and checks it: its control fields, that the programs and targetsim land in
+# /usr/bin with their manual pages, and that, unpacked, every program answers
+# --version and man finds and renders every page without a warning.
+#
+#   check_deb.sh BUILD_DIR VERSION
+set -eu
+
+build=$1
+version=$2
+programs="Torvanex Torvane Quilmark Ferrolt targetsim"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+fail() {
+    echo "FAIL: $*"
+    exit 1
+}
+
+# Packs what the build made. Naming a generator without a pre-install step
+# keeps cpack from building the tree again while other tests run from it.
+if ! cpack --config "$build/CPackConfig.cmake" -B "$work/out" -D CPACK_CMAKE_GENERATOR=Ninja \
+    >"$work/cpack.log" 2>&1; then
+    cat "$work/cpack.log"
+    fail "cpack did not make the package"
+fi
+deb="$work/out/z80-host-tools_${version}_$(dpkg --print-architecture).deb"
+[ -f "$deb" ] || fail "no package $deb; cpack made: $(ls "$work/out")"
+
+# Control fields: the name, the project's version, and the libraries the
+# programs link, as dpkg-shlibdeps found them.
+[ "$(dpkg-deb -f "$deb" Package)" = z80-host-tools ] || fail "Package: $(dpkg-deb -f "$deb" Package)"
+[ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "Version: $(dpkg-deb -f "$deb" Version)"
+depends=$(dpkg-deb -f "$deb" Depends)
+case "$depends" in
+*libc6*libstdc++6*) ;;
+*) fail "Depends lacks libc6 or libstdc++6: $depends" ;;
+esac
+
+# Contents: every executable in /usr/bin, and nothing else there; every
+# manual page compressed in section 1.
+dpkg-deb -c "$deb" >"$work/contents"
+for program in $programs; do
+    grep -Eq "^-rwxr-xr-x root/root +[0-9]+ .* \./usr/bin/$program\$" "$work/contents" ||
+        fail "no executable /usr/bin/$program"
+    grep -Eq "^-rw-r--r-- root/root +[0-9]+ .* \./usr/share/man/man1/$program\.1\.gz\$" \
+        "$work/contents" || fail "no manual page /usr/share/man/man1/$program.1.gz"
+done
+in_bin=$(grep -c ' \./usr/bin/[^/]' "$work/contents" || true)
+[ "$in_bin" -eq 5 ] || fail "/usr/bin holds $in_bin files, not 5: $(grep ' ./usr/bin/' "$work/contents")"
+grep -q ' \./usr/share/doc/z80-host-tools/README.md$' "$work/contents" || fail "no README"
+
+# Unpacked: what a user gets on the PATH and from man.
+dpkg-deb -x "$deb" "$work/root"
+for program in $programs; do
+    answer=$("$work/root/usr/bin/$program" --version) || fail "$program --version failed"
+    [ "$answer" = "$program $version" ] || fail "$program --version printed '$answer'"
+
+    LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -M "$work/root/usr/share/man" "$program" \
+        >"$work/page" 2>"$work/warnings" || fail "man $program failed: $(cat "$work/warnings")"
+    [ ! -s "$work/warnings" ] || fail "man $program warns: $(cat "$work/warnings")"
+    grep -Eq "^ +$program +\\\\?- " "$work/page" || fail "man $program shows no NAME line"
+    grep -q "z80-host-tools $version" "$work/page" || fail "man $program does not show $version"
+done
+echo "PASS: $deb"
