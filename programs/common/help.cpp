@@ -28,6 +28,11 @@ namespace {
 #define FAILED_STATUS " 255"
 #endif
 
+// Every program ends through its own exits on Ctrl-C and SIGTERM.
+#define STOPPED_STATUSES                 \
+    " 130  stopped by Ctrl-C (SIGINT)\n" \
+    " 143  stopped by SIGTERM\n"
+
 struct ProgramHelp {
     const char* program;
     const char* text;  // the usage line and everything up to the version line
@@ -44,9 +49,10 @@ const ProgramHelp kProgramHelp[] = {
      "   0  done, every record accepted\n"
      "   1  too few arguments, or a file name or port path over 79 characters\n"
      "   2  the file cannot be opened or read, or is not a sound HEX file\n"
-     "   3  the port cannot be opened, or the target did not answer the wake-up\n"
-     "   4  no verdict for a record\n"
-     "   5  done, but the target refused one or more records\n"},
+     "   3  the port cannot be opened, or no answer to the wake-up (or the port\n"
+     "      lost then)\n"
+     "   4  no verdict for a record: silence, the port lost, or only other bytes\n"
+     "   5  done, but the target refused one or more records\n" STOPPED_STATUSES},
     {"Torvane",
      "Usage: Torvane {filename} {port}\n"
      "Loads an Intel HEX file into the Z80 target's monitor, each record in one\n"
@@ -58,9 +64,10 @@ const ProgramHelp kProgramHelp[] = {
      "      does not fit a port name\n" FAILED_STATUS
      "  the file cannot be opened or read, or is not a sound HEX file\n"
      "   2  the port cannot be opened\n"
-     "   3  no answer to the wake-up\n"
-     "   4  no answer after a record\n"
-     "   5  done, but one or more records were not accepted\n"},
+     "   3  no answer to the wake-up (or the port lost, or a line that never\n"
+     "      fell quiet, then)\n"
+     "   4  no answer after a record (the same)\n"
+     "   5  done, but one or more records were not accepted\n" STOPPED_STATUSES},
     {"Quilmark",
      "Usage: Quilmark {start address} {end address} {filename} {com port}\n"
      "Saves the Z80 target's memory from the start address up to the end address,\n"
@@ -73,10 +80,11 @@ const ProgramHelp kProgramHelp[] = {
      "   1  bad or missing arguments (nothing is created)\n" FAILED_STATUS
      "  the file cannot be created\n"
      "   2  the port cannot be opened\n"
-     "   3  no answer to the wake-up\n"
-     "   4  the target fell silent during a request\n"
-     "   5  the target's answers were not sound\n"
-     "   6  the file could not be written or closed\n"},
+     "   3  no answer to the wake-up (or the port lost, or a line that never\n"
+     "      fell quiet, then)\n"
+     "   4  the target fell silent during a request, or the port was lost\n"
+     "   5  the target's answers were not sound, or it never fell quiet\n"
+     "   6  the file could not be written or closed\n" STOPPED_STATUSES},
     {"Ferrolt",
      "Usage: Ferrolt {filename} {port}\n"
      "Starts the Z80 target's BASIC and types a program text into it, checking\n"
@@ -88,8 +96,10 @@ const ProgramHelp kProgramHelp[] = {
      "  the file cannot be opened or read, or holds a NUL byte or a line\n"
      "      over 79 characters\n"
      "   2  the port cannot be opened\n"
-     "   3  no answer while waiting for \"$$$\", \"top?\" or \"Ok\"\n"
-     "   4  an echo that differs from the character sent\n"},
+     "   3  no answer while waiting for \"$$$\", \"top?\" or \"Ok\", no echo for\n"
+     "      8 characters in a row, or the port lost\n"
+     "   4  an echo that differs from the character sent, or a target that\n"
+     "      never falls quiet while the program is typed\n" STOPPED_STATUSES},
 };
 
 }  // namespace

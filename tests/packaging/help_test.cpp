@@ -50,19 +50,20 @@ std::string UsageLine(const std::string& program) {
     return "Usage: " + program + " {filename} {port}";
 }
 
-// The exit statuses each program's help lists; -1 shows as 255 natively.
+// The exit statuses each program's help lists; -1 shows as 255 natively,
+// and a run stopped by SIGINT or SIGTERM ends with 128 + the signal number.
 std::vector<std::string> Statuses(const ProgramOnHost& run) {
     const std::string failed = run.host == Host::Wine ? "-1" : "255";
     if (run.program == "Torvanex") {
-        return {"0", "1", "2", "3", "4", "5"};
+        return {"0", "1", "2", "3", "4", "5", "130", "143"};
     }
     if (run.program == "Quilmark") {
-        return {"0", "1", failed, "2", "3", "4", "5", "6"};
+        return {"0", "1", failed, "2", "3", "4", "5", "6", "130", "143"};
     }
     if (run.program == "Ferrolt") {
-        return {"0", "1", failed, "2", "3", "4"};
+        return {"0", "1", failed, "2", "3", "4", "130", "143"};
     }
-    return {"0", "1", failed, "2", "3", "4", "5"};
+    return {"0", "1", failed, "2", "3", "4", "5", "130", "143"};
 }
 
 // Runs in a fresh directory, so a relative file argument such as "--help"
