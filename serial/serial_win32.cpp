@@ -78,12 +78,22 @@ ComPort OpenCom(const char* name, int32_t baud, int32_t* comError) {
         return kInvalidComPort;
     }
     // Only the line format and DTR are ours to decide; flow control and the
-    // rest stay as the driver has them. The results are not acted on: a
-    // driver that refuses part of this still carries the upload, and the
-    // target's silence then tells the user more than an error code would.
+    // rest stay as the driver has them. Once the port is known to be a serial
+    // device the results are not acted on: a driver that refuses part of this
+    // still carries the upload, and the target's silence then tells the user
+    // more than an error code would.
     DCB settings{};
     settings.DCBlength = sizeof settings;
-    GetCommState(handle, &settings);
+    if (!GetCommState(handle, &settings)) {
+        // Not a serial device at all (a file, or a device the name leads to
+        // that has no line): an upload would vanish into it unanswered.
+        const DWORD error = GetLastError();
+        CloseHandle(handle);
+        if (comError != nullptr) {
+            *comError = static_cast<int32_t>(error);
+        }
+        return kInvalidComPort;
+    }
     settings.BaudRate = static_cast<DWORD>(baud);
     settings.ByteSize = 8;
     settings.Parity = NOPARITY;

@@ -5,6 +5,9 @@
 
 void Monitor::StartBasic() {
     mode_ = Mode::BasicPrompt;
+    if (FaultAt("basic")) {
+        return;
+    }
     if (config_.silentBasicStart) {
         link_.event("basic start ignored");
         return;
@@ -43,6 +46,9 @@ void Monitor::OnBasicByte(unsigned char byte) {
         return;  // control characters and bytes from 0x80 up are not echoed
     }
     const int number = ++echoNumber_;
+    if (FaultAt("echo:" + std::to_string(number))) {
+        return;
+    }
     if (config_.echoDrop.count(number) != 0) {
         link_.event("echo " + std::to_string(number) + " dropped");
         return;

@@ -26,6 +26,9 @@ void Monitor::OnDumpAddressByte(unsigned char byte) {
     }
     mode_ = Mode::Command;
     const int number = ++dumpNumber_;
+    if (FaultAt("dump:" + std::to_string(number))) {
+        return;
+    }
     bool sound = dumpText_.compare(0, 2, "10") == 0;
     for (std::size_t i = 2; i < 6; ++i) {
         sound = sound && IsHex(static_cast<unsigned char>(dumpText_[i]));

@@ -77,7 +77,14 @@ void Usage() {
         "  --silent-basic-start     no answer to 'B'\n"
         "  --silent-basic-ready     no answer to the CR after 'top?'\n"
         "  --echo N=TEXT            echo TEXT for the Nth echoed character\n"
-        "  --drop-echo N            no echo for the Nth echoed character\n");
+        "  --drop-echo N            no echo for the Nth echoed character\n"
+        "  --hang-up-at POINT       close the line (both ends) at POINT instead of\n"
+        "                           answering, as an adapter pulled out: wake, record:N,\n"
+        "                           dump:N, basic (the 'B') or echo:N; then exit\n"
+        "  --chatter-at POINT       from POINT on, instead of answering, send\n"
+        "                           --chatter-text without end\n"
+        "  --chatter-text TEXT      what a chattering target sends (default\n"
+        "                           'chatter, chatter\\r\\n')\n");
 }
 
 bool ParseNumbered(const char* text, int* number, std::string* value) {
@@ -130,6 +137,12 @@ int ParseOptions(int argc, char* argv[], Options* options) {
             config.basicReady = Unescape(value), ++i;
         } else if (name == "--silent-from-record") {
             config.silentFromRecord = std::atoi(value), ++i;
+        } else if (name == "--hang-up-at") {
+            config.hangUpAt = value, ++i;
+        } else if (name == "--chatter-at") {
+            config.chatterAt = value, ++i;
+        } else if (name == "--chatter-text" && value[0] != '\0') {
+            config.chatterText = Unescape(value), ++i;
         } else if (name == "--drop-echo") {
             config.echoDrop[std::atoi(value)] = true, ++i;
         } else if (name == "--record-answer" && ParseNumbered(value, &number, &text)) {
@@ -260,6 +273,8 @@ int main(int argc, char* argv[]) {
         }
     };
     link.event = [&](const std::string& text) { note('E', text); };
+    bool hungUp = false;
+    link.hangUp = [&] { hungUp = true; };
 
     Monitor monitor(options.config, link);
     if (!options.memoryIn.empty()) {
@@ -312,10 +327,15 @@ int main(int argc, char* argv[]) {
     std::string settings = LineSettings(slave);
     note('L', settings);
     while (stopRequested == 0) {
+        // A chattering target keeps its queue topped up and wakes often, so
+        // the line never falls quiet for the host, however fast it reads.
+        if (monitor.Chattering() && line.answers.size() < 256) {
+            QueueAnswer(&line, options.config.chatterText, NowNs());
+        }
         const int writing = WriteDueAnswers(&line, master, NowNs());
-        int64_t waitNs = kIdleWakeNs;
+        int64_t waitNs = monitor.Chattering() ? 1000000 : kIdleWakeNs;
         if (writing == 0 && NextAnswerDue(line) >= 0) {
-            waitNs = std::max<int64_t>(0, NextAnswerDue(line) - NowNs());
+            waitNs = std::min(waitNs, std::max<int64_t>(0, NextAnswerDue(line) - NowNs()));
         }
         pollfd waiting{master, static_cast<short>(POLLIN | (writing == 1 ? POLLOUT : 0)), 0};
         timespec timeout{static_cast<time_t>(waitNs / 1000000000),
@@ -323,6 +343,14 @@ int main(int argc, char* argv[]) {
         const int ready = ppoll(&waiting, 1, &timeout, nullptr);
         if (ready > 0 && (waiting.revents & POLLIN) != 0) {
             serveChunk();
+            if (hungUp) {
+                // Both ends closed: the host's descriptor is all that is left
+                // of the line, and it reads as hung up from now on.
+                close(slave);
+                close(master);
+                slave = master = -1;
+                break;
+            }
         } else if (line.answers.empty()) {
             monitor.OnQuiet(NowUs() / 1000);
         }

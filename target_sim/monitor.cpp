@@ -102,7 +102,24 @@ void Monitor::OnByte(unsigned char byte, int64_t nowMs) {
     }
 }
 
+bool Monitor::FaultAt(const std::string& point) {
+    if (point == config_.hangUpAt) {
+        link_.event("hang-up at " + point);
+        link_.hangUp();
+        return true;
+    }
+    if (point == config_.chatterAt) {
+        link_.event("chatter from " + point);
+        chattering_ = true;
+        return true;
+    }
+    return false;
+}
+
 void Monitor::Wake() {
+    if (FaultAt("wake")) {
+        return;
+    }
     if (config_.silentWake) {
         link_.event("wake ignored");
         return;
@@ -137,6 +154,9 @@ void Monitor::OnRecordByte(unsigned char byte) {
 void Monitor::FinishRecord() {
     const int number = recordNumber_;
     const std::string name = "record " + std::to_string(number);
+    if (FaultAt("record:" + std::to_string(number))) {
+        return;
+    }
     if (config_.silentFromRecord > 0 && number >= config_.silentFromRecord) {
         link_.event(name + " not answered");
         return;

@@ -29,6 +29,14 @@ struct SimConfig {
     bool silentBasicReady = false;           // no answer to the CR after "top?"
     std::map<int, std::string> echoReplace;  // echo number (1-based) -> text echoed instead
     std::map<int, bool> echoDrop;            // echo number -> no echo at all
+
+    // Faults that take over at a point of the conversation: "wake", "record:N",
+    // "dump:N", "basic" (the "B"), "echo:N" (the Nth echoed character). There,
+    // instead of answering, the target hangs up the line (both ends closed,
+    // as an adapter pulled out) or starts talking and never stops.
+    std::string hangUpAt;
+    std::string chatterAt;
+    std::string chatterText = "chatter, chatter\r\n";
 };
 
 // What the monitor does with the outside world: send bytes, note events.
@@ -36,6 +44,7 @@ struct SimLink {
     std::function<void(const std::string&)> send;       // bytes to the host
     std::function<void(const std::string&)> splitSend;  // bytes, one write each, spaced
     std::function<void(const std::string&)> event;      // a line for the transcript
+    std::function<void()> hangUp;                       // close the line for good
 };
 
 class Monitor {
@@ -46,6 +55,11 @@ class Monitor {
     void OnByte(unsigned char byte, int64_t nowMs);
     // Called when the line has been quiet; abandons a half-received command.
     void OnQuiet(int64_t nowMs);
+    // True once the target started chattering (SimConfig::chatterAt): from
+    // then on the line must be kept busy with SimConfig::chatterText.
+    bool Chattering() const {
+        return chattering_;
+    }
 
     std::array<unsigned char, 65536> memory{};
 
@@ -56,6 +70,9 @@ class Monitor {
     void OnRecordByte(unsigned char byte);
     void FinishRecord();
     void Answer(const std::string& text);
+    // True when a hang-up or chatter fault takes over at `point`; it has then
+    // been played, and the caller must not answer.
+    bool FaultAt(const std::string& point);
 
     // Memory dump commands (dump.cpp).
     void OnDumpCommand(unsigned char byte);
@@ -69,6 +86,7 @@ class Monitor {
     SimLink link_;
     Mode mode_ = Mode::Command;
     int64_t lastByteMs_ = 0;
+    bool chattering_ = false;
 
     // Record upload.
     std::string record_;  // hex digits after the colon
