@@ -56,7 +56,8 @@ void Usage() {
     std::printf(
         "Usage: targetsim [options]\n"
         "A simulated Z80 target on a pseudo-terminal. Prints 'PORT <path>', then\n"
-        "answers as the board's monitor until SIGINT or SIGTERM.\n"
+        "answers as the board's monitor until SIGINT or SIGTERM. --help alone\n"
+        "prints this text, --version alone the version.\n"
         "  --link PATH              also make PATH a symlink to the port\n"
         "  --transcript FILE        log received (R), sent (S) bytes, line settings (L)\n"
         "                           and events (E), one line each with microseconds\n"
