@@ -66,7 +66,11 @@ void FlushComInput(ComPort port);
 // Closes the port; `port` must not be used afterwards.
 void CloseCom(ComPort port);
 
-// Sleeps `ms` milliseconds (nothing for 0 or less).
+// Sleeps `ms` milliseconds (nothing for 0 or less): never less, and on
+// POSIX no more than the system's wake-up takes, since the sleep runs to a
+// deadline on the monotonic clock that a signal does not move (an opened
+// port also asks the kernel for wake-ups without timer slack). On Windows
+// it ends at the first scheduler tick after the deadline.
 void PauseMs(int32_t ms);
 
 // Turns a port argument into a port name in `portName` (of `size` bytes):
