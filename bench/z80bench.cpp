@@ -482,7 +482,8 @@ double WineserverCpuMs() {
     std::error_code ignored;
     for (const auto& entry : std::filesystem::directory_iterator("/proc", ignored)) {
         const std::string dir = entry.path().string();
-        if (ReadFile(dir + "/comm") != "wineserver\n") {
+        // "wineserver", or "wineserver64" for the 64-bit build.
+        if (ReadFile(dir + "/comm").rfind("wineserver", 0) != 0) {
             continue;
         }
         std::error_code failed;

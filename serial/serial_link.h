@@ -70,7 +70,8 @@ void CloseCom(ComPort port);
 // POSIX no more than the system's wake-up takes, since the sleep runs to a
 // deadline on the monotonic clock that a signal does not move (an opened
 // port also asks the kernel for wake-ups without timer slack). On Windows
-// it ends at the first scheduler tick after the deadline.
+// it runs to a deadline on the performance counter, sleeping in 1 ms
+// scheduler ticks (the first pause asks Windows for them).
 void PauseMs(int32_t ms);
 
 // Turns a port argument into a port name in `portName` (of `size` bytes):
