@@ -179,13 +179,18 @@ void PrintTo(Host host, std::ostream* out) {
 
 RunResult RunOnHost(Host host, const std::string& program, const std::vector<std::string>& args,
                     const SimTarget& sim, int timeoutSec) {
+    return RunOnHostAtDevice(host, sim.port(), program, args, timeoutSec);
+}
+
+RunResult RunOnHostAtDevice(Host host, const std::string& device, const std::string& program,
+                            const std::vector<std::string>& args, int timeoutSec) {
     if (host == Host::Wine) {
-        WineComPort port(sim.port());
+        WineComPort port(device);
         return RunUnderWine(port, program, args, timeoutSec);
     }
     std::vector<std::string> words;
     for (const auto& arg : args) {
-        words.push_back(arg == "{port}" ? sim.port() : arg);
+        words.push_back(arg == "{port}" ? device : arg);
     }
     return RunProgram(std::string(NATIVE_BIN_DIR) + "/" + program, words, timeoutSec);
 }

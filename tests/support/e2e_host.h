@@ -35,6 +35,13 @@ std::string HostUnavailableReason(Host host);
 RunResult RunOnHost(Host host, const std::string& program, const std::vector<std::string>& args,
                     const SimTarget& sim, int timeoutSec = 180);
 
+// Runs `program` built for `host` as RunOnHost does, with "{port}" in `args`
+// reaching `device`, a path of this machine that need not be a simulated
+// target (a file, /dev/null, a directory, a path that is not there): the path
+// itself natively, a COM port linked to it under Wine.
+RunResult RunOnHostAtDevice(Host host, const std::string& device, const std::string& program,
+                            const std::vector<std::string>& args, int timeoutSec = 180);
+
 // Runs `program` under Wine with `sim` reached as COM port `comNumber`, for
 // cases about the port argument itself (COM3 given as "3", or no argument for
 // the default //./COM10); "{port}" in `args` becomes that number. Waits while

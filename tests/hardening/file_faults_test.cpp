@@ -1,0 +1,227 @@
+// Every program against files it cannot use: random bytes, empty files,
+// files that cannot be read, files of megabytes, names with spaces and
+// non-ASCII characters, and output that cannot be written. An input file
+// that is refused is refused before the port opens, so nothing is sent.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/hardening/hardening.h"
+#include "tests/support/e2e.h"
+#include "tests/support/e2e_host.h"
+
+namespace {
+
+// The uploaders and the BASIC loader read a file; Quilmark writes one.
+const std::vector<std::string> kReaders = {"Torvanex", "Torvane", "Ferrolt"};
+
+class FileFaults : public ::testing::TestWithParam<Host> {
+  protected:
+    void SetUp() override {
+        if (!HostAvailable(GetParam())) {
+            GTEST_SKIP() << HostName(GetParam()) << ": " << HostUnavailableReason(GetParam());
+        }
+    }
+    bool native() const {
+        return GetParam() == Host::Native;
+    }
+    std::string Shown(const std::string& text) const {
+        return ForHost(GetParam(), text);
+    }
+    // The programs of kReaders built for this host.
+    std::vector<std::string> Readers() const {
+        if (native()) {
+            return kReaders;
+        }
+        return {"Torvane", "Ferrolt"};
+    }
+    // Runs `program` on `file` against `sim`.
+    RunResult Read(const std::string& program, const std::string& file, const SimTarget& sim) {
+        return RunOnHost(GetParam(), program, {file, "{port}"}, sim, kRunLimitSec);
+    }
+    // The status for a file that is refused.
+    static int FileStatus(const std::string& program) {
+        return program == "Torvanex" ? 2 : 255;
+    }
+
+    TempDir dir_;
+};
+
+}  // namespace
+
+// Random bytes (NUL bytes, control characters, no line structure) and an
+// empty file: the first is refused, naming a line, the second is no work.
+TEST_P(FileFaults, RandomBytesAreRefusedAndAnEmptyFileIsNoWork) {
+    std::mt19937 random(20240601);
+    std::string noise(64 * 1024, '\0');
+    for (char& c : noise) {
+        c = static_cast<char>(random() & 0xFF);
+        if (c == '\x1A') {
+            c = '\x1B';  // a Ctrl-Z would end the file there, and what is before may pass
+        }
+    }
+    const std::string file = dir_.Write("noise.bin", noise);
+    const std::string empty = dir_.Write("empty.txt", "");
+    SimTarget sim;
+    for (const auto& program : Readers()) {
+        SCOPED_TRACE(program);
+        RunResult run = Read(program, file, sim);
+        EXPECT_EQ(run.status, FileStatus(program));
+        EXPECT_NE(run.output.find(Shown("ERROR: Line ")), std::string::npos) << run.output;
+        EXPECT_TRUE(EndsWith(run.output, Shown("; nothing was sent\n"))) << run.output;
+    }
+    sim.Stop();
+    EXPECT_EQ(sim.Received(), "");
+
+    SimTarget fresh;
+    for (const auto& program : Readers()) {
+        SCOPED_TRACE(program);
+        RunResult run = Read(program, empty, fresh);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_TRUE(EndsWith(run.output, program == "Torvanex" ? "Done\r\n" : Shown(" Done...\n")))
+            << run.output;
+    }
+}
+
+// Files that open but cannot be read: a folder, and natively the process's
+// own memory file, whose first read fails with EIO.
+TEST_P(FileFaults, FilesThatCannotBeReadAreRefused) {
+    std::vector<std::string> unreadable = {dir_.path()};
+    if (native()) {
+        unreadable.push_back("/proc/self/mem");
+    }
+    SimTarget sim;
+    for (const auto& program : Readers()) {
+        for (const auto& file : unreadable) {
+            SCOPED_TRACE(program + " " + file);
+            RunResult run = Read(program, file, sim);
+            EXPECT_EQ(run.status, FileStatus(program));
+            // Windows does not open a folder as a file at all.
+            const std::string message = native() ? "ERROR: Cannot Read File '" + file + "'\n"
+                                                 : "ERROR: Cannot Open File '" + file + "'\n";
+            EXPECT_TRUE(EndsWith(run.output, Shown(message))) << run.output;
+        }
+    }
+    sim.Stop();
+    EXPECT_EQ(sim.Received(), "");
+}
+
+// A file its owner may not read. Root reads every file whatever its mode,
+// so this case can only run as another user.
+TEST_P(FileFaults, AFileWithoutReadPermissionIsRefused) {
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "running as root, who may read a file of mode 000; the folder and "
+                        "/proc/self/mem cases cover files that cannot be read";
+    }
+    const std::string file = dir_.Write("locked.hex", ":00000001FF\n");
+    ASSERT_EQ(chmod(file.c_str(), 0), 0);
+    SimTarget sim;
+    for (const auto& program : Readers()) {
+        SCOPED_TRACE(program);
+        RunResult run = Read(program, file, sim);
+        EXPECT_EQ(run.status, FileStatus(program));
+        EXPECT_TRUE(EndsWith(run.output, Shown("ERROR: Cannot Open File '" + file + "'\n")))
+            << run.output;
+    }
+}
+
+// Files of megabytes: checked to their end before the port opens, and
+// refused at the line that breaks the rules, however far down; one line of
+// megabytes is refused as too long without being held whole.
+TEST_P(FileFaults, HugeFilesAreCheckedToTheirEndAndRefusedAtTheirFault) {
+    std::string records;
+    const std::string record = DataRecord(0x2000, std::vector<unsigned char>(16, 0x5A)) + "\n";
+    for (int i = 0; i < 100000; ++i) {
+        records += record;  // 4.4 MB
+    }
+    std::string program;
+    for (int i = 0; i < 400000; ++i) {
+        program += "10 PRINT 1\n";  // 4.4 MB
+    }
+    const std::string hugeHex = dir_.Write("huge.hex", records + "garbage\n");
+    const std::string hugeBasic = dir_.Write("huge.bas", program + std::string(80, 'x') + "\n");
+    const std::string oneLine = dir_.Write("one-line.txt", std::string(4 * 1024 * 1024, 'A'));
+    SimTarget sim;
+    for (const auto& reader : Readers()) {
+        SCOPED_TRACE(reader);
+        const bool basic = reader == "Ferrolt";
+        RunResult run = Read(reader, basic ? hugeBasic : hugeHex, sim);
+        EXPECT_EQ(run.status, FileStatus(reader));
+        const std::string fault = basic ? "ERROR: Line 400001 of '" + hugeBasic +
+                                              "' is longer than 79 characters; nothing was sent\n"
+                                        : "ERROR: Line 100001 of '" + hugeHex +
+                                              "' does not start with ':'; nothing was sent\n";
+        EXPECT_TRUE(EndsWith(run.output, Shown(fault))) << run.output.substr(0, 400);
+
+        run = Read(reader, oneLine, sim);
+        EXPECT_EQ(run.status, FileStatus(reader));
+        const std::string tooLong = basic ? "is longer than 79 characters; nothing was sent\n"
+                                          : "is longer than the largest record; nothing was sent\n";
+        EXPECT_TRUE(EndsWith(run.output, Shown("ERROR: Line 1 of '" + oneLine + "' " + tooLong)))
+            << run.output.substr(0, 400);
+    }
+    sim.Stop();
+    EXPECT_EQ(sim.Received(), "");
+}
+
+// Names with spaces and non-ASCII characters are used as they stand. Under
+// Wine the name reaches the program in the Windows code page, so there the
+// case keeps to spaces.
+TEST_P(FileFaults, NamesWithSpacesAndNonAsciiCharactersWork) {
+    HardeningJob job(dir_);
+    const std::string odd = native() ? "my prog \xC3\xA4\xC3\xA9 \xE2\x82\xAC" : "my prog v2";
+    const std::string hex = dir_.Write(odd + ".hex", ReadFileText(job.hexFile));
+    const std::string basic = dir_.Write(odd + ".bas", ReadFileText(job.basicFile));
+    for (const auto& program : Readers()) {
+        SCOPED_TRACE(program);
+        SimTarget sim;
+        RunResult run = Read(program, program == "Ferrolt" ? basic : hex, sim);
+        sim.Stop();
+        EXPECT_EQ(run.status, 0) << run.output;
+        if (native()) {
+            EXPECT_NE(run.output.find(odd), std::string::npos) << run.output;
+        }
+        if (program != "Ferrolt") {
+            EXPECT_EQ(sim.Received().substr(0, 1 + job.records[0].size()), "@" + job.records[0]);
+        }
+    }
+
+    const std::string saved = dir_.path() + "/" + odd + " saved.hex";
+    SimTarget sim(job.Options("Quilmark", {}));
+    RunResult run = RunOnHost(GetParam(), "Quilmark", {"0000", "0030", saved, "{port}"}, sim);
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(ReadFileText(saved), Shown(job.SavedRecords(3) + kEndLines));
+}
+
+// Output Quilmark cannot create: a folder in its place, a folder that is not
+// there, and (not as root, who may write anywhere) a read-only folder. It
+// stops with -1 before the port opens. A disk that fills up (/dev/full) is
+// among Quilmark's own cases.
+TEST_P(FileFaults, OutputThatCannotBeCreatedIsRefusedBeforeThePortOpens) {
+    HardeningJob job(dir_);
+    std::vector<std::string> outputs = {dir_.path(), dir_.path() + "/no/such/folder/save.hex"};
+    const std::string readOnly = dir_.path() + "/read-only";
+    ASSERT_EQ(mkdir(readOnly.c_str(), 0500), 0);
+    if (geteuid() != 0) {
+        outputs.push_back(readOnly + "/save.hex");
+    }
+    SimTarget sim(job.Options("Quilmark", {}));
+    for (const auto& output : outputs) {
+        SCOPED_TRACE(output);
+        RunResult run = RunOnHost(GetParam(), "Quilmark", {"0000", "0010", output, "{port}"}, sim);
+        EXPECT_EQ(run.status, 255);
+        EXPECT_TRUE(EndsWith(run.output, Shown("ERROR: Cannot Open File '" + output + "'\n")))
+            << run.output;
+    }
+    sim.Stop();
+    EXPECT_EQ(sim.Received(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Hosts, FileFaults, ::testing::Values(Host::Native, Host::Wine),
+                         [](const ::testing::TestParamInfo<Host>& info) {
+                             return HostName(info.param);
+                         });

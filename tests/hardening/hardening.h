@@ -1,0 +1,110 @@
+// What the hardening cases share: one ordinary job per program, the texts the
+// programs print for faults, and a run that is stopped by a signal.
+#pragma once
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tests/support/e2e.h"
+
+// Console texts for faults (as printed natively; ForHost gives Wine's).
+inline const std::string kNoResponse = "\n ERROR! No Response from target";
+inline const std::string kPortLost =
+    "\n ERROR! Port lost: the line hung up or its device was removed\n";
+inline const std::string kNeverQuiet =
+    "\n ERROR! Target keeps sending: the line never fell quiet\n";
+inline const std::string kNoVerdictChatter =
+    "\n ERROR! No Verdict from target: it kept sending other bytes\n";
+inline const std::string kNotHex =
+    "\n ERROR! Answer from target holds a character that is not a hex digit";
+inline const std::string kStopAt0010 =
+    "\n ERROR! Memory at 0010 could not be read; the file holds what was saved before it\n";
+inline const std::string kEndLines = ":00000001FF\n\n";
+
+// A run still going after this many seconds counts as hung (RunProgram kills
+// it and reports status -1). The slowest fault here, a hung-up line under
+// Wine met by Quilmark's three tries, ends by itself in about 45 s.
+constexpr int kRunLimitSec = 150;
+
+inline bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// The line a program prints when its port does not open.
+inline std::string OpenFailure(const std::string& program, const std::string& device, int error) {
+    const std::string code = std::to_string(error);
+    if (program == "Torvanex") {
+        return "OpenCom(" + device + ") failed with error " + code + ".\n";
+    }
+    if (program == "Ferrolt") {
+        return "OpenCom failed with error " + code + ".\n";
+    }
+    return "OpenCom (1) failed with error " + code + ".\n";
+}
+
+// One ordinary job for each program, in files of `dir`: three records to
+// load, a two-line BASIC program to type, three records of memory to save.
+struct HardeningJob {
+    explicit HardeningJob(const TempDir& dir) {
+        for (unsigned i = 0; i < 3; ++i) {
+            std::vector<unsigned char> data;
+            for (unsigned j = 0; j < 4; ++j) {
+                data.push_back(static_cast<unsigned char>(i * 16 + j + 1));
+            }
+            records.push_back(DataRecord(0x0100 + 4 * i, data));
+        }
+        hexFile = dir.Write("prog.hex",
+                            records[0] + "\n" + records[1] + "\n" + records[2] + "\n:00000001FF\n");
+        basicFile = dir.Write("prog.bas", "10 PRINT 1\n20 END\n");
+        std::string memory(65536, '\0');
+        for (std::size_t i = 0; i < memory.size(); ++i) {
+            memory[i] = static_cast<char>(i * 5 + 3);
+        }
+        image.assign(memory.begin(), memory.end());
+        imageFile = dir.Write("image.bin", memory);
+        saved = dir.path() + "/save.hex";
+    }
+
+    // The program's arguments for the job; "{port}" stands for the port.
+    std::vector<std::string> Args(const std::string& program) const {
+        if (program == "Quilmark") {
+            return {"0000", "0030", saved, "{port}"};
+        }
+        return {program == "Ferrolt" ? basicFile : hexFile, "{port}"};
+    }
+    // The simulator's options for the job, with `faults` added.
+    std::vector<std::string> Options(const std::string& program,
+                                     std::vector<std::string> faults) const {
+        if (program == "Quilmark") {
+            faults.insert(faults.begin(), {"--memory-in", imageFile});
+        }
+        return faults;
+    }
+    // The first `count` records Quilmark saves from the image, one per line.
+    std::string SavedRecords(unsigned count) const {
+        std::string lines;
+        for (unsigned address = 0; address < 16 * count; address += 16) {
+            lines +=
+                DataRecord(address, {image.begin() + address, image.begin() + address + 16}) + "\n";
+        }
+        return lines;
+    }
+
+    std::vector<std::string> records;
+    std::string hexFile;
+    std::string basicFile;
+    std::vector<unsigned char> image;
+    std::string imageFile;
+    std::string saved;
+};
+
+// Runs the native `program` with `args` ("{port}" reaching `sim`) and, once
+// `ready` holds (checked every 10 ms), sends it `signal`. Returns as
+// RunProgram: status -1 when it had to be killed after `timeoutSec` seconds
+// or `ready` never held by then.
+RunResult RunAndSignal(const std::string& program, const std::vector<std::string>& args,
+                       const SimTarget& sim, const std::function<bool()>& ready, int signal,
+                       int timeoutSec = kRunLimitSec);
