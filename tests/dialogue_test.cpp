@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -70,6 +71,22 @@ TEST_F(Dialogue, CapacityLargerThanTheBufferIsCut) {
     EXPECT_EQ(std::strlen(small), 7u);
 }
 
+TEST_F(Dialogue, DrainGivesUpOnALineThatNeverFallsQuiet) {
+    std::atomic<bool> talking{true};
+    std::thread target([this, &talking] {
+        while (talking) {
+            pty.Send("chatter");
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    const int drained = DrainComInput(port, 25);
+    talking = false;
+    target.join();
+    EXPECT_EQ(drained, -1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(DrainComInput(port, 25), 0);
+}
+
 TEST_F(Dialogue, DrainEmptiesTheLineUntilItIsQuiet) {
     std::thread target([this] {
         for (int i = 0; i < 5; ++i) {
@@ -78,7 +95,7 @@ TEST_F(Dialogue, DrainEmptiesTheLineUntilItIsQuiet) {
         }
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    DrainComInput(port, 25);
+    EXPECT_EQ(DrainComInput(port, 25), 0);
     target.join();
     pty.Send("*");
     EXPECT_EQ(WaitForComByte(port, 1000), '*');

@@ -4,6 +4,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 
 #include <cerrno>
 #include <chrono>
@@ -106,6 +108,39 @@ TEST_F(SerialLink, ASecondOpenOfAHeldPortFails) {
     ComPort second = OpenCom(pty.path().c_str(), 9600, &error);
     EXPECT_EQ(second, kInvalidComPort);
     EXPECT_EQ(error, EBUSY);
+}
+
+TEST_F(SerialLink, AHungUpLineIsReportedGoneAndEndsEveryWait) {
+    EXPECT_FALSE(ComPortGone(port));
+    pty.HangUp();
+    auto start = Clock::now();
+    EXPECT_EQ(WaitForComByte(port, 3000), 0);
+    EXPECT_TRUE(ComPortGone(port));
+    EXPECT_EQ(WaitForComByte(port, 3000), 0);
+    // Ended by the hang-up, not by the two timeouts.
+    EXPECT_LT(ElapsedMs(start), 2000);
+    CloseCom(port);
+    EXPECT_FALSE(ComPortGone(port));
+    port = kInvalidComPort;
+}
+
+TEST_F(SerialLink, ACaughtSignalEndsTheWaitAsSilence) {
+    struct sigaction caught {};
+    struct sigaction before {};
+    caught.sa_handler = [](int) {};
+    sigaction(SIGUSR1, &caught, &before);
+    const pthread_t waiter = pthread_self();
+    std::thread stopper([waiter] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        pthread_kill(waiter, SIGUSR1);
+    });
+    auto start = Clock::now();
+    EXPECT_EQ(WaitForComByte(port, 4000), 0);
+    const long elapsed = ElapsedMs(start);
+    stopper.join();
+    sigaction(SIGUSR1, &before, nullptr);
+    EXPECT_LT(elapsed, 3000);  // not the whole 4 s
+    EXPECT_FALSE(ComPortGone(port));
 }
 
 TEST(SerialOpen, MissingPathFailsWithNoSuchFile) {

@@ -45,6 +45,15 @@ class PtyPair {
     int held() const {
         return slave_;
     }
+    // Closes both ends the test holds, as a USB adapter pulled out: the
+    // program's descriptor is then all that is left of the line.
+    void HangUp() {
+        if (target_ >= 0)
+            close(target_);
+        if (slave_ >= 0)
+            close(slave_);
+        target_ = slave_ = -1;
+    }
     void Send(const std::string& bytes) const {
         ssize_t ignored = write(target_, bytes.data(), bytes.size());
         (void)ignored;
