@@ -110,10 +110,12 @@ struct Row {
     std::string program;
     std::string host;
     double floorMs = 0;
+    int roundTrips = 0;  // answers awaited on the critical path (RoundTripsOf)
     std::vector<Run> runs;
 };
 
 std::vector<Row> rows;
+double echoExcessMeanUs = 0;  // the paced probe's mean, for the medium estimate
 
 // ---------------------------------------------------------------------------
 // Small helpers
@@ -332,6 +334,30 @@ double FloorOf(const std::string& program) {
         return QuilmarkFloor();
     }
     return FerroltFloor();
+}
+
+// How many times the program waits for an answer with nothing else to do, so
+// that the simulated target's latency and the pseudo-terminal's (the probe's
+// excess over 2 C) add to its wall time once each: Torvanex's verdicts come
+// within the 3 ms pause after each record's last character and the other
+// handshakes within their long first pauses, leaving its one prompt;
+// Torvane waits for each verdict, Quilmark for two answers per request,
+// Ferrolt for every echo and for the answer to every line's CR.
+int RoundTripsOf(const std::string& program) {
+    const int records = static_cast<int>(RecordCharCounts().size());
+    if (program == "Torvanex") {
+        return 1;
+    }
+    if (program == "Torvane") {
+        return records;
+    }
+    if (program == "Quilmark") {
+        return 2 * static_cast<int>(kLoadBytes / kRecordBytes);
+    }
+    int echoed = 0;
+    int silent = 0;
+    CountPiece(basicText, &echoed, &silent);
+    return echoed + kBasicLines;
 }
 
 // Prints each floor's formula with its figures.
@@ -793,13 +819,14 @@ void PrintTable(std::FILE* out, bool markdown) {
     if (markdown) {
         std::fputs(
             "| Program | Host | Runs | Wall s (median) | Floor s | Wall/floor (median, "
-            "range) | Processor % of wall | wineserver % | Target late, mean/max us |\n"
-            "|---|---|---|---|---|---|---|---|---|\n",
+            "range) | Processor % of wall | wineserver % | Target late, mean/max us | "
+            "Round trips | Target + pty, est. % of floor |\n"
+            "|---|---|---|---|---|---|---|---|---|---|---|\n",
             out);
     } else {
-        std::fprintf(out, "%-9s %-6s %4s %10s %9s %22s %9s %11s %16s\n", "Program", "Host", "Runs",
-                     "Wall s", "Floor s", "Wall/floor (range)", "CPU %", "wineserver%",
-                     "Target late us");
+        std::fprintf(out, "%-9s %-6s %4s %10s %9s %22s %9s %11s %16s %6s %6s\n", "Program", "Host",
+                     "Runs", "Wall s", "Floor s", "Wall/floor (range)", "CPU %", "wineserver%",
+                     "Target late us", "Trips", "Pty %");
     }
     for (const Row& row : rows) {
         std::vector<double> walls;
@@ -834,16 +861,19 @@ void PrintTable(std::FILE* out, bool markdown) {
         char runsText[32];
         std::snprintf(runsText, sizeof runsText, failed > 0 ? "%zu+%dF" : "%zu", walls.size(),
                       failed);
+        const double medium = 100.0 * row.roundTrips * echoExcessMeanUs / 1000.0 / row.floorMs;
         if (markdown) {
-            std::fprintf(out, "| %s | %s | %s | %.3f | %.3f | %s | %.2f | %s | %.0f / %.0f |\n",
+            std::fprintf(out,
+                         "| %s | %s | %s | %.3f | %.3f | %s | %.2f | %s | %.0f / %.0f | %d | "
+                         "%.2f |\n",
                          row.program.c_str(), row.host == "wine" ? "Wine" : "native", runsText,
                          Median(walls), row.floorMs / 1000.0, range, Median(shares), server,
-                         Median(lateMeans), lateMax);
+                         Median(lateMeans), lateMax, row.roundTrips, medium);
         } else {
-            std::fprintf(out, "%-9s %-6s %4s %10.3f %9.3f %22s %9.2f %11s %8.0f/%-7.0f\n",
+            std::fprintf(out, "%-9s %-6s %4s %10.3f %9.3f %22s %9.2f %11s %8.0f/%-7.0f %6d %6.2f\n",
                          row.program.c_str(), row.host.c_str(), runsText, Median(walls),
                          row.floorMs / 1000.0, range, Median(shares), server, Median(lateMeans),
-                         lateMax);
+                         lateMax, row.roundTrips, medium);
         }
     }
 }
@@ -911,6 +941,12 @@ int ParseArguments(int argc, char* argv[]) {
             return -1;
         }
     }
+    for (const auto& program : programs) {
+        if (program != "Torvanex" && program != "Torvane" && program != "Quilmark" &&
+            program != "Ferrolt") {
+            return -1;
+        }
+    }
     return binDir.empty() || runs < 1 ? -1 : 0;
 }
 
@@ -952,15 +988,16 @@ int main(int argc, char* argv[]) {
     PrintProbe(stdout, "", "Target echo, paced line", paced);
     PrintProbe(stdout, "", "Target echo, instant line", instant);
     std::fflush(stdout);
+    echoExcessMeanUs = paced.meanUs;
 
     // Runs, interleaved so a slow spell of the machine is shared out.
     for (const auto& program : programs) {
         const bool windowsProgram = program != "Torvanex";
         if (wantNative) {
-            rows.push_back(Row{program, "native", FloorOf(program), {}});
+            rows.push_back(Row{program, "native", FloorOf(program), RoundTripsOf(program), {}});
         }
         if (wantWine && windowsProgram) {
-            rows.push_back(Row{program, "wine", FloorOf(program), {}});
+            rows.push_back(Row{program, "wine", FloorOf(program), RoundTripsOf(program), {}});
         }
     }
     for (int r = 1; r <= runs; ++r) {
