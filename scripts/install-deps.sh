@@ -10,6 +10,8 @@ packages=(cmake make g++ libgtest-dev binutils)
 packages+=(dpkg-dev gzip man-db)
 if [ "${1:-all}" != "native" ]; then
     packages+=(g++-mingw-w64-x86-64 wine wine64)
+    # The fuzz targets: clang with its libFuzzer and sanitizer runtimes.
+    packages+=(clang libclang-rt-dev)
 fi
 missing=()
 for package in "${packages[@]}"; do
