@@ -31,6 +31,9 @@ volatile std::sig_atomic_t stopRequested = 0;
 constexpr int64_t kIdleWakeNs = 20000000;
 // The gap between the bytes of a prompt sent one byte per write.
 constexpr int64_t kSplitGapNs = 20000000;
+// Bytes a chattering target keeps queued for the host: more than the port's
+// buffer holds, so it stays full.
+constexpr std::size_t kChatterQueued = 128 * 1024;
 
 struct Options {
     SimConfig config;
@@ -274,6 +277,10 @@ int main(int argc, char* argv[]) {
         }
     };
     link.event = [&](const std::string& text) { note('E', text); };
+    std::string chatter;
+    while (!options.config.chatterText.empty() && chatter.size() < 4096) {
+        chatter += options.config.chatterText;
+    }
     bool hungUp = false;
     link.hangUp = [&] { hungUp = true; };
 
@@ -328,10 +335,11 @@ int main(int argc, char* argv[]) {
     std::string settings = LineSettings(slave);
     note('L', settings);
     while (stopRequested == 0) {
-        // A chattering target keeps its queue topped up and wakes often, so
-        // the line never falls quiet for the host, however fast it reads.
-        if (monitor.Chattering() && line.answers.size() < 256) {
-            QueueAnswer(&line, options.config.chatterText, NowNs());
+        // A chattering target keeps the port's buffer full (tens of KiB) and
+        // wakes often, so the line never falls quiet for the host however
+        // fast it reads, even while the simulator waits for the processor.
+        if (monitor.Chattering() && line.answers.size() < kChatterQueued) {
+            QueueAnswer(&line, chatter, NowNs());
         }
         const int writing = WriteDueAnswers(&line, master, NowNs());
         int64_t waitNs = monitor.Chattering() ? 1000000 : kIdleWakeNs;

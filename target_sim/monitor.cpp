@@ -65,6 +65,9 @@ void Monitor::OnQuiet(int64_t nowMs) {
 
 void Monitor::OnByte(unsigned char byte, int64_t nowMs) {
     lastByteMs_ = nowMs;
+    if (chattering_) {
+        return;  // a target stuck talking hears nothing more
+    }
     switch (mode_) {
         case Mode::Record:
             OnRecordByte(byte);
