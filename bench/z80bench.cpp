@@ -116,6 +116,8 @@ struct Row {
 
 std::vector<Row> rows;
 double echoExcessMeanUs = 0;  // the paced probe's mean, for the medium estimate
+std::time_t startTime = 0;
+double startLoad = 0;  // one-minute load average when the benchmark started
 
 // ---------------------------------------------------------------------------
 // Small helpers
@@ -791,9 +793,9 @@ Probe ProbeEchoes(bool pace, int count) {
 // ---------------------------------------------------------------------------
 // Report
 
-void PrintMachine(std::FILE* out, const char* prefix) {
-    char host[256] = "";
-    gethostname(host, sizeof host);
+// Prints the processor, the kernel, the start time and the load average (the
+// one-minute figure) at the start and, once the runs are done, at the end.
+void PrintMachine(std::FILE* out, bool atEnd) {
     std::string model;
     std::istringstream cpuinfo(ReadFile("/proc/cpuinfo"));
     std::string line;
@@ -804,15 +806,18 @@ void PrintMachine(std::FILE* out, const char* prefix) {
         }
     }
     char date[64];
-    const std::time_t now = std::time(nullptr);
-    std::strftime(date, sizeof date, "%Y-%m-%d %H:%M %Z", std::localtime(&now));
+    std::strftime(date, sizeof date, "%Y-%m-%d %H:%M %Z", std::localtime(&startTime));
     double load[3] = {0, 0, 0};
     getloadavg(load, 3);
     std::string kernel = ReadFile("/proc/sys/kernel/osrelease");
     kernel.erase(std::remove(kernel.begin(), kernel.end(), '\n'), kernel.end());
-    std::fprintf(out, "%sMachine: %s, %ld processors, Linux %s; %s; load average before %.2f\n",
-                 prefix, model.c_str(), sysconf(_SC_NPROCESSORS_ONLN), kernel.c_str(), date,
-                 load[0]);
+    std::fprintf(out,
+                 "Machine: %s, %ld processors, Linux %s; started %s; load average at start %.2f",
+                 model.c_str(), sysconf(_SC_NPROCESSORS_ONLN), kernel.c_str(), date, startLoad);
+    if (atEnd) {
+        std::fprintf(out, ", at end %.2f", load[0]);
+    }
+    std::fprintf(out, "\n");
 }
 
 void PrintTable(std::FILE* out, bool markdown) {
@@ -978,7 +983,9 @@ int main(int argc, char* argv[]) {
         WriteFile(workDir + "/program.bas", basicText) != 0) {
         return 1;
     }
-    PrintMachine(stdout, "");
+    startTime = std::time(nullptr);
+    getloadavg(&startLoad, 1);
+    PrintMachine(stdout, false);
     PrintFormulas();
     std::fflush(stdout);
 
@@ -1019,7 +1026,7 @@ int main(int argc, char* argv[]) {
     if (!markdownPath.empty()) {
         std::FILE* out = std::fopen(markdownPath.c_str(), "w");
         if (out != nullptr) {
-            PrintMachine(out, "");
+            PrintMachine(out, true);
             std::fprintf(out, "\n");
             PrintTable(out, true);
             std::fprintf(out, "\n");
