@@ -17,6 +17,7 @@
 
 #include "dialogue/dialogue.h"
 #include "programs/common/help.h"
+#include "programs/common/run_end.h"
 #include "programs/common/stop_signal.h"
 #include "programs/ferrolt/basic_text.h"
 #include "serial/serial_link.h"
@@ -65,31 +66,6 @@ int CloseAndExit(int status) {
     CloseCom(comHandle);
     std::fflush(stdout);
     return status;
-}
-
-// Ends a run stopped by a signal: says so, closes the file, then the port,
-// and gives back 128 + the signal number. Nothing more is typed.
-int StoppedExit() {
-    std::printf(kStoppedText, StopSignal());
-    return CloseAndExit(StopStatus(StopSignal()));
-}
-
-// Ends the run after a wait that brought nothing: as StoppedExit when a stop
-// signal came, else with `status` and the port-lost or no-response text.
-// Closes the file, then the port.
-int SilenceExit(int status) {
-    if (StopSignal() != 0) {
-        return StoppedExit();
-    }
-    std::fputs(ComPortGone(comHandle) ? kPortLostText : kNoResponseText, stdout);
-    return CloseAndExit(status);
-}
-
-// Ends the run with `status` after a drain gave up on a target that kept
-// talking: says so, closes the file, then the port.
-int ChatterExit(int status) {
-    std::fputs(kNeverQuietText, stdout);
-    return CloseAndExit(status);
 }
 
 }  // namespace
@@ -159,28 +135,28 @@ int main(int argc, char* argv[]) {
     // not taken for an echo.
     WriteComBytes(comHandle, "@", 1);
     if (WaitForTargetPrompt("$$$") != 0) {
-        return SilenceExit(3);
+        return CloseAndExit(SilenceStatus(comHandle, 3));
     }
     std::printf("\n Target Ready \n");
     if (DrainComInput(comHandle, kSettleDrainMs) != 0) {
-        return ChatterExit(3);
+        return CloseAndExit(ChatterStatus(3));
     }
     WriteComBytes(comHandle, "B", 1);
     if (WaitForTargetPrompt("top?") != 0) {
-        return SilenceExit(3);
+        return CloseAndExit(SilenceStatus(comHandle, 3));
     }
     std::printf(" %s", dataBuf);
     if (DrainComInput(comHandle, kSettleDrainMs) != 0) {
-        return ChatterExit(3);
+        return CloseAndExit(ChatterStatus(3));
     }
     WriteComBytes(comHandle, "\r", 1);
     if (WaitForTargetPrompt("Ok") != 0) {
-        return SilenceExit(3);
+        return CloseAndExit(SilenceStatus(comHandle, 3));
     }
     std::printf(" %s\n", dataBuf);
     std::fflush(stdout);
     if (DrainComInput(comHandle, kSettleDrainMs) != 0) {
-        return ChatterExit(3);
+        return CloseAndExit(ChatterStatus(3));
     }
 
     // Typing: piece by piece, each ended with a CR. Only 0x20..0x7F are
@@ -190,7 +166,7 @@ int main(int argc, char* argv[]) {
     int missedInARow = 0;
     for (;;) {
         if (StopSignal() != 0) {
-            return StoppedExit();
+            return CloseAndExit(StoppedStatus());
         }
         std::size_t length = 0;
         int got = ReadTextPiece(fp, dataBuf, kMaxPieceChars + 1, &length);
@@ -217,11 +193,11 @@ int main(int argc, char* argv[]) {
                 if (inByte == 0) {
                     if (StopSignal() != 0 || ComPortGone(comHandle) ||
                         ++missedInARow >= kEchoesMissedInARow) {
-                        return SilenceExit(3);
+                        return CloseAndExit(SilenceStatus(comHandle, 3));
                     }
                     ++missedEchoes;
                     if (DrainComInput(comHandle, kLineDrainMs) != 0) {
-                        return ChatterExit(4);
+                        return CloseAndExit(ChatterStatus(4));
                     }
                 } else {
                     missedInARow = 0;
@@ -233,14 +209,14 @@ int main(int argc, char* argv[]) {
         }
         WriteComBytes(comHandle, "\r", 1);
         if (DrainComInput(comHandle, kLineDrainMs) != 0) {
-            return ChatterExit(4);
+            return CloseAndExit(ChatterStatus(4));
         }
     }
 
     // Finish: one more CR ends the last line the interpreter may hold; a port
     // lost on the way could not have carried the text, so that is no success.
     if (ComPortGone(comHandle)) {
-        return SilenceExit(3);
+        return CloseAndExit(SilenceStatus(comHandle, 3));
     }
     std::fclose(fp);
     WriteComBytes(comHandle, "\r", 1);

@@ -24,6 +24,7 @@
 #include "dialogue/dialogue.h"
 #include "hexrec/dump_text.h"
 #include "programs/common/help.h"
+#include "programs/common/run_end.h"
 #include "programs/common/stop_signal.h"
 #include "serial/serial_link.h"
 
@@ -255,18 +256,12 @@ int main(int argc, char* argv[]) {
     PauseMs(100);
     if (WaitForPrompt(comHandle, dataBuf, sizeof dataBuf, "$$$", kPromptTimeout, kPromptCapacity,
                       &inByte) != 0) {
-        if (StopSignal() != 0) {
-            std::printf(kStoppedText, StopSignal());
-            return CloseAndExit(StopStatus(StopSignal()));
-        }
-        std::fputs(ComPortGone(comHandle) ? kPortLostText : kNoResponseText, stdout);
-        return CloseAndExit(kStatusNoWake);
+        return CloseAndExit(SilenceStatus(comHandle, kStatusNoWake));
     }
     std::printf("\n Target Ready\n");
     std::fflush(stdout);
     if (DrainComInput(comHandle, kQuietMs) != 0) {
-        std::fputs(kNeverQuietText, stdout);
-        return CloseAndExit(kStatusNoWake);
+        return CloseAndExit(ChatterStatus(kStatusNoWake));
     }
 
     // Dump: one record per request; startAddress is 32 bits wide, so the step
@@ -284,8 +279,7 @@ int main(int argc, char* argv[]) {
     }
     if (StopSignal() != 0 && status != kStatusFileError &&
         (status != kStatusDone || startAddress < endAddress)) {
-        std::printf(kStoppedText, StopSignal());
-        status = StopStatus(StopSignal());
+        status = StoppedStatus();
     } else if (status == kStatusSilent || status == kStatusBadAnswer) {
         std::printf(
             "\n ERROR! Memory at %04X could not be read; the file holds what was saved before "

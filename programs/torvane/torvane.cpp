@@ -19,6 +19,7 @@
 #include "hexrec/hexrec.h"
 #include "programs/common/help.h"
 #include "programs/common/record_file.h"
+#include "programs/common/run_end.h"
 #include "programs/common/stop_signal.h"
 #include "serial/serial_link.h"
 
@@ -48,31 +49,6 @@ int CloseAndExit(int status) {
     CloseCom(comHandle);
     std::fflush(stdout);
     return status;
-}
-
-// Ends a run stopped by a signal: says so, closes the file, then the port,
-// and gives back 128 + the signal number. No "!" is sent.
-int StoppedExit() {
-    std::printf(kStoppedText, StopSignal());
-    return CloseAndExit(StopStatus(StopSignal()));
-}
-
-// Ends the run after a wait that brought nothing: as StoppedExit when a stop
-// signal came, else with `status` and the port-lost or no-response text.
-// Closes the file, then the port.
-int SilenceExit(int status) {
-    if (StopSignal() != 0) {
-        return StoppedExit();
-    }
-    std::fputs(ComPortGone(comHandle) ? kPortLostText : kNoResponseText, stdout);
-    return CloseAndExit(status);
-}
-
-// Ends the run with `status` after a drain gave up on a target that kept
-// talking: says so, closes the file, then the port. No "!" is sent.
-int ChatterExit(int status) {
-    std::fputs(kNeverQuietText, stdout);
-    return CloseAndExit(status);
 }
 
 // Waits for the target's answer to a record: up to kVerdictBytes bytes, each
@@ -172,19 +148,19 @@ int main(int argc, char* argv[]) {
     PauseMs(250);
     if (WaitForPrompt(comHandle, dataBuf, sizeof dataBuf, "$$$", kPromptTimeout, kPromptCapacity,
                       &inByte) != 0) {
-        return SilenceExit(3);
+        return CloseAndExit(SilenceStatus(comHandle, 3));
     }
     std::printf("\n Target Ready\n");
     std::fflush(stdout);
     if (DrainComInput(comHandle, kDrainSilence) != 0) {
-        return ChatterExit(3);
+        return CloseAndExit(ChatterStatus(3));
     }
 
     // Records, one at a time, each answer awaited before the next line is read.
     int notAccepted = 0;
     for (;;) {
         if (StopSignal() != 0) {
-            return StoppedExit();
+            return CloseAndExit(StoppedStatus());
         }
         std::size_t length = 0;
         int got = ReadTextLine(fp, dataBuf, sizeof dataBuf, &length);
@@ -217,7 +193,7 @@ int main(int argc, char* argv[]) {
 
         int verdict = WaitForVerdict();
         if (verdict < 0) {
-            return SilenceExit(4);
+            return CloseAndExit(SilenceStatus(comHandle, 4));
         }
         if (verdict == '\0') {
             // The target answered, but not with a verdict: the record may or
@@ -232,7 +208,7 @@ int main(int argc, char* argv[]) {
         }
         std::fflush(stdout);
         if (DrainComInput(comHandle, kDrainSilence) != 0) {
-            return ChatterExit(4);
+            return CloseAndExit(ChatterStatus(4));
         }
         // A refused record gets the monitor a second to recover.
         PauseMs(err_no != 0 ? 1000 : 25);
@@ -241,7 +217,7 @@ int main(int argc, char* argv[]) {
     // Finish: "!" tells the monitor the upload is over; a port lost after the
     // last verdict could not carry it, and the run must not read as done.
     if (ComPortGone(comHandle)) {
-        return SilenceExit(4);
+        return CloseAndExit(SilenceStatus(comHandle, 4));
     }
     std::fclose(fp);
     WriteComBytes(comHandle, "!", 1);

@@ -17,6 +17,7 @@
 #include "hexrec/hexrec.h"
 #include "programs/common/help.h"
 #include "programs/common/record_file.h"
+#include "programs/common/run_end.h"
 #include "programs/common/stop_signal.h"
 #include "serial/serial_link.h"
 
@@ -44,24 +45,6 @@ int CloseAndExit(int status) {
     CloseCom(fdPort);
     std::fflush(stdout);
     return status;
-}
-
-// Ends a run stopped by a signal: says so, closes the file, then the port,
-// and gives back 128 + the signal number.
-int StoppedExit() {
-    std::printf(kStoppedText, StopSignal());
-    return CloseAndExit(StopStatus(StopSignal()));
-}
-
-// Ends the run after a wait that brought nothing: as StoppedExit when a stop
-// signal came, else with `status` and the port-lost or no-response text.
-// Closes the file, then the port.
-int SilenceExit(int status) {
-    if (StopSignal() != 0) {
-        return StoppedExit();
-    }
-    std::fputs(ComPortGone(fdPort) ? kPortLostText : kNoResponseText, stdout);
-    return CloseAndExit(status);
 }
 
 // Waits for the target's verdict on the record just sent, skipping any other
@@ -165,7 +148,7 @@ int main(int argc, char* argv[]) {
     WriteComBytes(fdPort, "@", 1);
     PauseMs(10);
     if (WaitForPrompt(fdPort, dataBuf, sizeof dataBuf, "$$$", kPromptTimeout, 80, &inByte) != 0) {
-        return SilenceExit(3);
+        return CloseAndExit(SilenceStatus(fdPort, 3));
     }
     std::printf("\n Target Ready\n");
     PauseMs(10);
@@ -175,7 +158,7 @@ int main(int argc, char* argv[]) {
     int refused = 0;
     for (;;) {
         if (StopSignal() != 0) {
-            return StoppedExit();
+            return CloseAndExit(StoppedStatus());
         }
         std::size_t length = 0;
         int got = ReadTextLine(fp, dataBuf, sizeof dataBuf, &length);
@@ -206,7 +189,7 @@ int main(int argc, char* argv[]) {
         FlushComInput(fdPort);
         for (std::size_t i = 1; dataBuf[i] != '\0'; ++i) {
             if (StopSignal() != 0) {
-                return StoppedExit();
+                return CloseAndExit(StoppedStatus());
             }
             WriteComBytes(fdPort, &dataBuf[i], 1);
             std::putchar(dataBuf[i]);
@@ -217,7 +200,7 @@ int main(int argc, char* argv[]) {
         // Verdict: other bytes are skipped, but not without end.
         int verdict = WaitForVerdict();
         if (verdict == -1) {
-            return SilenceExit(4);
+            return CloseAndExit(SilenceStatus(fdPort, 4));
         }
         if (verdict == -2) {
             std::printf("\n ERROR! No Verdict from target: it kept sending other bytes\n");
