@@ -65,12 +65,19 @@ TEST_P(LineFaults, ATargetThatNeverFallsQuietEndsTheRun) {
             EXPECT_EQ(run.status, 4);
             EXPECT_TRUE(EndsWith(run.output, kNoVerdictChatter)) << run.output;
         } else {
-            EXPECT_EQ(run.status, 3);
-            EXPECT_TRUE(EndsWith(run.output, Shown(kNeverQuiet))) << run.output;
+            // Usually the drain after the prompt meets the chatter (status 3).
+            // On a loaded machine, above all under Wine, the chatter can pause
+            // long enough for that drain to end, and the first record or
+            // request meets it instead, with that stage's status.
+            const int laterStatus = program() == "Torvane" ? 4 : program() == "Quilmark" ? 5 : 3;
+            EXPECT_TRUE(run.status == 3 || run.status == laterStatus) << run.status;
+            EXPECT_NE(run.output.find(Shown(kNeverQuiet)), std::string::npos) << run.output;
         }
         EXPECT_EQ(run.output.find("Done"), std::string::npos);
         if (program() == "Quilmark") {
-            EXPECT_EQ(ReadFileText(job_.saved), "");
+            // Nothing saved: empty, or just the end record when a request was made.
+            const std::string saved = ReadFileText(job_.saved);
+            EXPECT_TRUE(saved.empty() || saved == Shown(":00000001FF\n\n")) << saved;
         }
     }
 
