@@ -80,3 +80,15 @@ int CheckRecordFile(std::FILE* fp, long* badLine, const char** why) {
     }
     return 0;
 }
+
+int CheckRecordFileAndReport(std::FILE* fp, const char* name) {
+    long badLine = 0;
+    const char* why = nullptr;
+    int checked = CheckRecordFile(fp, &badLine, &why);
+    if (checked == kLineReadError) {
+        std::printf("ERROR: Cannot Read File '%s'\n", name);
+    } else if (checked != 0) {
+        std::printf("ERROR: Line %ld of '%s' %s; nothing was sent\n", badLine, name, why);
+    }
+    return checked == 0 ? 0 : -1;
+}

@@ -27,3 +27,9 @@ int ReadTextLine(std::FILE* fp, char* line, std::size_t size, std::size_t* lengt
 // Returns 0 when sound; otherwise -1 with the 1-based line number in *badLine
 // and a reason in *why, or kLineReadError when the file could not be read.
 int CheckRecordFile(std::FILE* fp, long* badLine, const char** why);
+
+// CheckRecordFile for an uploader: when the file is not sound, says why on
+// the console ("ERROR: Cannot Read File '<name>'", or "ERROR: Line N of
+// '<name>' <reason>; nothing was sent"). Returns 0 when the file is sound
+// (`fp` rewound), -1 when not; `fp` stays open either way.
+int CheckRecordFileAndReport(std::FILE* fp, const char* name);

@@ -119,16 +119,7 @@ int main(int argc, char* argv[]) {
     }
     std::strcpy(srcFileName, argv[1]);
     std::printf("FILE: '%s'\n", srcFileName);
-    long badLine = 0;
-    const char* why = nullptr;
-    int checked = CheckRecordFile(fp, &badLine, &why);
-    if (checked != 0) {
-        if (checked == kLineReadError) {
-            std::printf("ERROR: Cannot Read File '%s'\n", srcFileName);
-        } else {
-            std::printf("ERROR: Line %ld of '%s' %s; nothing was sent\n", badLine, srcFileName,
-                        why);
-        }
+    if (CheckRecordFileAndReport(fp, srcFileName) != 0) {
         std::fclose(fp);
         return 2;
     }
