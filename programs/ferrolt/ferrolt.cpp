@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include "dialogue/dialogue.h"
+#include "programs/common/arguments.h"
 #include "programs/common/help.h"
 #include "programs/common/run_end.h"
 #include "programs/common/stop_signal.h"
@@ -82,14 +83,10 @@ int main(int argc, char* argv[]) {
         std::printf("\n ERROR! Too Few Arguments\n Usage: Ferrolt {filename} {port}\n");
         return 1;
     }
-    if (std::strlen(argv[1]) >= sizeof srcFileName) {
-        std::printf("\n ERROR! File name too long (at most %d characters)\n",
-                    static_cast<int>(sizeof srcFileName - 1));
+    if (CheckFileNameFits(argv[1], sizeof srcFileName) != 0) {
         return 1;
     }
-    if (argc > 2 && BuildComPortName(argv[2], sPortName, sizeof sPortName) != 0) {
-        std::printf("\n ERROR! Port '%s' does not fit a port name (at most %d characters)\n",
-                    argv[2], static_cast<int>(sizeof sPortName - 1));
+    if (argc > 2 && TakePortArgument(argv[2], sPortName, sizeof sPortName) != 0) {
         return 1;
     }
     // From here Ctrl-C and SIGTERM end the run through its own exits.

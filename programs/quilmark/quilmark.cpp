@@ -23,6 +23,7 @@
 
 #include "dialogue/dialogue.h"
 #include "hexrec/dump_text.h"
+#include "programs/common/arguments.h"
 #include "programs/common/help.h"
 #include "programs/common/run_end.h"
 #include "programs/common/stop_signal.h"
@@ -219,14 +220,10 @@ int main(int argc, char* argv[]) {
     endAddress = static_cast<uint32_t>(address);
     UpperCase(argv[2]);
     std::printf("  End [%s] (%d)\n", argv[2], static_cast<int>(endAddress));
-    if (std::strlen(argv[3]) >= sizeof srcFileName) {
-        std::printf("\n ERROR! File name too long (at most %d characters)\n",
-                    static_cast<int>(sizeof srcFileName) - 1);
+    if (CheckFileNameFits(argv[3], sizeof srcFileName) != 0) {
         return kStatusArguments;
     }
-    if (argc > 4 && BuildComPortName(argv[4], sPortName, sizeof sPortName) != 0) {
-        std::printf("\n ERROR! Port '%s' does not fit a port name (at most %d characters)\n",
-                    argv[4], static_cast<int>(sizeof sPortName) - 1);
+    if (argc > 4 && TakePortArgument(argv[4], sPortName, sizeof sPortName) != 0) {
         return kStatusArguments;
     }
     // From here Ctrl-C and SIGTERM end the run through its own exits.

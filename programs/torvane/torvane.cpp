@@ -17,6 +17,7 @@
 
 #include "dialogue/dialogue.h"
 #include "hexrec/hexrec.h"
+#include "programs/common/arguments.h"
 #include "programs/common/help.h"
 #include "programs/common/record_file.h"
 #include "programs/common/run_end.h"
@@ -96,14 +97,10 @@ int main(int argc, char* argv[]) {
         std::printf("\n ERROR! Too Few Arguments\n Usage: Torvane {filename} {port}\n");
         return 1;
     }
-    if (std::strlen(argv[1]) >= sizeof srcFileName) {
-        std::printf("\n ERROR! File name too long (at most %zu characters)\n",
-                    sizeof srcFileName - 1);
+    if (CheckFileNameFits(argv[1], sizeof srcFileName) != 0) {
         return 1;
     }
-    if (argc > 2 && BuildComPortName(argv[2], sPortName, sizeof sPortName) != 0) {
-        std::printf("\n ERROR! Port '%s' does not fit a port name (at most %zu characters)\n",
-                    argv[2], sizeof sPortName - 1);
+    if (argc > 2 && TakePortArgument(argv[2], sPortName, sizeof sPortName) != 0) {
         return 1;
     }
     // From here Ctrl-C and SIGTERM end the run through its own exits.

@@ -15,6 +15,7 @@
 
 #include "dialogue/dialogue.h"
 #include "hexrec/hexrec.h"
+#include "programs/common/arguments.h"
 #include "programs/common/help.h"
 #include "programs/common/record_file.h"
 #include "programs/common/run_end.h"
@@ -94,9 +95,7 @@ int main(int argc, char* argv[]) {
         std::printf("\n ERROR! Too Few Arguments\n Usage: ./Torvanex {filename} {port}\n");
         return 1;
     }
-    if (std::strlen(argv[1]) >= sizeof srcFileName) {
-        std::printf("\n ERROR! File name too long (at most %zu characters)\n",
-                    sizeof srcFileName - 1);
+    if (CheckFileNameFits(argv[1], sizeof srcFileName) != 0) {
         return 1;
     }
     if (argc > 2) {

@@ -187,7 +187,7 @@ std::vector<unsigned char> SimTarget::Memory() {
 }
 
 RunResult RunProgram(const std::string& exe, const std::vector<std::string>& args, int timeoutSec,
-                     const std::vector<std::string>& extraEnv) {
+                     const std::vector<std::string>& extraEnv, const WhileRunning& whileRunning) {
     std::vector<std::string> words = {exe};
     words.insert(words.end(), args.begin(), args.end());
     TempDir scratch;
@@ -218,6 +218,9 @@ RunResult RunProgram(const std::string& exe, const std::vector<std::string>& arg
             kill(pid, SIGKILL);
             waitpid(pid, &status, 0);
             break;
+        }
+        if (whileRunning) {
+            whileRunning(pid);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }

@@ -2,7 +2,10 @@
 // programs run as real executables, and what the target saw read back.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -72,10 +75,15 @@ struct RunResult {
     std::string output;  // standard output
 };
 
+// Called about every 10 ms while a program runs, with its process id.
+using WhileRunning = std::function<void(pid_t)>;
+
 // Runs `exe` with `args`, standard output captured, standard input empty.
-// Kills it after `timeoutSec` seconds.
+// Kills it after `timeoutSec` seconds; `whileRunning`, when given, is called
+// while it runs (to signal it, say).
 RunResult RunProgram(const std::string& exe, const std::vector<std::string>& args,
-                     int timeoutSec = 180, const std::vector<std::string>& extraEnv = {});
+                     int timeoutSec = 180, const std::vector<std::string>& extraEnv = {},
+                     const WhileRunning& whileRunning = nullptr);
 
 // Where a program built for Windows or for this host runs.
 enum class Host { Native, Wine };

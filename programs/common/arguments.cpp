@@ -1,0 +1,23 @@
+#include "programs/common/arguments.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "serial/serial_link.h"
+
+int CheckFileNameFits(const char* text, std::size_t size) {
+    if (std::strlen(text) < size) {
+        return 0;
+    }
+    std::printf("\n ERROR! File name too long (at most %zu characters)\n", size - 1);
+    return -1;
+}
+
+int TakePortArgument(const char* text, char* portName, std::size_t size) {
+    if (BuildComPortName(text, portName, size) == 0) {
+        return 0;
+    }
+    std::printf("\n ERROR! Port '%s' does not fit a port name (at most %zu characters)\n", text,
+                size - 1);
+    return -1;
+}
