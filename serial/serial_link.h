@@ -30,6 +30,9 @@ inline constexpr ComPort kInvalidComPort = -1;
 // Device paths on POSIX hosts may be longer than Windows COM names.
 constexpr std::size_t kComPortNameSize = 80;
 #endif
+// A name built from a COM port number fits this many bytes on every host,
+// "//./COMnnnn" and its terminator: numbers of five digits or more are refused.
+constexpr std::size_t kComNumberNameSize = 12;
 
 // Opens `name` for reading and writing, for this program alone, and sets the
 // line to `baud` (9600 is the only rate the programs use), 8N2, raw, DTR off.
@@ -63,7 +66,8 @@ void WriteComBytes(ComPort port, const void* bytes, std::size_t count);
 // Discards bytes received but not yet read.
 void FlushComInput(ComPort port);
 
-// Closes the port; `port` must not be used afterwards.
+// Closes the port, giving back the exclusive claim OpenCom took, so the next
+// program (of any user) opens it normally; `port` must not be used afterwards.
 void CloseCom(ComPort port);
 
 // Sleeps `ms` milliseconds (nothing for 0 or less): never less, and on
@@ -78,7 +82,9 @@ void PauseMs(int32_t ms);
 // a number n gives "COMn" for n <= 9 and "//./COMn" for n >= 10 (atoi rules,
 // so text that is not a number gives "COM0"). On POSIX hosts an argument that
 // contains '/' is a device path and is copied as it stands.
-// Returns 0, or -1 when the name would not fit; `portName` is then unchanged.
+// Returns 0, or -1 when the name would not fit `size` bytes, or a name built
+// from a number would not fit kComNumberNameSize bytes (on every host);
+// `portName` is then unchanged.
 int BuildComPortName(const char* text, char* portName, std::size_t size);
 
 // Writes into `path` (of `size` bytes) the device that OpenCom opens for the

@@ -121,6 +121,11 @@ int BuildComPortName(const char* text, char* portName, std::size_t size) {
     } else {
         int number = std::atoi(text);
         written = std::snprintf(name, sizeof name, number <= 9 ? "COM%d" : "//./COM%d", number);
+        // A COM number names the same port on every host, so it meets the
+        // Windows programs' limit here too: five digits are refused alike.
+        if (written >= 0 && static_cast<std::size_t>(written) >= kComNumberNameSize) {
+            return -1;
+        }
     }
     if (written < 0 || static_cast<std::size_t>(written) >= sizeof name ||
         static_cast<std::size_t>(written) >= size) {
@@ -253,6 +258,10 @@ void CloseCom(ComPort port) {
     if (port == gonePort) {
         gonePort = kInvalidComPort;
     }
+    // The exclusive claim belongs to the device, not to this descriptor: a
+    // device someone else keeps open (a bridge, the simulated target) would
+    // stay refused to every later program but root's.
+    ioctl(port, TIOCNXCL);
     close(port);
 }
 

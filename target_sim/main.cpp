@@ -6,6 +6,7 @@
 // See Usage() for the options, including the faults it can play.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -61,7 +62,8 @@ void Usage() {
         "A simulated Z80 target on a pseudo-terminal. Prints 'PORT <path>', then\n"
         "answers as the board's monitor until SIGINT or SIGTERM. --help alone\n"
         "prints this text, --version alone the version.\n"
-        "  --link PATH              also make PATH a symlink to the port\n"
+        "  --link PATH              also make PATH a symlink to the port (an existing\n"
+        "                           symlink is replaced, anything else refused)\n"
         "  --transcript FILE        log received (R), sent (S) bytes, line settings (L)\n"
         "                           and events (E), one line each with microseconds\n"
         "  --memory-in FILE         load the 64 KiB memory image from FILE\n"
@@ -91,14 +93,58 @@ void Usage() {
         "                           'chatter, chatter\\r\\n')\n");
 }
 
+// Reads `text` as a whole positive decimal number; false for anything else
+// ("", "0", "3x", "-1", a number too big for an int).
+bool ParsePositive(const char* text, int* number) {
+    if (*text < '0' || *text > '9') {
+        return false;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text, &end, 10);
+    if (*end != '\0' || errno != 0 || value <= 0 || value > 1000000000L) {
+        return false;
+    }
+    *number = static_cast<int>(value);
+    return true;
+}
+
+// "N=TEXT" with N a positive number.
 bool ParseNumbered(const char* text, int* number, std::string* value) {
     const char* equals = std::strchr(text, '=');
     if (equals == nullptr) {
         return false;
     }
-    *number = std::atoi(text);
+    const std::string count(text, equals);
     *value = Unescape(equals + 1);
-    return *number > 0;
+    return ParsePositive(count.c_str(), number);
+}
+
+// A point of the conversation for --hang-up-at and --chatter-at: "wake",
+// "basic", or "record:N", "dump:N", "echo:N" with N a positive number.
+bool ValidFaultPoint(const std::string& point) {
+    if (point == "wake" || point == "basic") {
+        return true;
+    }
+    int number = 0;
+    for (const char* kind : {"record:", "dump:", "echo:"}) {
+        const std::size_t length = std::strlen(kind);
+        if (point.compare(0, length, kind) == 0) {
+            return ParsePositive(point.c_str() + length, &number);
+        }
+    }
+    return false;
+}
+
+// A file the simulator writes on exit must be writable then: refuses a
+// folder (or anything else that is not a plain file) in its place, so the
+// mistake shows at the start rather than after the run.
+bool WritableLater(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {
+        return errno == ENOENT;
+    }
+    return S_ISREG(info.st_mode) || S_ISCHR(info.st_mode);  // a file, or /dev/null
 }
 
 // Returns 0, or -1 after printing what was wrong.
@@ -139,16 +185,16 @@ int ParseOptions(int argc, char* argv[], Options* options) {
             config.basicBanner = Unescape(value), ++i;
         } else if (name == "--basic-ready") {
             config.basicReady = Unescape(value), ++i;
-        } else if (name == "--silent-from-record") {
-            config.silentFromRecord = std::atoi(value), ++i;
-        } else if (name == "--hang-up-at") {
+        } else if (name == "--silent-from-record" && ParsePositive(value, &number)) {
+            config.silentFromRecord = number, ++i;
+        } else if (name == "--hang-up-at" && ValidFaultPoint(value)) {
             config.hangUpAt = value, ++i;
-        } else if (name == "--chatter-at") {
+        } else if (name == "--chatter-at" && ValidFaultPoint(value)) {
             config.chatterAt = value, ++i;
         } else if (name == "--chatter-text" && value[0] != '\0') {
             config.chatterText = Unescape(value), ++i;
-        } else if (name == "--drop-echo") {
-            config.echoDrop[std::atoi(value)] = true, ++i;
+        } else if (name == "--drop-echo" && ParsePositive(value, &number)) {
+            config.echoDrop[number] = true, ++i;
         } else if (name == "--record-answer" && ParseNumbered(value, &number, &text)) {
             config.recordAnswers[number] = text, ++i;
         } else if (name == "--dump-answer" && ParseNumbered(value, &number, &text)) {
@@ -156,11 +202,50 @@ int ParseOptions(int argc, char* argv[], Options* options) {
         } else if (name == "--echo" && ParseNumbered(value, &number, &text)) {
             config.echoReplace[number] = text, ++i;
         } else {
-            std::fprintf(stderr, "targetsim: bad option: %s %s\n", name.c_str(), value);
+            std::fprintf(stderr, "targetsim: bad option or value: %s %s\n", name.c_str(), value);
+            return -1;
+        }
+    }
+    for (const std::string* path : {&options->memoryOut, &options->lineStats}) {
+        if (!path->empty() && !WritableLater(*path)) {
+            std::fprintf(stderr, "targetsim: %s: not a file that can be written\n", path->c_str());
             return -1;
         }
     }
     return 0;
+}
+
+// Makes `link` a symbolic link to `port`. Only a symbolic link already there
+// (say, one left by a simulator that was killed) is replaced: a file or
+// folder at `link` is somebody's, and is left alone.
+// Returns 0, or -1 after printing why.
+int MakePortLink(const std::string& link, const std::string& port) {
+    struct stat info {};
+    if (lstat(link.c_str(), &info) == 0) {
+        if (!S_ISLNK(info.st_mode)) {
+            std::fprintf(stderr,
+                         "targetsim: --link %s: there is a file there, not a link; "
+                         "it is left alone\n",
+                         link.c_str());
+            return -1;
+        }
+        unlink(link.c_str());
+    }
+    if (symlink(port.c_str(), link.c_str()) != 0) {
+        std::perror(("targetsim: --link " + link).c_str());
+        return -1;
+    }
+    return 0;
+}
+
+// Removes `link` if it is still the link to `port` this simulator made.
+void RemovePortLink(const std::string& link, const std::string& port) {
+    char target[256];
+    const ssize_t length = readlink(link.c_str(), target, sizeof target - 1);
+    if (length >= 0 &&
+        port.compare(0, std::string::npos, target, static_cast<std::size_t>(length)) == 0) {
+        unlink(link.c_str());
+    }
 }
 
 std::string Hex(const unsigned char* bytes, std::size_t count) {
@@ -287,8 +372,13 @@ int main(int argc, char* argv[]) {
     Monitor monitor(options.config, link);
     if (!options.memoryIn.empty()) {
         std::FILE* in = std::fopen(options.memoryIn.c_str(), "rb");
-        if (in == nullptr) {
-            std::perror("targetsim: memory image");
+        struct stat info {};
+        if (in == nullptr || fstat(fileno(in), &info) != 0 || !S_ISREG(info.st_mode)) {
+            std::fprintf(stderr, "targetsim: memory image %s: %s\n", options.memoryIn.c_str(),
+                         in == nullptr ? std::strerror(errno) : "not a file");
+            if (in != nullptr) {
+                std::fclose(in);
+            }
             return 1;
         }
         std::size_t got = std::fread(monitor.memory.data(), 1, monitor.memory.size(), in);
@@ -296,12 +386,8 @@ int main(int argc, char* argv[]) {
         note('E', "memory loaded " + std::to_string(got) + " bytes");
     }
 
-    if (!options.link.empty()) {
-        unlink(options.link.c_str());
-        if (symlink(portPath.c_str(), options.link.c_str()) != 0) {
-            std::perror("targetsim: link");
-            return 1;
-        }
+    if (!options.link.empty() && MakePortLink(options.link, portPath) != 0) {
+        return 1;
     }
     struct sigaction stop {};
     stop.sa_handler = OnStopSignal;
@@ -400,7 +486,7 @@ int main(int argc, char* argv[]) {
         }
     }
     if (!options.link.empty()) {
-        unlink(options.link.c_str());
+        RemovePortLink(options.link, portPath);
     }
     note('E', "stopped");
     if (transcript != nullptr) {

@@ -17,7 +17,10 @@ int TakePortArgument(const char* text, char* portName, std::size_t size) {
     if (BuildComPortName(text, portName, size) == 0) {
         return 0;
     }
+    // A number is held to the COM name's limit, a device path to the buffer.
+    const bool path = std::strchr(text, '/') != nullptr && kComPortNameSize > kComNumberNameSize;
+    const std::size_t limit = path || size < kComNumberNameSize ? size : kComNumberNameSize;
     std::printf("\n ERROR! Port '%s' does not fit a port name (at most %zu characters)\n", text,
-                size - 1);
+                limit - 1);
     return -1;
 }

@@ -54,6 +54,9 @@ TEST(PortName, NamesThatWouldNotFitAreRefusedAndTheBufferKept) {
     // Five digits give "//./COM10000", twelve characters: one too many for
     // the Windows programs' buffer.
     EXPECT_EQ(Built("10000", kWindowsNameSize), "refused, left untouched");
+    // A number is held to that limit whatever the buffer, on every host.
+    EXPECT_EQ(Built("10000"), "refused, left untouched");
+    EXPECT_EQ(Built("-12345678"), "refused, left untouched");
     EXPECT_EQ(Built("-1234567", kWindowsNameSize), "COM-1234567");
     EXPECT_EQ(Built("-12345678", kWindowsNameSize), "refused, left untouched");
     EXPECT_EQ(Built("12", 9), "refused, left untouched");
