@@ -50,12 +50,14 @@
 #include <string>
 #include <vector>
 
+#include "programs/common/pace.h"
+
 namespace {
 
 // ---------------------------------------------------------------------------
 // Line and workload constants
 
-constexpr double kCharMs = 11.0 * 1000.0 / 9600.0;  // one character on the wire
+constexpr double kCharMs = kLineCharMs;  // one character on the wire
 
 constexpr unsigned kLoadAddress = 0x8000;
 constexpr unsigned kLoadBytes = 4096;
@@ -257,39 +259,30 @@ std::vector<int> RecordCharCounts() {
     return counts;
 }
 
-// Handshake wait: the answer to "@" up to the end of "$$$" (p characters)
-// arrives (1 + p) C after the "@" went out, after the whole answer (A
-// characters) (1 + A) C.
-double TorvanexFloor() {
-    const int p = EndOf(kPrompt, "$$$");
-    double floor = std::max(10.0, (1 + p) * kCharMs) + 10.0;
-    for (int n : RecordCharCounts()) {
-        // colon, 5 ms, n characters each followed by 3 ms; the verdict
-        // (received 2 C after the last character) is in by the end of the
-        // last pause; then 5 ms.
-        floor += 5.0 + 3.0 * (n - 1) + std::max(3.0, 2 * kCharMs) + 5.0;
-    }
-    return floor;
+// What the simulated target answers, character for character: the answer
+// to "@" up to the end of "$$$" (p) and whole (A), and its fixed answers.
+TargetAnswers SimAnswers() {
+    TargetAnswers answers{};
+    answers.promptEnd = EndOf(kPrompt, "$$$");
+    answers.prompt = static_cast<int>(kPrompt.size());
+    answers.verdict = kVerdictChars;
+    answers.dumpOpen = kDumpOpenAnswerChars;
+    answers.dump = kDumpAnswerChars;
+    answers.basicBanner = static_cast<int>(kBasicBanner.size());
+    answers.basicReady = static_cast<int>(kBasicReady.size());
+    answers.lineEnd = kBasicCrAnswerChars;
+    return answers;
 }
 
-double TorvaneFloor() {
-    const int a = static_cast<int>(kPrompt.size());
-    double floor = std::max(250.0, (1 + a) * kCharMs) + 25.0;
+// The uploads' work: the records of hexText up to the end record.
+UploadWork LoadWork() {
+    UploadWork work{0, 0, 0};
     for (int n : RecordCharCounts()) {
-        // colon, 25 ms, the record in one write: its n characters and the
-        // verdict cross the line back to back; 25 ms of quiet; 25 ms pause.
-        floor += 25.0 + (n + kVerdictChars) * kCharMs + 25.0 + 25.0;
+        ++work.records;
+        work.dataBytes += (n - 10) / 2;
+        work.sentChars += n;
     }
-    return floor + 25.0;  // "!" and the pause before the port closes
-}
-
-double QuilmarkFloor() {
-    const int a = static_cast<int>(kPrompt.size());
-    const int requests = static_cast<int>(kLoadBytes / kRecordBytes);
-    return std::max(100.0, (1 + a) * kCharMs) + 25.0 +
-           requests * ((1 + kDumpOpenAnswerChars) * kCharMs +
-                       (kDumpRequestChars + kDumpAnswerChars) * kCharMs + 25.0) +
-           25.0;
+    return work;
 }
 
 // Characters of one BASIC piece that are echoed (0x20..0x7F) and not.
@@ -306,23 +299,31 @@ void CountPiece(const std::string& piece, int* echoed, int* silent) {
     }
 }
 
+// The typing's work: every line of basicText is one piece.
+TypingWork BasicWork() {
+    int echoed = 0;
+    int silent = 0;
+    CountPiece(basicText, &echoed, &silent);
+    return TypingWork{kBasicLines, kBasicLines, echoed, silent};
+}
+
+// The floors are the programs' own time estimates (programs/common/pace.h),
+// worked out from the same pauses the programs take, with the simulated
+// target's real answers in place of the least ones.
+double TorvanexFloor() {
+    return TorvanexMs(LoadWork(), SimAnswers());
+}
+
+double TorvaneFloor() {
+    return TorvaneMs(LoadWork(), SimAnswers());
+}
+
+double QuilmarkFloor() {
+    return QuilmarkMs(DumpWork{kLoadBytes / kRecordBytes}, SimAnswers());
+}
+
 double FerroltFloor() {
-    double floor = 0;
-    for (const std::string* answer : {&kPrompt, &kBasicBanner, &kBasicReady}) {
-        floor += std::max(250.0, (1 + static_cast<double>(answer->size())) * kCharMs) + 25.0;
-    }
-    std::istringstream lines(basicText);
-    std::string line;
-    while (std::getline(lines, line)) {
-        int echoed = 0;
-        int silent = 0;
-        CountPiece(line + "\n", &echoed, &silent);
-        // Each echoed character: out and its echo back (2 C), then 2 ms;
-        // the LF: 2 ms; the CR and its CR LF answer (3 C), then 100 ms quiet.
-        floor += echoed * (2 * kCharMs + 2.0) + silent * 2.0 + (1 + kBasicCrAnswerChars) * kCharMs +
-                 100.0;
-    }
-    return floor + 25.0;  // the last CR and the pause before the port closes
+    return FerroltMs(BasicWork(), SimAnswers());
 }
 
 double FloorOf(const std::string& program) {
@@ -378,24 +379,29 @@ void PrintFormulas() {
         "        p = %d: the prompt's \"$$$\" ends at its p-th character; A = %zu, the "
         "prompt's length):\n",
         EndOf(kPrompt, "$$$"), kPrompt.size());
+    // The pauses in the formulas are the programs' own (programs/common/pace.h).
     std::printf(
-        "  Torvanex  max(10, (1+p)C) + 10 + R(5 + 3(n-1) + max(3, 2C) + 5)"
+        "  Torvanex  max(%d, (1+p)C) + %d + R(%d + %d(n-1) + max(%d, 2C) + %d)"
         "                = %.1f ms\n",
-        TorvanexFloor());
+        kTorvanexWakePauseMs, kTorvanexReadyPauseMs, kTorvanexColonPauseMs, kTorvanexCharPauseMs,
+        kTorvanexCharPauseMs, kTorvanexAcceptedPauseMs, TorvanexFloor());
     std::printf(
-        "  Torvane   max(250, (1+A)C) + 25 + R(25 + (n+1)C + 25 + 25) + 25"
+        "  Torvane   max(%d, (1+A)C) + %d + R(%d + (n+1)C + %d + %d) + %d"
         "                 = %.1f ms\n",
-        TorvaneFloor());
+        kTorvaneWakePauseMs, kTorvaneQuietMs, kTorvaneColonPauseMs, kTorvaneQuietMs,
+        kTorvaneAcceptedPauseMs, kTorvaneClosePauseMs, TorvaneFloor());
     std::printf(
-        "  Quilmark  max(100, (1+A)C) + 25 + Q((1+1)C + (6+37)C + 25) + 25, Q = %u"
+        "  Quilmark  max(%d, (1+A)C) + %d + Q((1+1)C + (%d+%d)C + %d) + %d, Q = %u"
         "       = %.1f ms\n",
-        kLoadBytes / kRecordBytes, QuilmarkFloor());
+        kQuilmarkWakePauseMs, kQuilmarkQuietMs, kQuilmarkRequestChars, kDumpAnswerChars,
+        kQuilmarkQuietMs, kQuilmarkQuietMs, kLoadBytes / kRecordBytes, QuilmarkFloor());
     std::printf(
-        "  Ferrolt   sum over the 3 prompts of max(250, (1+A_i)C) + 25, A_i = %zu, %zu, %zu;\n"
-        "            + E(2C + 2) + U 2 + L((1+2)C + 100) + 25, E = %d echoed, U = %d"
+        "  Ferrolt   sum over the 3 prompts of max(%d, (1+A_i)C) + %d, A_i = %zu, %zu, %zu;\n"
+        "            + E(2C + %d) + U %d + L((1+%d)C + %d) + %d, E = %d echoed, U = %d"
         " not echoed, L = %d lines = %.1f ms\n",
-        kPrompt.size(), kBasicBanner.size(), kBasicReady.size(), echoed, silent, kBasicLines,
-        FerroltFloor());
+        kFerroltPromptPauseMs, kFerroltSettleQuietMs, kPrompt.size(), kBasicBanner.size(),
+        kBasicReady.size(), kFerroltCharPauseMs, kFerroltCharPauseMs, kBasicCrAnswerChars,
+        kFerroltLineQuietMs, kFerroltClosePauseMs, echoed, silent, kBasicLines, FerroltFloor());
 }
 
 // ---------------------------------------------------------------------------
