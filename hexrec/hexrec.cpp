@@ -63,3 +63,18 @@ const char* CheckRecordLine(const char* line, std::size_t length) {
     }
     return nullptr;
 }
+
+uint32_t ExtendedAddress(const char* line, uint32_t base) {
+    const int type = RecordType(line);
+    if (RecordLength(line) != 2 ||
+        (type != kExtendedSegmentRecord && type != kExtendedLinearRecord)) {
+        return base;
+    }
+    const uint32_t value = HexStrToByte(line + 9) * 256u + HexStrToByte(line + 11);
+    return type == kExtendedSegmentRecord ? value << 4 : value << 16;
+}
+
+uint32_t DataByteAddress(const char* line, uint32_t base, int index) {
+    const uint32_t field = HexStrToByte(line + 3) * 256u + HexStrToByte(line + 5);
+    return (base + field + static_cast<uint32_t>(index)) & 0xFFFF;
+}

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 // The largest record: ":" + 2 * (1 + 2 + 1 + 255 + 1) hex digits.
 constexpr std::size_t kMaxRecordChars = 1 + 2 * (1 + 2 + 1 + 255 + 1);
@@ -45,3 +46,20 @@ std::size_t StripLineEnd(char* line, std::size_t length);
 // RecordChars(len) long. The checksum is not verified: that is the target's
 // job. Returns nullptr when the line is sound, else a short reason.
 const char* CheckRecordLine(const char* line, std::size_t length);
+
+// Record types that carry bytes or set where they land.
+constexpr int kDataRecord = 0;
+constexpr int kExtendedSegmentRecord = 2;
+constexpr int kExtendedLinearRecord = 4;
+
+// The extended address in force after the sound record line `line` (see
+// CheckRecordLine), given `base`, the one in force before it: a type 2 record
+// of two data bytes sets their value times 16, a type 4 record of two data
+// bytes their value times 65536; every other record leaves `base`.
+uint32_t ExtendedAddress(const char* line, uint32_t base);
+
+// The Z80 address data byte `index` of the sound data record `line` lands at
+// under the extended address `base`: the low 16 bits of base + the record's
+// address field + index. The Z80 sees 16 address bits only, so the part of an
+// extended address above them, and a record running past FFFF, wrap around.
+uint32_t DataByteAddress(const char* line, uint32_t base, int index);

@@ -81,3 +81,25 @@ TEST(RecordLines, BrokenLinesAreRefusedWithAReason) {
         11);
     EXPECT_NE(CheckRecordLine(withNul.c_str(), withNul.size()), nullptr);
 }
+
+TEST(RecordAddresses, ExtendedAddressRecordsSetTheBaseOthersKeepIt) {
+    EXPECT_EQ(ExtendedAddress(":020000040001F9", 0), 0x10000u);
+    EXPECT_EQ(ExtendedAddress(":020000041234B4", 7), 0x12340000u);
+    EXPECT_EQ(ExtendedAddress(":020000021234B6", 0), 0x12340u);
+    EXPECT_EQ(ExtendedAddress(":02000002f000fc", 0), 0xF0000u);  // lower case
+    EXPECT_EQ(ExtendedAddress(":020000040000FA", 0x30000), 0u);  // back to none
+    // Data, end and start-address records, and a type 4 of the wrong length.
+    for (const char* line : {":0201000041427A", ":00000001FF", ":0400000300001000E9",
+                             ":0400000500001000E7", ":03000004000100F8"}) {
+        EXPECT_EQ(ExtendedAddress(line, 0x20000), 0x20000u) << line;
+    }
+}
+
+TEST(RecordAddresses, DataBytesTakeTheLow16BitsOfTheirFullAddress) {
+    const char* record = ":02FFFF004142FE";
+    EXPECT_EQ(DataByteAddress(record, 0, 0), 0xFFFFu);
+    EXPECT_EQ(DataByteAddress(record, 0, 1), 0x0000u);  // wraps as the Z80's address does
+    EXPECT_EQ(DataByteAddress(":0201200041425A", 0x10000, 1), 0x0121u);
+    EXPECT_EQ(DataByteAddress(":0201200041425A", 0x12340, 0), 0x2460u);
+    EXPECT_EQ(DataByteAddress(":02a0b00041427A", 0, 0), 0xA0B0u);
+}

@@ -70,21 +70,27 @@ const ProgramHelp kProgramHelp[] = {
      "   5  done, but one or more records were not accepted\n" STOPPED_STATUSES},
     {"Quilmark",
      "Usage: Quilmark {start address} {end address} {filename} {com port}\n"
+     "       Quilmark --verify {filename} {com port}\n"
      "Saves the Z80 target's memory from the start address up to the end address,\n"
      "16 bytes per record, as an Intel HEX file the uploaders load back. The line\n"
      "runs at 9600 baud 8N2.\n"
+     "With --verify, reads back every data byte of an Intel HEX file and says\n"
+     "whether the target holds the file; load a program, then verify it.\n"
      "  start address, end address  one to four hex digits, either case\n"
-     "  filename  the HEX file to write; an existing file is replaced\n"
+     "  filename  the HEX file to write; an existing file is replaced. With\n"
+     "            --verify, the HEX file to compare, checked whole first\n"
      "  com port  " COM_PORT_ABOUT "Exit status:\n"
-     "   0  done\n"
+     "   0  done; with --verify, the target holds every data byte of the file\n"
      "   1  bad or missing arguments (nothing is created)\n" FAILED_STATUS
-     "  the file cannot be created\n"
+     "  the file cannot be created; with --verify, it cannot be opened or\n"
+     "      read, or is not a sound HEX file\n"
      "   2  the port cannot be opened\n"
      "   3  no answer to the wake-up (or the port lost, or a line that never\n"
      "      fell quiet, then)\n"
      "   4  the target fell silent during a request, or the port was lost\n"
      "   5  the target's answers were not sound, or it never fell quiet\n"
-     "   6  the file could not be written or closed\n" STOPPED_STATUSES},
+     "   6  the file could not be written or closed\n"
+     "   7  with --verify, one or more bytes differ from the file\n" STOPPED_STATUSES},
     {"Ferrolt",
      "Usage: Ferrolt {filename} {port}\n"
      "Starts the Z80 target's BASIC and types a program text into it, checking\n"

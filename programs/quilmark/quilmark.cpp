@@ -8,6 +8,11 @@
 // 16-byte records. The port is a COM port number (on POSIX hosts also a
 // device path); without it "//./COM10" is used.
 //
+//   Quilmark --verify {filename} {com port}
+//
+// reads back every data byte of a HEX file instead and says whether the
+// target holds the file (verify.cpp). "--verify" is never an address.
+//
 // Exit status: 0 done; 1 bad arguments; -1 the output file cannot be created;
 // 2 the port cannot be opened; 3 the target did not answer the wake-up;
 // 4 the target fell silent during a request; 5 the target's answers to a
@@ -27,40 +32,15 @@
 #include "programs/common/help.h"
 #include "programs/common/run_end.h"
 #include "programs/common/stop_signal.h"
+#include "programs/quilmark/dump_request.h"
+#include "programs/quilmark/verify.h"
 #include "serial/serial_link.h"
 
 namespace {
 
-char sPortName[kComPortNameSize] = "//./COM10";
-int32_t comBaudRate = 9600;
-ComPort comHandle = kInvalidComPort;
-int32_t comError = 0;
 char srcFileName[80];
 std::FILE* fp = nullptr;
-char dataBuf[50];          // prompt text, then the request, then the answer
-int32_t dataBufIndex = 0;  // characters of the current answer received
-char inByte = 0;
-uint32_t startAddress = 0;  // address of the next request
-uint32_t endAddress = 0;    // requests stop once startAddress reaches it
-
-constexpr int kStatusDone = 0;
-constexpr int kStatusArguments = 1;
-constexpr int kStatusNoFile = -1;
-constexpr int kStatusNoPort = 2;
-constexpr int kStatusNoWake = 3;
-constexpr int kStatusSilent = 4;
-constexpr int kStatusBadAnswer = 5;
-constexpr int kStatusFileError = 6;
-
-constexpr int32_t kPromptTimeout = 5000;  // ms per byte of the prompt
-constexpr std::size_t kPromptCapacity = 40;
-constexpr int32_t kAnswerTimeout = 5000;  // ms per byte of a reply to a request
-constexpr int32_t kQuietMs = 25;          // quiet that ends a drain
-constexpr std::size_t kAnswerClear = 40;  // bytes of dataBuf cleared before an answer
-constexpr int kAnswerTries = 3;           // requests for one address before giving up
-
-static_assert(kAnswerClear <= sizeof dataBuf && kDumpAnswerChars < kAnswerClear,
-              "an answer must stay terminated inside dataBuf");
+uint32_t endAddress = 0;  // requests stop once startAddress reaches it
 
 // Upper-cases the letters of `text` in place.
 void UpperCase(char* text) {
@@ -103,89 +83,23 @@ int CloseAndExit(int status) {
     return status;
 }
 
-// Sends one dump request for startAddress (";", then "10" and the address as
-// four upper-case hex digits) and collects the answer into dataBuf:
-// dataBufIndex characters, terminated, at most kDumpAnswerChars. Each wait
-// for a byte is kAnswerTimeout milliseconds; whatever follows the answer is
-// drained until kQuietMs milliseconds of quiet. Returns 0 when
-// kDumpAnswerChars characters came, -1 when the target fell silent (or sent a
-// NUL, or the port was lost, or a stop signal came) before that; dataBuf then
-// holds what did come. Returns -2 when the drain gave up on a target that
-// kept talking.
-int RequestDump() {
-    // The byte that opens each reply says nothing the answer does not, so it
-    // is read only to keep it out of the answer; a timeout costs just the wait.
-    WriteComBytes(comHandle, ";", 1);
-    inByte = static_cast<char>(WaitForComByte(comHandle, kAnswerTimeout));
-    std::snprintf(dataBuf, sizeof dataBuf, "10%04X", static_cast<unsigned>(startAddress & 0xFFFF));
-    WriteComBytes(comHandle, dataBuf, 6);
-    inByte = static_cast<char>(WaitForComByte(comHandle, kAnswerTimeout));
-
-    std::memset(dataBuf, 0, kAnswerClear);
-    dataBufIndex = 0;
-    int result = 0;
-    while (static_cast<std::size_t>(dataBufIndex) < kDumpAnswerChars) {
-        unsigned char received = WaitForComByte(comHandle, kAnswerTimeout);
-        if (received == 0) {
-            result = -1;
-            break;
-        }
-        inByte = static_cast<char>(received);
-        dataBuf[dataBufIndex++] = inByte;
-    }
-    // The line end after the answer, or the rest of a garbled one, must not
-    // open the next reply.
-    if (DrainComInput(comHandle, kQuietMs) != 0) {
-        return -2;
-    }
-    return result;
-}
-
-// Saves the 16 bytes at startAddress as one data record: asks the monitor up
-// to kAnswerTries times and writes the first sound answer (CheckDumpAnswer)
-// behind its ":10AAAA00" header. Every try is shown on the console; an
-// unsound answer is never written. Returns kStatusDone when the record was
-// written; kStatusSilent or kStatusBadAnswer when no try brought a sound
-// answer (by how the last try failed; nothing was written); kStatusFileError
-// when the record could not be written (the message is printed). A lost port,
-// a stop signal and a target that never falls quiet end the tries at once.
+// Saves the 16 bytes at startAddress as one data record: reads them
+// (ReadDumpAnswer: up to kAnswerTries requests, each failed try shown), shows
+// the sound answer followed by "*" and writes it behind its ":10AAAA00"
+// header. Returns kStatusDone when the record was written; kStatusSilent or
+// kStatusBadAnswer when no try brought a sound answer (nothing was written);
+// kStatusFileError when the record could not be written (the message is
+// printed).
 int SaveRecord() {
-    int status = kStatusDone;
-    for (int tries = 0; tries < kAnswerTries; ++tries) {
-        const int answered = RequestDump();
-        if (answered == -2) {
-            std::fputs(kNeverQuietText, stdout);
-            return kStatusBadAnswer;
-        }
-        const bool silent = answered != 0;
-        if (silent && StopSignal() != 0) {
-            return kStatusSilent;
-        }
-        if (silent && ComPortGone(comHandle)) {
-            std::fputs(kPortLostText, stdout);
-            return kStatusSilent;
-        }
-        const char* fault =
-            CheckDumpAnswer(dataBuf, static_cast<std::size_t>(dataBufIndex), startAddress);
-        if (fault == nullptr) {
-            std::printf("\n %04X %s*", static_cast<unsigned>(startAddress), dataBuf);
-            std::fflush(stdout);
-            char line[sizeof ":10AAAA00" + sizeof dataBuf];  // header, answer, line end
-            std::snprintf(line, sizeof line, ":10%04X00%s\n", static_cast<unsigned>(startAddress),
-                          dataBuf);
-            return WriteFileText(line) == 0 ? kStatusDone : kStatusFileError;
-        }
-        if (silent) {
-            std::printf("\n ERROR! No Response from target(dataBufIndex=%d)", dataBufIndex);
-        } else {
-            std::printf("\n ERROR! Answer from target %s", fault);
-        }
-        // "?" in place of "*": what came is shown, but not saved.
-        std::printf("\n %04X %s?", static_cast<unsigned>(startAddress), dataBuf);
-        std::fflush(stdout);
-        status = silent ? kStatusSilent : kStatusBadAnswer;
+    const int status = ReadDumpAnswer();
+    if (status != kStatusDone) {
+        return status;
     }
-    return status;
+    std::printf("\n %04X %s*", static_cast<unsigned>(startAddress), dataBuf);
+    std::fflush(stdout);
+    char line[sizeof ":10AAAA00" + sizeof dataBuf];  // header, answer, line end
+    std::snprintf(line, sizeof line, ":10%04X00%s\n", static_cast<unsigned>(startAddress), dataBuf);
+    return WriteFileText(line) == 0 ? kStatusDone : kStatusFileError;
 }
 
 }  // namespace
@@ -195,6 +109,10 @@ int main(int argc, char* argv[]) {
     // argument; anywhere else the word keeps its ordinary meaning.
     if (AnswerHelpOrVersion(argc, argv, "Quilmark") != 0) {
         return 0;
+    }
+    // Verify: "--verify" first asks for the verify of a loaded file instead.
+    if (AsksForVerify(argc, argv)) {
+        return VerifyLoad(argc, argv);
     }
     // Banner and arguments: everything is checked before the file is created.
     std::printf("Z80 Save Data\n");
@@ -249,16 +167,9 @@ int main(int argc, char* argv[]) {
     std::fflush(stdout);
 
     // Handshake: wake the monitor and wait for its "$$$".
-    WriteComBytes(comHandle, "@", 1);
-    PauseMs(100);
-    if (WaitForPrompt(comHandle, dataBuf, sizeof dataBuf, "$$$", kPromptTimeout, kPromptCapacity,
-                      &inByte) != 0) {
-        return CloseAndExit(SilenceStatus(comHandle, kStatusNoWake));
-    }
-    std::printf("\n Target Ready\n");
-    std::fflush(stdout);
-    if (DrainComInput(comHandle, kQuietMs) != 0) {
-        return CloseAndExit(ChatterStatus(kStatusNoWake));
+    const int woken = WakeTarget();
+    if (woken != kStatusDone) {
+        return CloseAndExit(woken);
     }
 
     // Dump: one record per request; startAddress is 32 bits wide, so the step

@@ -58,7 +58,7 @@ std::vector<std::string> Statuses(const ProgramOnHost& run) {
         return {"0", "1", "2", "3", "4", "5", "130", "143"};
     }
     if (run.program == "Quilmark") {
-        return {"0", "1", failed, "2", "3", "4", "5", "6", "130", "143"};
+        return {"0", "1", failed, "2", "3", "4", "5", "6", "7", "130", "143"};
     }
     if (run.program == "Ferrolt") {
         return {"0", "1", failed, "2", "3", "4", "130", "143"};

@@ -1,0 +1,214 @@
+// Quilmark's verify: `Quilmark --verify {filename} {com port}`.
+//
+// The HEX file is checked as the uploaders check it, and every data byte it
+// holds is placed at the Z80 address the uploaders' records store it at (the
+// low 16 bits of its full Intel HEX address). Then each 16-byte block that
+// holds a byte of the file is read back with the save's dump request, in
+// address order, once each; nothing else is sent and nothing is written to
+// the target. Console output after the ready line:
+//
+//   "\n %04X differs at %04X: expected %02X, found %02X (%u of %u bytes differ)"
+//       once for each block that differs: the block, its first differing
+//       address, the file's byte and the target's byte there, and how many of
+//       the block's bytes from the file differ
+//   "\n Verify OK: %lu bytes compared, 0 differ\n"        status 0
+//   "\n Verify FAILED: %lu bytes compared, %lu differ\n"  status 7
+//   "\n ERROR! Memory at %04X could not be read; %lu bytes compared before it, %lu differ\n"
+//       status 4 or 5, after the tries were shown as the save shows them
+#include "programs/quilmark/verify.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "hexrec/dump_text.h"
+#include "hexrec/hexrec.h"
+#include "programs/common/arguments.h"
+#include "programs/common/record_file.h"
+#include "programs/common/run_end.h"
+#include "programs/common/stop_signal.h"
+#include "programs/quilmark/dump_request.h"
+
+namespace {
+
+constexpr uint32_t kMemoryBytes = 65536;
+constexpr uint32_t kBlocks = kMemoryBytes / kDumpBytes;
+
+char srcFileName[80];
+std::FILE* fp = nullptr;
+char recordLine[kMaxRecordChars + 2];   // the file line being read
+unsigned char fileBytes[kMemoryBytes];  // the file's data byte for each address
+bool fileHolds[kMemoryBytes];           // true where the file has a data byte
+bool blockNeeded[kBlocks];              // true for blocks holding a file byte
+unsigned long bytesCompared = 0;
+unsigned long bytesDiffering = 0;
+
+// Reads the checked file `fp` from its start to its end record into
+// fileBytes, fileHolds and blockNeeded; a later record over an earlier one's
+// address wins, as on the target. Returns 0, or -1 after printing "ERROR:
+// Cannot Read File" when a read fails or a line is no longer sound (the file
+// changed since its check). `fp` stays open.
+int TakeFileBytes() {
+    uint32_t base = 0;  // extended address in force
+    for (;;) {
+        std::size_t length = 0;
+        const int got = ReadTextLine(fp, recordLine, sizeof recordLine, &length);
+        if (got == kLineEndOfFile) {
+            return 0;
+        }
+        if (got != kLineRead || (length > 0 && CheckRecordLine(recordLine, length) != nullptr)) {
+            std::printf("ERROR: Cannot Read File '%s'\n", srcFileName);
+            return -1;
+        }
+        if (length == 0) {
+            continue;
+        }
+        const int len = RecordLength(recordLine);
+        const int type = RecordType(recordLine);
+        if (IsEndRecord(len, type)) {
+            return 0;
+        }
+        for (int i = 0; type == kDataRecord && i < len; ++i) {
+            const uint32_t address = DataByteAddress(recordLine, base, i);
+            fileBytes[address] = HexStrToByte(recordLine + 9 + 2 * i);
+            fileHolds[address] = true;
+            blockNeeded[address / kDumpBytes] = true;
+        }
+        base = ExtendedAddress(recordLine, base);
+    }
+}
+
+// Reads the block at startAddress (ReadDumpAnswer) and compares it with the
+// file's bytes there, adding to bytesCompared and bytesDiffering; a block
+// that differs gets its line. Returns kStatusDone when the block was read,
+// else ReadDumpAnswer's status (nothing compared).
+int CompareBlock() {
+    const int status = ReadDumpAnswer();
+    if (status != kStatusDone) {
+        return status;
+    }
+    unsigned compared = 0;
+    unsigned differing = 0;
+    uint32_t firstAddress = 0;
+    unsigned firstFound = 0;
+    for (uint32_t i = 0; i < kDumpBytes; ++i) {
+        const uint32_t address = startAddress + i;
+        if (!fileHolds[address]) {
+            continue;
+        }
+        ++compared;
+        const unsigned found = HexStrToByte(dataBuf + 2 * i);
+        if (found != fileBytes[address]) {
+            if (differing == 0) {
+                firstAddress = address;
+                firstFound = found;
+            }
+            ++differing;
+        }
+    }
+    if (differing > 0) {
+        std::printf("\n %04X differs at %04X: expected %02X, found %02X (%u of %u bytes differ)",
+                    static_cast<unsigned>(startAddress), static_cast<unsigned>(firstAddress),
+                    fileBytes[firstAddress], firstFound, differing, compared);
+        std::fflush(stdout);
+    }
+    bytesCompared += compared;
+    bytesDiffering += differing;
+    return kStatusDone;
+}
+
+// Closes the port and gives back `status` for VerifyLoad to return. The file
+// was closed before the port opened.
+int ClosePortAndExit(int status) {
+    CloseCom(comHandle);
+    comHandle = kInvalidComPort;
+    std::fflush(stdout);
+    return status;
+}
+
+}  // namespace
+
+bool AsksForVerify(int argc, char* argv[]) {
+    return argc > 1 && std::strcmp(argv[1], "--verify") == 0;
+}
+
+int VerifyLoad(int argc, char* argv[]) {
+    // Banner and arguments: nothing is copied that would not fit its buffer.
+    std::printf("Z80 Verify Data\n");
+    if (argc < 3) {
+        std::printf(
+            "\n ERROR! Too Few Arguments\n Usage: Quilmark --verify {filename} {com port}\n");
+        return kStatusArguments;
+    }
+    if (CheckFileNameFits(argv[2], sizeof srcFileName) != 0) {
+        return kStatusArguments;
+    }
+    if (argc > 3 && TakePortArgument(argv[3], sPortName, sizeof sPortName) != 0) {
+        return kStatusArguments;
+    }
+    // From here Ctrl-C and SIGTERM end the run through its own exits.
+    CatchStopSignals();
+
+    // File: checked whole as the uploaders check it, then its data bytes
+    // taken in, before the port is touched; closed at once, so what is
+    // compared is what was checked. Read in binary, as the uploaders read it.
+    fp = std::fopen(argv[2], "rb");
+    if (fp == nullptr) {
+        std::printf("ERROR: Cannot Open File '%s'\n", argv[2]);
+        return kStatusNoFile;
+    }
+    std::strcpy(srcFileName, argv[2]);
+    std::printf("FILE: '%s'\n", srcFileName);
+    const bool taken = CheckRecordFileAndReport(fp, srcFileName) == 0 && TakeFileBytes() == 0;
+    std::fclose(fp);
+    fp = nullptr;
+    if (!taken) {
+        return kStatusNoFile;
+    }
+
+    // Port.
+    comHandle = OpenCom(sPortName, comBaudRate, &comError);
+    if (comHandle == kInvalidComPort) {
+        std::printf("OpenCom (1) failed with error %d.\n", comError);
+        return kStatusNoPort;
+    }
+    std::printf("Com Port(1) %s open at %d baud.\n", sPortName, comBaudRate);
+    std::fflush(stdout);
+
+    // Handshake: wake the monitor and wait for its "$$$".
+    const int woken = WakeTarget();
+    if (woken != kStatusDone) {
+        return ClosePortAndExit(woken);
+    }
+
+    // Compare: one request per block that holds a byte of the file, in
+    // address order. A stop signal ends it between blocks.
+    int status = kStatusDone;
+    for (uint32_t block = 0; block < kBlocks && status == kStatusDone; ++block) {
+        if (!blockNeeded[block]) {
+            continue;
+        }
+        if (StopSignal() != 0) {
+            return ClosePortAndExit(StoppedStatus());
+        }
+        startAddress = block * kDumpBytes;
+        status = CompareBlock();
+    }
+    if (status != kStatusDone && StopSignal() != 0) {
+        return ClosePortAndExit(StoppedStatus());
+    }
+    if (status != kStatusDone) {
+        std::printf(
+            "\n ERROR! Memory at %04X could not be read; %lu bytes compared before it, %lu "
+            "differ\n",
+            static_cast<unsigned>(startAddress), bytesCompared, bytesDiffering);
+        return ClosePortAndExit(status);
+    }
+
+    // Finish: the port closed, then the verdict on the whole file.
+    ClosePortAndExit(status);
+    std::printf("\n Verify %s: %lu bytes compared, %lu differ\n",
+                bytesDiffering == 0 ? "OK" : "FAILED", bytesCompared, bytesDiffering);
+    std::fflush(stdout);
+    return bytesDiffering == 0 ? kStatusDone : kStatusDiffers;
+}
