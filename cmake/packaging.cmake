@@ -16,6 +16,12 @@
 # generators need no tools beyond CMake; dpkg-shlibdeps (dpkg-dev) works out
 # the .deb's library dependencies.
 set(Z80_PACKAGE_NAME z80-host-tools)
+# The examples both packages carry: a HEX file and a BASIC program.
+set(Z80_EXAMPLES ${PROJECT_SOURCE_DIR}/examples/hello.hex ${PROJECT_SOURCE_DIR}/examples/hello.bas)
+# Who answers for the packages: the project itself. The reserved .invalid
+# domain until the project publishes an address; set it for a release.
+set(Z80_MAINTAINER "z80-host-tools authors <maintainers@z80-host-tools.invalid>"
+    CACHE STRING "The packages' maintainer: name <address>")
 
 if(WIN32)
   # Everything at the top of the zip's one folder, where a double click on
@@ -25,6 +31,7 @@ if(WIN32)
   configure_file(${PROJECT_SOURCE_DIR}/docs/windows/README.txt
                  ${CMAKE_BINARY_DIR}/package/README.txt @ONLY NEWLINE_STYLE CRLF)
   install(FILES ${CMAKE_BINARY_DIR}/package/README.txt DESTINATION .)
+  install(FILES ${Z80_EXAMPLES} DESTINATION examples)
 else()
   include(GNUInstallDirs)
   install(TARGETS Torvanex Torvane Quilmark Ferrolt targetsim
@@ -50,15 +57,54 @@ else()
   add_custom_target(man_pages ALL DEPENDS ${_man_outputs})
   install(FILES ${_man_outputs} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
+  # The README with the pages it links to, the examples, and the licence and
+  # changelog where and as Debian wants them: a machine-readable copyright
+  # file and, for a package with no Debian revision, changelog.gz.
   set(_doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/${Z80_PACKAGE_NAME})
   install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${_doc_dir})
-  install(FILES ${PROJECT_SOURCE_DIR}/examples/hello.hex DESTINATION ${_doc_dir}/examples)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/hardening.md ${PROJECT_SOURCE_DIR}/docs/benchmark.md
+                ${PROJECT_SOURCE_DIR}/docs/development.md DESTINATION ${_doc_dir}/docs)
+  install(FILES ${Z80_EXAMPLES} DESTINATION ${_doc_dir}/examples)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/debian/copyright.in
+                 ${CMAKE_BINARY_DIR}/debian/copyright @ONLY)
+  install(FILES ${CMAKE_BINARY_DIR}/debian/copyright DESTINATION ${_doc_dir})
+  # The changelog's newest entry must be this version.
+  file(STRINGS ${PROJECT_SOURCE_DIR}/cmake/debian/changelog.in _newest LIMIT_COUNT 1)
+  if(NOT _newest MATCHES "^${Z80_PACKAGE_NAME} \\(${PROJECT_VERSION}\\) ")
+    message(FATAL_ERROR "cmake/debian/changelog.in does not start with version "
+                        "${PROJECT_VERSION}: ${_newest}")
+  endif()
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/debian/changelog.in
+                 ${CMAKE_BINARY_DIR}/debian/changelog @ONLY)
+  if(Z80_GZIP)
+    add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/debian/changelog.gz
+                       COMMAND ${Z80_GZIP} -9 -n -c ${CMAKE_BINARY_DIR}/debian/changelog
+                               > ${CMAKE_BINARY_DIR}/debian/changelog.gz
+                       DEPENDS ${CMAKE_BINARY_DIR}/debian/changelog
+                       COMMENT "Compressing the changelog")
+    add_custom_target(debian_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/debian/changelog.gz)
+    install(FILES ${CMAKE_BINARY_DIR}/debian/changelog.gz DESTINATION ${_doc_dir})
+  endif()
+
+  # A stripped package also loses the compiler's .comment and .note sections,
+  # as Debian's own packages do (strip alone keeps them).
+  install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+      foreach(program Torvanex Torvane Quilmark Ferrolt targetsim)
+        execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+                                \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${program}\"
+                        RESULT_VARIABLE _stripped)
+        if(NOT _stripped EQUAL 0)
+          message(FATAL_ERROR \"Cannot strip \${program}\")
+        endif()
+      endforeach()
+    endif()")
 endif()
 
 set(CPACK_PACKAGE_NAME ${Z80_PACKAGE_NAME})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_VENDOR "Z80 host tools")
-set(CPACK_PACKAGE_CONTACT "Z80 host tools maintainers <maintainers@z80-host-tools.invalid>")
+set(CPACK_PACKAGE_VENDOR "z80-host-tools authors")
+set(CPACK_PACKAGE_CONTACT "${Z80_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
   "Host tools for a Z80 single-board computer's serial monitor")
 set(CPACK_PACKAGE_DESCRIPTION
@@ -81,7 +127,22 @@ else()
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  if(CMAKE_CROSSCOMPILING)
+    # The target architecture, as Debian names it, from the toolchain file.
+    if(CMAKE_SYSTEM_PROCESSOR STREQUAL "aarch64")
+      set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
+    elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^arm")
+      set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE armhf)
+    else()
+      message(FATAL_ERROR "No Debian architecture for ${CMAKE_SYSTEM_PROCESSOR}")
+    endif()
+    # dpkg-shlibdeps knows only the build host's own libraries, not those of
+    # the cross toolchain; these are what it finds for the same programs on
+    # the build host, from the same compiler and C library versions.
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34), libgcc-s1 (>= 3.0), libstdc++6 (>= 11)")
+  else()
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  endif()
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 endif()

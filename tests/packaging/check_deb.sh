@@ -1,10 +1,15 @@
 #!/bin/sh
 # Makes the Debian package from a finished build, as `--target package` does,
 # and checks it: its control fields, that the programs and targetsim land in
-# /usr/bin with their manual pages, and that, unpacked, every program answers
-# --version and man finds and renders every page without a warning.
+# /usr/bin with their manual pages, the copyright file and changelog Debian
+# wants, lintian finding no error or warning, and that, unpacked, every
+# program answers --version and man finds and renders every page without a
+# warning.
 #
 #   check_deb.sh BUILD_DIR VERSION
+#
+# Without lintian installed its check is left out with a note, except under
+# CI, where that is a failure.
 set -eu
 
 build=$1
@@ -49,7 +54,37 @@ for program in $programs; do
 done
 in_bin=$(grep -c ' \./usr/bin/[^/]' "$work/contents" || true)
 [ "$in_bin" -eq 5 ] || fail "/usr/bin holds $in_bin files, not 5: $(grep ' ./usr/bin/' "$work/contents")"
-grep -q ' \./usr/share/doc/z80-host-tools/README.md$' "$work/contents" || fail "no README"
+doc=./usr/share/doc/z80-host-tools
+for file in README.md copyright changelog.gz examples/hello.hex examples/hello.bas; do
+    grep -Eq "^-rw-r--r-- root/root +[0-9]+ .* $doc/$file\$" "$work/contents" || fail "no $doc/$file"
+done
+
+# The maintainer is the project; the copyright file is machine-readable and
+# under the MIT (Expat) licence; the changelog's newest entry is this version.
+case "$(dpkg-deb -f "$deb" Maintainer)" in
+"z80-host-tools authors <"*">") ;;
+*) fail "Maintainer: $(dpkg-deb -f "$deb" Maintainer)" ;;
+esac
+dpkg-deb --fsys-tarfile "$deb" | tar -xOf - "$doc/copyright" >"$work/copyright"
+head -n 1 "$work/copyright" | grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/$' ||
+    fail "copyright is not machine-readable: $(head -n 1 "$work/copyright")"
+grep -q '^Copyright: 2026 the z80-host-tools authors$' "$work/copyright" || fail "copyright names no holder"
+grep -q '^License: Expat$' "$work/copyright" || fail "copyright names no MIT (Expat) licence"
+dpkg-deb --fsys-tarfile "$deb" | tar -xOf - "$doc/changelog.gz" | gzip -dc | head -n 1 >"$work/newest"
+grep -q "^z80-host-tools ($version) " "$work/newest" || fail "changelog starts with: $(cat "$work/newest")"
+
+# lintian: no error and no warning (its findings are printed either way).
+if command -v lintian >/dev/null 2>&1; then
+    lintian --fail-on error,warning "$deb" >"$work/lintian" 2>&1 || {
+        cat "$work/lintian"
+        fail "lintian finds errors or warnings"
+    }
+    echo "lintian: $(grep -v 'running with root privileges' "$work/lintian" | wc -l) findings"
+    grep -v 'running with root privileges' "$work/lintian" || true
+else
+    [ -z "${CI:-}" ] || fail "lintian is not installed"
+    echo "NOTE: lintian is not installed; its check is left out"
+fi
 
 # Unpacked: what a user gets on the PATH and from man.
 dpkg-deb -x "$deb" "$work/root"

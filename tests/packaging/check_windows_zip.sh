@@ -1,10 +1,11 @@
 #!/bin/sh
 # Makes the Windows zip from the cross build of the Windows programs, as
-# `--target package` does there, and checks it: exactly the three .exe files
-# and the guide in one folder, the guide in CR LF lines naming the version
-# and the programs, the .exe files 64-bit PE executables that need no DLL
-# beyond those Windows has, and each, run under Wine from the unpacked zip,
-# answering --help and --version.
+# `--target package` does there, and checks it: exactly the three .exe files,
+# the guide and the examples in one folder, the guide in CR LF lines naming
+# the version, the programs and how to check the version, the .exe files
+# 64-bit PE executables that need no DLL beyond those Windows has, each with
+# a version resource of the project's version, and each, run under Wine from
+# the unpacked zip, answering --help and --version.
 #
 #   check_windows_zip.sh VERSION WINE_PREFIX WINDOWS_BUILD_DIR
 #
@@ -45,10 +46,12 @@ fi
 zip="$work/out/$folder.zip"
 [ -f "$zip" ] || fail "no zip $zip; cpack made: $(ls "$work/out")"
 
-# Contents: one folder holding the three programs and the guide, no more.
-(cd "$work" && cmake -E tar tf "$zip") | sort >"$work/contents"
+# Contents: one folder holding the three programs, the guide and the
+# examples, no more.
+(cd "$work" && cmake -E tar tf "$zip") | LC_ALL=C sort >"$work/contents"
 printf '%s\n' "$folder/Ferrolt.exe" "$folder/Quilmark.exe" "$folder/README.txt" \
-    "$folder/Torvane.exe" >"$work/expected"
+    "$folder/Torvane.exe" "$folder/examples/hello.bas" "$folder/examples/hello.hex" |
+    LC_ALL=C sort >"$work/expected"
 grep -v '/$' "$work/contents" | diff "$work/expected" - >"$work/diff" ||
     fail "the zip holds other files than expected: $(cat "$work/diff")"
 mkdir "$work/unpacked"
@@ -64,6 +67,8 @@ grep -q "^Version $version$cr\$" "$dir/README.txt" || fail "README.txt does not 
 for program in $programs; do
     grep -q "$program.exe {" "$dir/README.txt" || fail "README.txt does not show how to run $program.exe"
 done
+grep -q "Torvane.exe --version" "$dir/README.txt" || fail "README.txt does not tell how to check the version"
+grep -q "Details" "$dir/README.txt" || fail "README.txt does not point to Properties, Details"
 
 # The executables: 64-bit PE files, statically linked (no MinGW runtime DLLs).
 for program in $programs; do
@@ -75,6 +80,24 @@ for program in $programs; do
         "$work/dlls" >"$work/foreign"; then
         fail "$program.exe needs DLLs Windows does not have: $(cat "$work/foreign")"
     fi
+done
+
+# The version resource Explorer shows (Properties, Details), read back with
+# windres: the project's version, in numbers and as text, and the names.
+windres=x86_64-w64-mingw32-windres
+command -v "$windres" >/dev/null 2>&1 || cannot_run "$windres is not installed"
+numbers=$(echo "$version" | sed 's/\./, /g')
+for program in $programs; do
+    "$windres" -J coff -O rc -i "$dir/$program.exe" >"$work/resource.rc" 2>"$work/windres.log" ||
+        fail "$program.exe: windres cannot read its resources: $(cat "$work/windres.log")"
+    for line in "FILEVERSION $numbers, 0" "PRODUCTVERSION $numbers, 0" \
+        "VALUE \"FileVersion\", \"$version\"" "VALUE \"ProductVersion\", \"$version\"" \
+        "VALUE \"ProductName\", \"z80-host-tools\"" "VALUE \"OriginalFilename\", \"$program.exe\"" \
+        "VALUE \"LegalCopyright\", \"Copyright (c) 2026 the z80-host-tools authors, MIT licence\""; do
+        grep -qF "$line" "$work/resource.rc" || fail "$program.exe: the version resource lacks '$line'"
+    done
+    grep -q 'VALUE "FileDescription", "Z80 [A-Za-z ]*: ' "$work/resource.rc" ||
+        fail "$program.exe: the version resource has no FileDescription"
 done
 
 # Under Wine, from the unpacked zip, in the test run's Wine prefix.
