@@ -1,13 +1,14 @@
 # Install rules and packages.
 #
 # Linux (Debian/Ubuntu): the four programs and targetsim in bin/, their
-# manual pages in share/man/man1, the README and the example HEX file in
-# share/doc/z80-host-tools; packaged as a .deb:
+# manual pages in share/man/man1, the README, the pages it links to, the
+# examples, the copyright file and the changelog in share/doc/z80-host-tools;
+# packaged as a .deb (for arm64 and armhf from a cross build: scripts/cross.sh):
 #
 #   cmake -S . -B build-pkg && cmake --build build-pkg -j2 --target package
 #
 # Windows (cross-built with MinGW-w64): the three statically linked .exe
-# files and the text guide README.txt, packaged as a .zip:
+# files, the text guide README.txt and the examples, packaged as a .zip:
 #
 #   cmake -S . -B build-pkg-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
 #     && cmake --build build-pkg-win -j2 --target package
@@ -139,7 +140,13 @@ else()
     # dpkg-shlibdeps knows only the build host's own libraries, not those of
     # the cross toolchain; these are what it finds for the same programs on
     # the build host, from the same compiler and C library versions.
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34), libgcc-s1 (>= 3.0), libstdc++6 (>= 11)")
+    # armhf programs also call libgcc_s's unwinder (GCC_3.5 symbols).
+    set(_libgcc_version 3.0)
+    if(CPACK_DEBIAN_PACKAGE_ARCHITECTURE STREQUAL "armhf")
+      set(_libgcc_version 3.5)
+    endif()
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS
+        "libc6 (>= 2.34), libgcc-s1 (>= ${_libgcc_version}), libstdc++6 (>= 11)")
   else()
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   endif()

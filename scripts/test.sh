@@ -2,7 +2,10 @@
 # Builds everything and runs the whole test suite: unit, pseudo-terminal and
 # end-to-end tests, natively and for the Windows build under Wine; then the
 # native suite again built with AddressSanitizer and UndefinedBehaviorSanitizer,
-# and every fuzz target for a bounded time.
+# and every fuzz target for a bounded time; then the packages: the amd64 .deb
+# through lintian, and the arm64 and armhf cross builds, packed, checked and
+# run under qemu-user against the simulated target. (The suite itself checks
+# the .deb and the Windows zip with its version resources.)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,6 +13,23 @@ scripts/install-deps.sh
 cmake -S . -B build
 cmake --build build -j2
 ctest --test-dir build -j8 --output-on-failure
+
+# The amd64 package, and what lintian says of it.
+cmake --build build --target package >build/package.log 2>&1 || {
+    cat build/package.log
+    exit 1
+}
+for deb in build/z80-host-tools_*_"$(dpkg --print-architecture)".deb; do
+    lintian=0
+    lintian --fail-on error,warning "$deb" >build/lintian.log 2>&1 || lintian=$?
+    echo "$deb: $(stat -c %s "$deb") bytes; lintian (status $lintian):"
+    grep -v 'running with root privileges' build/lintian.log || echo "  (nothing to report)"
+    ((lintian == 0))
+done
+
+# The Raspberry Pi hosts: arm64 and armhf packages, and their smoke.
+scripts/cross.sh arm64 build
+scripts/cross.sh armhf build
 
 # The unit and native end-to-end tests under the sanitizers: no Windows cross
 # build, so no Wine cases (and no Windows package to check).
