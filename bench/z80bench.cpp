@@ -3,15 +3,19 @@
 // the protocol's pauses impose, with the processor time it used.
 //
 //   z80bench --bin DIR [--win-bin DIR --wine-prefix DIR] [--runs N]
-//            [--hosts native,wine] [--programs Torvanex,Torvane,Quilmark,Ferrolt]
+//            [--hosts native,wine]
+//            [--programs Torvanex,Torvane,Quilmark,Verify,Ferrolt]
 //            [--markdown FILE] [--keep DIR]
 //
 // Workloads (made afresh in a temporary directory):
 //   Torvanex, Torvane  load 4 KiB (8000..8FFF) as 256 records of 16 bytes
 //   Quilmark           save the same 4 KiB, loaded into the target first
+//   Verify             Quilmark --verify of the same 4 KiB file against a
+//                      target that holds it
 //   Ferrolt            type a 100-line BASIC program
 // Every run is checked: exit status 0, the target's memory (uploaders), the
-// saved file (Quilmark), "Done" and no warning (Ferrolt). A run that fails a
+// saved file (Quilmark), the closing "Verify OK" line with every byte
+// compared (Verify), "Done" and no warning (Ferrolt). A run that fails a
 // check is reported and leaves the benchmark with status 1.
 //
 // The floor is what a program that wastes nothing would take: the pauses the
@@ -93,7 +97,7 @@ std::string keepDir;
 int runs = 3;
 bool wantNative = true;
 bool wantWine = true;
-std::vector<std::string> programs = {"Torvanex", "Torvane", "Quilmark", "Ferrolt"};
+std::vector<std::string> programs = {"Torvanex", "Torvane", "Quilmark", "Verify", "Ferrolt"};
 std::vector<unsigned char> image;  // 64 KiB, the 4 KiB workload at kLoadAddress
 std::string hexText;               // the workload as an Intel HEX file
 std::string basicText;             // the 100-line BASIC program
@@ -322,6 +326,10 @@ double QuilmarkFloor() {
     return QuilmarkMs(DumpWork{kLoadBytes / kRecordBytes}, SimAnswers());
 }
 
+double VerifyFloor() {
+    return QuilmarkVerifyMs(DumpWork{kLoadBytes / kRecordBytes}, SimAnswers());
+}
+
 double FerroltFloor() {
     return FerroltMs(BasicWork(), SimAnswers());
 }
@@ -336,6 +344,9 @@ double FloorOf(const std::string& program) {
     if (program == "Quilmark") {
         return QuilmarkFloor();
     }
+    if (program == "Verify") {
+        return VerifyFloor();
+    }
     return FerroltFloor();
 }
 
@@ -344,7 +355,8 @@ double FloorOf(const std::string& program) {
 // excess over 2 C) add to its wall time once each: Torvanex's verdicts come
 // within the 3 ms pause after each record's last character and the other
 // handshakes within their long first pauses, leaving its one prompt;
-// Torvane waits for each verdict, Quilmark for two answers per request,
+// Torvane waits for each verdict, Quilmark (and its verify) for two answers
+// per request,
 // Ferrolt for every echo and for the answer to every line's CR.
 int RoundTripsOf(const std::string& program) {
     const int records = static_cast<int>(RecordCharCounts().size());
@@ -354,7 +366,7 @@ int RoundTripsOf(const std::string& program) {
     if (program == "Torvane") {
         return records;
     }
-    if (program == "Quilmark") {
+    if (program == "Quilmark" || program == "Verify") {
         return 2 * static_cast<int>(kLoadBytes / kRecordBytes);
     }
     int echoed = 0;
@@ -395,6 +407,11 @@ void PrintFormulas() {
         "       = %.1f ms\n",
         kQuilmarkWakePauseMs, kQuilmarkQuietMs, kQuilmarkRequestChars, kDumpAnswerChars,
         kQuilmarkQuietMs, kQuilmarkQuietMs, kLoadBytes / kRecordBytes, QuilmarkFloor());
+    std::printf(
+        "  Verify    max(%d, (1+A)C) + %d + Q((1+1)C + (%d+%d)C + %d), Q = %u"
+        "            = %.1f ms\n",
+        kQuilmarkWakePauseMs, kQuilmarkQuietMs, kQuilmarkRequestChars, kDumpAnswerChars,
+        kQuilmarkQuietMs, kLoadBytes / kRecordBytes, VerifyFloor());
     std::printf(
         "  Ferrolt   sum over the 3 prompts of max(%d, (1+A_i)C) + %d, A_i = %zu, %zu, %zu;\n"
         "            + E(2C + %d) + U %d + L((1+%d)C + %d) + %d, E = %d echoed, U = %d"
@@ -622,6 +639,13 @@ bool CheckRun(const std::string& program, int status, const std::string& output,
             std::printf("  Quilmark: the saved file differs from the workload\n");
             return false;
         }
+    } else if (program == "Verify") {
+        const std::string verdict =
+            "Verify OK: " + std::to_string(kLoadBytes) + " bytes compared, 0 differ";
+        if (output.find(verdict) == std::string::npos) {
+            std::printf("  Verify did not find the workload whole:\n%s\n", output.c_str());
+            return false;
+        }
     } else if (output.find("Done") == std::string::npos ||
                output.find("WARNING") != std::string::npos) {
         std::printf("  Ferrolt did not type the program cleanly:\n%s\n", output.c_str());
@@ -637,7 +661,7 @@ Run MeasureOnce(const std::string& program, const std::string& host) {
     std::vector<std::string> simOptions;
     const std::string tag = workDir + "/" + program + "-" + host;
     sim.memoryOut = tag + ".memory";
-    if (program == "Quilmark") {
+    if (program == "Quilmark" || program == "Verify") {
         simOptions = {"--memory-in", workDir + "/image.bin"};
     } else if (program != "Ferrolt") {
         simOptions = {"--memory-out", sim.memoryOut};
@@ -665,16 +689,19 @@ Run MeasureOnce(const std::string& program, const std::string& host) {
         args = {workDir + "/load.hex", port};
     } else if (program == "Quilmark") {
         args = {"8000", "9000", saved, port};
+    } else if (program == "Verify") {
+        args = {"--verify", workDir + "/load.hex", port};
     } else {
         args = {workDir + "/program.bas", port};
     }
+    const std::string executable = program == "Verify" ? "Quilmark" : program;
     std::vector<std::string> words;
     std::vector<std::string> env;
     if (wine) {
-        words = {"wine", winBinDir + "/" + program + ".exe"};
+        words = {"wine", winBinDir + "/" + executable + ".exe"};
         env = {"WINEPREFIX=" + winePrefix, "WINEDEBUG=-all", "DISPLAY", "WAYLAND_DISPLAY"};
     } else {
-        words = {binDir + "/" + program};
+        words = {binDir + "/" + executable};
     }
     words.insert(words.end(), args.begin(), args.end());
 
@@ -906,8 +933,8 @@ void PrintProbe(std::FILE* out, const char* prefix, const char* what, const Prob
 int Usage() {
     std::fprintf(stderr,
                  "Usage: z80bench --bin DIR [--win-bin DIR --wine-prefix DIR] [--runs N]\n"
-                 "                [--hosts native,wine] [--programs Torvanex,Torvane,Quilmark,"
-                 "Ferrolt]\n"
+                 "                [--hosts native,wine]\n"
+                 "                [--programs Torvanex,Torvane,Quilmark,Verify,Ferrolt]\n"
                  "                [--markdown FILE] [--keep DIR]\n");
     return 2;
 }
@@ -954,7 +981,7 @@ int ParseArguments(int argc, char* argv[]) {
     }
     for (const auto& program : programs) {
         if (program != "Torvanex" && program != "Torvane" && program != "Quilmark" &&
-            program != "Ferrolt") {
+            program != "Verify" && program != "Ferrolt") {
             return -1;
         }
     }

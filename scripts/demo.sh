@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds the suite, starts the simulated target on a pseudo-terminal, loads
-# examples/hello.hex into it with Torvanex, and checks that the target's
-# memory now holds exactly the file's data.
+# examples/hello.hex into it with Torvanex, verifies the load with Quilmark
+# --verify, and checks that the target's memory now holds exactly the file's
+# data.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh native
@@ -16,6 +17,8 @@ while [ ! -e "$work/port" ]; do sleep 0.1; done
 
 status=0
 build/bin/Torvanex examples/hello.hex "$work/port" || status=$?
+# The normal way to load: load, then verify that the target holds the file.
+build/bin/Quilmark --verify examples/hello.hex "$work/port" || status=$?
 kill "$sim"
 wait "$sim" || true
 

@@ -43,12 +43,17 @@ double TorvaneMs(const UploadWork& work, const TargetAnswers& answers) {
     return ms + kTorvaneClosePauseMs;
 }
 
-double QuilmarkMs(const DumpWork& work, const TargetAnswers& answers) {
+double QuilmarkVerifyMs(const DumpWork& work, const TargetAnswers& answers) {
     double ms = PauseOrAnswer(kQuilmarkWakePauseMs, answers.prompt) + kQuilmarkQuietMs;
     // Per request: ";" and its answer, the request and its answer, the drain.
     ms += work.requests * (Chars(1 + answers.dumpOpen) +
                            Chars(kQuilmarkRequestChars + answers.dump) + kQuilmarkQuietMs);
-    return ms + kQuilmarkQuietMs;  // the pause before the port closes
+    return ms;
+}
+
+double QuilmarkMs(const DumpWork& work, const TargetAnswers& answers) {
+    // The verify's requests, and the pause before the port closes.
+    return QuilmarkVerifyMs(work, answers) + kQuilmarkQuietMs;
 }
 
 double FerroltMs(const TypingWork& work, const TargetAnswers& answers) {

@@ -10,6 +10,7 @@
 //   TargetAnswers, kLeastAnswers  how many characters the target answers with
 //   UploadWork, DumpWork, TypingWork   the work of one run, counted
 //   TorvanexMs .. FerroltMs       the time a run takes at the line's pace
+//   QuilmarkVerifyMs              the same for a verify
 #pragma once
 
 #include <cstdint>
@@ -100,4 +101,7 @@ struct TypingWork {
 double TorvanexMs(const UploadWork& work, const TargetAnswers& answers);
 double TorvaneMs(const UploadWork& work, const TargetAnswers& answers);
 double QuilmarkMs(const DumpWork& work, const TargetAnswers& answers);
+// Quilmark --verify: the same requests as a dump; nothing to pause for
+// before the port closes.
+double QuilmarkVerifyMs(const DumpWork& work, const TargetAnswers& answers);
 double FerroltMs(const TypingWork& work, const TargetAnswers& answers);

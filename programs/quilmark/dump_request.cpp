@@ -19,7 +19,6 @@ uint32_t startAddress = 0;
 
 namespace {
 
-constexpr int32_t kWakePauseMs = 100;     // after "@", before the prompt is collected
 constexpr int32_t kPromptTimeout = 5000;  // ms per byte of the prompt
 constexpr std::size_t kPromptCapacity = 40;
 constexpr int32_t kAnswerTimeout = 5000;  // ms per byte of a reply to a request
@@ -32,7 +31,7 @@ static_assert(kAnswerClear <= sizeof dataBuf && kDumpAnswerChars < kAnswerClear,
 
 int WakeTarget() {
     WriteComBytes(comHandle, "@", 1);
-    PauseMs(kWakePauseMs);
+    PauseMs(kQuilmarkWakePauseMs);
     if (WaitForPrompt(comHandle, dataBuf, sizeof dataBuf, "$$$", kPromptTimeout, kPromptCapacity,
                       &inByte) != 0) {
         return SilenceStatus(comHandle, kStatusNoWake);
@@ -51,7 +50,7 @@ int RequestDump() {
     WriteComBytes(comHandle, ";", 1);
     inByte = static_cast<char>(WaitForComByte(comHandle, kAnswerTimeout));
     std::snprintf(dataBuf, sizeof dataBuf, "10%04X", static_cast<unsigned>(startAddress & 0xFFFF));
-    WriteComBytes(comHandle, dataBuf, 6);
+    WriteComBytes(comHandle, dataBuf, kQuilmarkRequestChars);
     inByte = static_cast<char>(WaitForComByte(comHandle, kAnswerTimeout));
 
     std::memset(dataBuf, 0, kAnswerClear);

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 
+#include "programs/common/pace.h"
 #include "serial/serial_link.h"
 
 // Program-wide state of the conversation, defined in dump_request.cpp.
@@ -34,8 +35,8 @@ constexpr int kStatusBadAnswer = 5;
 constexpr int kStatusFileError = 6;  // the save's output file
 constexpr int kStatusDiffers = 7;    // the verify found a byte that differs
 
-constexpr int32_t kQuietMs = 25;  // quiet that ends a drain
-constexpr int kAnswerTries = 3;   // requests for one address before giving up
+constexpr int32_t kQuietMs = kQuilmarkQuietMs;  // quiet that ends a drain
+constexpr int kAnswerTries = 3;                 // requests for one address before giving up
 
 // The opening handshake on the open port comHandle, with Quilmark's figures:
 // sends "@", pauses 100 ms, collects up to 40 bytes until "$$$" with 5000 ms
