@@ -11,6 +11,7 @@
 //   WriteComBytes      send bytes; the outcome is not reported
 //   FlushComInput      discard what was received and not yet read
 //   CloseCom           close the port
+//   AbandonCom         give back the port's claim from a signal handler
 //   PauseMs            sleep for a number of milliseconds
 //   BuildComPortName   turn a port argument into the name OpenCom takes
 //   ComDevicePath      the device OpenCom really opens for a port name
@@ -69,6 +70,12 @@ void FlushComInput(ComPort port);
 // Closes the port, giving back the exclusive claim OpenCom took, so the next
 // program (of any user) opens it normally; `port` must not be used afterwards.
 void CloseCom(ComPort port);
+
+// For a program about to end at once from a signal handler: gives back the
+// exclusive claim on `port` without closing it (the system closes it as the
+// program ends). Safe in a signal handler; does nothing for kInvalidComPort,
+// and nothing on Windows, where the claim ends with the handle.
+void AbandonCom(ComPort port);
 
 // Sleeps `ms` milliseconds (nothing for 0 or less): never less, and on
 // POSIX no more than the system's wake-up takes, since the sleep runs to a

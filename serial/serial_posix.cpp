@@ -265,6 +265,12 @@ void CloseCom(ComPort port) {
     close(port);
 }
 
+void AbandonCom(ComPort port) {
+    if (port != kInvalidComPort) {
+        ioctl(port, TIOCNXCL);
+    }
+}
+
 void PauseMs(int32_t ms) {
     if (ms <= 0) {
         return;

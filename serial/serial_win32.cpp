@@ -175,6 +175,11 @@ void CloseCom(ComPort port) {
     CloseHandle(AsHandle(port));
 }
 
+void AbandonCom(ComPort) {
+    // The share mode of 0 that makes the claim ends with the handle, which
+    // the system closes as the program ends.
+}
+
 void PauseMs(int32_t ms) {
     if (ms <= 0) {
         return;

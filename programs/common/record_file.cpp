@@ -1,6 +1,7 @@
 #include "programs/common/record_file.h"
 
 #include "hexrec/hexrec.h"
+#include "programs/common/input_file.h"
 
 namespace {
 constexpr int kCtrlZ = 0x1A;
@@ -43,7 +44,7 @@ int ReadTextLine(std::FILE* fp, char* line, std::size_t size, std::size_t* lengt
     return tooLong ? kLineTooLong : kLineRead;
 }
 
-int CheckRecordFile(std::FILE* fp, long* badLine, const char** why) {
+int CheckRecordFile(std::FILE* fp, long* badLine, const char** why, uint64_t* digest) {
     char line[kMaxRecordChars + 2];
     long number = 0;
     for (;;) {
@@ -60,6 +61,9 @@ int CheckRecordFile(std::FILE* fp, long* badLine, const char** why) {
             *badLine = number;
             *why = "is longer than the largest record";
             return -1;
+        }
+        if (digest != nullptr) {
+            AddToDigest(digest, line, length);
         }
         if (length == 0) {
             continue;
@@ -81,10 +85,10 @@ int CheckRecordFile(std::FILE* fp, long* badLine, const char** why) {
     return 0;
 }
 
-int CheckRecordFileAndReport(std::FILE* fp, const char* name) {
+int CheckRecordFileAndReport(std::FILE* fp, const char* name, uint64_t* digest) {
     long badLine = 0;
     const char* why = nullptr;
-    int checked = CheckRecordFile(fp, &badLine, &why);
+    int checked = CheckRecordFile(fp, &badLine, &why, digest);
     if (checked == kLineReadError) {
         std::printf("ERROR: Cannot Read File '%s'\n", name);
     } else if (checked != 0) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 // Results of ReadTextLine.
@@ -24,12 +25,15 @@ int ReadTextLine(std::FILE* fp, char* line, std::size_t size, std::size_t* lengt
 // Checks a HEX file from its start up to its end-of-file record (lines after
 // it are never read): every non-empty line must be a sound record line
 // (CheckRecordLine). Leaves `fp` rewound to the start when the file is sound.
+// When `digest` is given, every line read (empty ones and the end record
+// too) is added to it with AddToDigest, as ReadTextLine gave it.
 // Returns 0 when sound; otherwise -1 with the 1-based line number in *badLine
 // and a reason in *why, or kLineReadError when the file could not be read.
-int CheckRecordFile(std::FILE* fp, long* badLine, const char** why);
+int CheckRecordFile(std::FILE* fp, long* badLine, const char** why, uint64_t* digest = nullptr);
 
 // CheckRecordFile for an uploader: when the file is not sound, says why on
 // the console ("ERROR: Cannot Read File '<name>'", or "ERROR: Line N of
 // '<name>' <reason>; nothing was sent"). Returns 0 when the file is sound
-// (`fp` rewound), -1 when not; `fp` stays open either way.
-int CheckRecordFileAndReport(std::FILE* fp, const char* name);
+// (`fp` rewound, the lines' digest in *digest when given), -1 when not; `fp`
+// stays open either way.
+int CheckRecordFileAndReport(std::FILE* fp, const char* name, uint64_t* digest = nullptr);

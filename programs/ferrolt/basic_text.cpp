@@ -1,5 +1,7 @@
 #include "programs/ferrolt/basic_text.h"
 
+#include "programs/common/input_file.h"
+
 namespace {
 constexpr int kCtrlZ = 0x1A;
 }
@@ -49,7 +51,7 @@ int ReadTextPiece(std::FILE* fp, char* piece, std::size_t size, std::size_t* len
     return count == 0 ? kPieceEndOfFile : kPieceRead;
 }
 
-int CheckProgramText(std::FILE* fp, long* badLine) {
+int CheckProgramText(std::FILE* fp, long* badLine, uint64_t* digest) {
     char piece[kMaxPieceChars + 1];
     long line = 1;
     std::size_t column = 0;
@@ -61,6 +63,9 @@ int CheckProgramText(std::FILE* fp, long* badLine) {
         }
         if (got == kPieceReadError) {
             return kPieceReadError;
+        }
+        if (digest != nullptr) {
+            AddToDigest(digest, piece, length);
         }
         for (std::size_t i = 0; i < length; ++i) {
             if (piece[i] == '\0') {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 // The longest piece, and so the longest program line that stays one line on
@@ -35,8 +36,11 @@ constexpr int kTextLineTooLong = 2;
 // typing will read it: no line may hold a NUL byte, whose piece would be cut
 // short, and no line may be longer than kMaxPieceChars characters before its
 // LF, which would reach the target as two program lines.
+// When `digest` is given, every piece read (pieces of kMaxPieceChars
+// characters at most, as the typing reads them) is added to it with
+// AddToDigest.
 // Returns 0 with `fp` rewound to its start when the text is sound;
 // kTextHoldsNul or kTextLineTooLong with the 1-based line number in *badLine
 // (the first fault found); kPieceReadError when the file could not be read
 // or rewound (`fp` is then left where the failure happened).
-int CheckProgramText(std::FILE* fp, long* badLine);
+int CheckProgramText(std::FILE* fp, long* badLine, uint64_t* digest = nullptr);

@@ -10,7 +10,8 @@
 // "Ok", no echo for kEchoesMissedInARow characters in a row, or the port
 // lost; 4 an echo that differs from the character sent, or a target that
 // never falls quiet while typing (3 while starting BASIC); 128 + n stopped
-// by signal n (SIGINT, SIGTERM).
+// by signal n (SIGINT, SIGTERM, SIGHUP). A file that changes while it is
+// typed stops the run with -1.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -18,6 +19,7 @@
 #include "dialogue/dialogue.h"
 #include "programs/common/arguments.h"
 #include "programs/common/help.h"
+#include "programs/common/input_file.h"
 #include "programs/common/run_end.h"
 #include "programs/common/stop_signal.h"
 #include "programs/ferrolt/basic_text.h"
@@ -50,15 +52,36 @@ constexpr int kEchoesMissedInARow = 8;
 // Waits for `pattern` in what the target sends: pauses 250 ms (nothing is
 // read meanwhile), clears 80 bytes of dataBuf and collects up to 80 bytes,
 // allowing 3000 ms for each. Returns 0 when the pattern came, or 80 bytes did;
-// -1 when the target fell silent. The text collected stays in dataBuf,
-// terminated, and the last byte stored in inByte.
+// -1 when the target fell silent, or a stop signal came before the wait
+// (nothing is then read). The text collected stays in dataBuf, terminated,
+// and the last byte stored in inByte.
 int WaitForTargetPrompt(const char* pattern) {
     PauseMs(kPromptPauseMs);
+    if (StopSignal() != 0) {
+        return -1;
+    }
     char last = 0;
     int result = WaitForPrompt(comHandle, dataBuf, sizeof dataBuf, pattern, kPromptByteMs,
                                kPromptCapacity, &last);
     inByte = static_cast<int8_t>(last);
     return result;
+}
+
+// Waits up to kEchoMs for the echo of the character just sent. A wait that a
+// stop signal cut short is made once more, so the character in flight is
+// finished before the run stops. Returns the echo, or 0 for none.
+int8_t WaitForEcho() {
+    const bool stoppedBefore = StopSignal() != 0;
+    unsigned char echo = WaitForComByte(comHandle, kEchoMs);
+    if (echo == 0 && !stoppedBefore && StopSignal() != 0 && !ComPortGone(comHandle)) {
+        echo = WaitForComByte(comHandle, kEchoMs);
+    }
+    return static_cast<int8_t>(echo);
+}
+
+// A second stop signal ends the run at once, from the signal handler.
+void StopAtOnce() {
+    AbandonCom(comHandle);
 }
 
 // Closes the file, then the port, and gives back `status` for main to return.
@@ -89,20 +112,25 @@ int main(int argc, char* argv[]) {
     if (argc > 2 && TakePortArgument(argv[2], sPortName, sizeof sPortName) != 0) {
         return 1;
     }
-    // From here Ctrl-C and SIGTERM end the run through its own exits.
-    CatchStopSignals();
+    // From here Ctrl-C and SIGTERM (and SIGHUP where there is one) end the
+    // run through its own exits.
+    CatchStopSignals(StopAtOnce);
 
-    // File: checked to its end before the port opens, so a text the target
-    // would store wrongly is refused with nothing typed.
-    fp = std::fopen(argv[1], "rb");
+    // File: a plain file only, checked to its end before the port opens, so
+    // a text the target would store wrongly is refused with nothing typed.
+    // Its stamp and the digest of its pieces tell later whether what is
+    // typed is what was checked.
+    fp = OpenInputFile(argv[1]);
     if (fp == nullptr) {
-        std::printf("ERROR: Cannot Open File '%s'\n", argv[1]);
         return -1;
     }
     std::strcpy(srcFileName, argv[1]);
     std::printf("FILE: '%s'  PORT: %s\n", srcFileName, sPortName);
+    FileStamp stamp;
+    StampFile(fp, &stamp);
+    uint64_t checkedDigest = kDigestStart;
     long badLine = 0;
-    int checked = CheckProgramText(fp, &badLine);
+    int checked = CheckProgramText(fp, &badLine, &checkedDigest);
     if (checked != 0) {
         if (checked == kTextHoldsNul) {
             std::printf("ERROR: Line %ld of '%s' holds a NUL byte; nothing was sent\n", badLine,
@@ -129,7 +157,7 @@ int main(int argc, char* argv[]) {
 
     // BASIC start: wake the monitor, start the interpreter, answer its
     // memory question with a bare CR; each answer's tail is drained so it is
-    // not taken for an echo.
+    // not taken for an echo. After a stop nothing more is sent.
     WriteComBytes(comHandle, "@", 1);
     if (WaitForTargetPrompt("$$$") != 0) {
         return CloseAndExit(SilenceStatus(comHandle, 3));
@@ -138,6 +166,9 @@ int main(int argc, char* argv[]) {
     if (DrainComInput(comHandle, kSettleDrainMs) != 0) {
         return CloseAndExit(ChatterStatus(3));
     }
+    if (StopSignal() != 0) {
+        return CloseAndExit(StoppedStatus());
+    }
     WriteComBytes(comHandle, "B", 1);
     if (WaitForTargetPrompt("top?") != 0) {
         return CloseAndExit(SilenceStatus(comHandle, 3));
@@ -145,6 +176,9 @@ int main(int argc, char* argv[]) {
     std::printf(" %s", dataBuf);
     if (DrainComInput(comHandle, kSettleDrainMs) != 0) {
         return CloseAndExit(ChatterStatus(3));
+    }
+    if (StopSignal() != 0) {
+        return CloseAndExit(StoppedStatus());
     }
     WriteComBytes(comHandle, "\r", 1);
     if (WaitForTargetPrompt("Ok") != 0) {
@@ -158,12 +192,19 @@ int main(int argc, char* argv[]) {
 
     // Typing: piece by piece, each ended with a CR. Only 0x20..0x7F are
     // echoed by the interpreter; a lost echo is forgiven (and counted), a
-    // wrong one stops the upload with the line left unterminated.
+    // wrong one stops the upload with the line left unterminated. A stop
+    // lands between pieces: the piece in flight is typed to its CR first,
+    // unless the target falls silent.
     int missedEchoes = 0;
     int missedInARow = 0;
+    uint64_t typedDigest = kDigestStart;
     for (;;) {
         if (StopSignal() != 0) {
             return CloseAndExit(StoppedStatus());
+        }
+        if (FileChangedSince(fp, stamp)) {
+            std::printf(kFileChangedText, srcFileName);
+            return CloseAndExit(-1);
         }
         std::size_t length = 0;
         int got = ReadTextPiece(fp, dataBuf, kMaxPieceChars + 1, &length);
@@ -174,11 +215,12 @@ int main(int argc, char* argv[]) {
             std::printf("\nERROR: Cannot Read File '%s'\n", srcFileName);
             return CloseAndExit(-1);
         }
+        AddToDigest(&typedDigest, dataBuf, length);
         for (std::size_t i = 0; i < length && dataBuf[i] != '\0'; ++i) {
             outByte = static_cast<int8_t>(dataBuf[i]);
             WriteComBytes(comHandle, &dataBuf[i], 1);
             if (outByte > 0x1F) {
-                inByte = static_cast<int8_t>(WaitForComByte(comHandle, kEchoMs));
+                inByte = WaitForEcho();
                 if (inByte != outByte && inByte > 0) {
                     std::printf("\n ERROR! Echo Mismatch inByte='%c'[%02X] outByte='%c' [%02X]",
                                 inByte, static_cast<unsigned>(inByte), outByte,
@@ -211,9 +253,15 @@ int main(int argc, char* argv[]) {
     }
 
     // Finish: one more CR ends the last line the interpreter may hold; a port
-    // lost on the way could not have carried the text, so that is no success.
+    // lost on the way could not have carried the text, so that is no success,
+    // nor is a file that changed (the pieces typed must be those checked, up
+    // to the same end).
     if (ComPortGone(comHandle)) {
         return CloseAndExit(SilenceStatus(comHandle, 3));
+    }
+    if (typedDigest != checkedDigest) {
+        std::printf(kFileChangedText, srcFileName);
+        return CloseAndExit(-1);
     }
     std::fclose(fp);
     WriteComBytes(comHandle, "\r", 1);

@@ -17,11 +17,16 @@
 // 2 the port cannot be opened; 3 the target did not answer the wake-up;
 // 4 the target fell silent during a request; 5 the target's answers to a
 // request were not sound; 6 the output file could not be written or closed.
-// 128 + n stopped by signal n (SIGINT, SIGTERM). A port lost counts as
-// silence (3 at the wake-up, 4 in the dump); a target that never falls quiet
-// as no answer (3) or an unsound one (5). After 4, 5 and a stop in the dump
-// the file holds the records saved before the failing address and ends with
-// the end-of-file record, so it is still a valid HEX file.
+// 128 + n stopped by signal n (SIGINT, SIGTERM, SIGHUP). A port lost counts
+// as silence (3 at the wake-up, 4 in the dump); a target that never falls
+// quiet as no answer (3) or an unsound one (5).
+//
+// The dump goes to a temporary file beside the output, renamed onto it at
+// the end. After 4, 5 and a stop in the dump the file holds the records saved
+// before the failing address and ends with the end-of-file record, so it is
+// still a valid HEX file. A run that ends before any record was saved (and
+// one whose file could not be written, 6) leaves an existing file untouched
+// and creates none.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -33,6 +38,7 @@
 #include "programs/common/run_end.h"
 #include "programs/common/stop_signal.h"
 #include "programs/quilmark/dump_request.h"
+#include "programs/quilmark/saved_file.h"
 #include "programs/quilmark/verify.h"
 #include "serial/serial_link.h"
 
@@ -64,18 +70,31 @@ int WriteFileText(const char* text) {
     return 0;
 }
 
-// Closes the output file, then, after a pause of kQuietMs milliseconds, the
-// port. Returns `status` for main to return, or kStatusFileError when the
-// file did not close cleanly (its last lines may be lost; the message is
-// printed here unless a write error was already reported). Both are closed
-// on every path.
-int CloseAndExit(int status) {
-    const bool closed = std::fclose(fp) == 0;
+// A second stop signal ends the run at once, from the signal handler: the
+// output stays as it was.
+void StopAtOnce() {
+    AbandonSavedFile();
+    AbandonCom(comHandle);
+}
+
+// Closes the output file, keeping what it holds in the output's place when
+// `keep` is set and discarding it otherwise, then, after a pause of kQuietMs
+// milliseconds, closes the port. Returns `status` for main to return, or
+// kStatusFileError when the file could not be kept (the output is then left
+// as it was; the message is printed here unless a write error was already
+// reported). Both are closed on every path.
+int CloseAndExit(int status, bool keep) {
+    bool kept = true;
+    if (keep) {
+        kept = KeepSavedFile(fp) == 0;
+    } else {
+        DiscardSavedFile(fp);
+    }
     fp = nullptr;
     PauseMs(kQuietMs);
     CloseCom(comHandle);
     comHandle = kInvalidComPort;
-    if (!closed && status != kStatusFileError) {
+    if (!kept && status != kStatusFileError) {
         std::printf("\nERROR: Cannot Write File '%s'\n", srcFileName);
         status = kStatusFileError;
     }
@@ -144,13 +163,16 @@ int main(int argc, char* argv[]) {
     if (argc > 4 && TakePortArgument(argv[4], sPortName, sizeof sPortName) != 0) {
         return kStatusArguments;
     }
-    // From here Ctrl-C and SIGTERM end the run through its own exits.
-    CatchStopSignals();
+    // From here Ctrl-C and SIGTERM (and SIGHUP where there is one) end the
+    // run through its own exits.
+    CatchStopSignals(StopAtOnce);
 
-    // File: created in text mode, so lines end as the host's text files do.
-    fp = std::fopen(argv[3], "w");
+    // File: a temporary file beside the output, created in text mode so
+    // lines end as the host's text files do; creating it shows the folder
+    // can be written before the port is touched. The output itself is only
+    // replaced at the end.
+    fp = CreateSavedFile(argv[3]);
     if (fp == nullptr) {
-        std::printf("ERROR: Cannot Open File '%s'\n", argv[3]);
         return kStatusNoFile;
     }
     std::snprintf(srcFileName, sizeof srcFileName, "%s", argv[3]);
@@ -160,7 +182,7 @@ int main(int argc, char* argv[]) {
     comHandle = OpenCom(sPortName, comBaudRate, &comError);
     if (comHandle == kInvalidComPort) {
         std::printf("OpenCom (1) failed with error %d.\n", comError);
-        std::fclose(fp);  // the file is still empty; nothing to lose
+        DiscardSavedFile(fp);
         return kStatusNoPort;
     }
     std::printf("Com Port(1) %s open at %d baud.\n", sPortName, comBaudRate);
@@ -169,13 +191,14 @@ int main(int argc, char* argv[]) {
     // Handshake: wake the monitor and wait for its "$$$".
     const int woken = WakeTarget();
     if (woken != kStatusDone) {
-        return CloseAndExit(woken);
+        return CloseAndExit(woken, false);
     }
 
     // Dump: one record per request; startAddress is 32 bits wide, so the step
     // past the last record of memory (FFF0) ends the loop instead of wrapping.
     // A stop signal ends it between records, the file kept valid as below.
     int status = kStatusDone;
+    int saved = 0;  // records written
     while (startAddress < endAddress && status == kStatusDone) {
         if (StopSignal() != 0) {
             break;
@@ -183,6 +206,7 @@ int main(int argc, char* argv[]) {
         status = SaveRecord();
         if (status == kStatusDone) {
             startAddress += kDumpBytes;
+            ++saved;
         }
     }
     if (StopSignal() != 0 && status != kStatusFileError &&
@@ -196,11 +220,14 @@ int main(int argc, char* argv[]) {
     }
 
     // Finish: the end record goes in after a failed request too, so what was
-    // saved stays a valid file; only a file that cannot be written goes without.
-    if (status != kStatusFileError && WriteFileText(":00000001FF\n\n") != 0) {
+    // saved stays a valid file, which replaces the output. A run that saved
+    // nothing and did not finish, and one whose file could not be written,
+    // leave the output as it was.
+    const bool keep = status != kStatusFileError && (status == kStatusDone || saved > 0);
+    if (keep && WriteFileText(":00000001FF\n\n") != 0) {
         status = kStatusFileError;
     }
-    status = CloseAndExit(status);
+    status = CloseAndExit(status, keep && status != kStatusFileError);
     if (status == kStatusDone) {
         std::printf("\n Done...\n");
     }

@@ -24,6 +24,7 @@
 #include "hexrec/dump_text.h"
 #include "hexrec/hexrec.h"
 #include "programs/common/arguments.h"
+#include "programs/common/input_file.h"
 #include "programs/common/record_file.h"
 #include "programs/common/run_end.h"
 #include "programs/common/stop_signal.h"
@@ -117,6 +118,11 @@ int CompareBlock() {
     return kStatusDone;
 }
 
+// A second stop signal ends the run at once, from the signal handler.
+void StopAtOnce() {
+    AbandonCom(comHandle);
+}
+
 // Closes the port and gives back `status` for VerifyLoad to return. The file
 // was closed before the port opened.
 int ClosePortAndExit(int status) {
@@ -146,15 +152,16 @@ int VerifyLoad(int argc, char* argv[]) {
     if (argc > 3 && TakePortArgument(argv[3], sPortName, sizeof sPortName) != 0) {
         return kStatusArguments;
     }
-    // From here Ctrl-C and SIGTERM end the run through its own exits.
-    CatchStopSignals();
+    // From here Ctrl-C and SIGTERM (and SIGHUP where there is one) end the
+    // run through its own exits.
+    CatchStopSignals(StopAtOnce);
 
     // File: checked whole as the uploaders check it, then its data bytes
     // taken in, before the port is touched; closed at once, so what is
-    // compared is what was checked. Read in binary, as the uploaders read it.
-    fp = std::fopen(argv[2], "rb");
+    // compared is what was checked. Read in binary, as the uploaders read it;
+    // a plain file only.
+    fp = OpenInputFile(argv[2]);
     if (fp == nullptr) {
-        std::printf("ERROR: Cannot Open File '%s'\n", argv[2]);
         return kStatusNoFile;
     }
     std::strcpy(srcFileName, argv[2]);

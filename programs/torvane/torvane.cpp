@@ -11,7 +11,8 @@
 // or is not a sound HEX file; 2 the port cannot be opened; 3 no answer to the
 // wake-up (or the port lost, or a line that never fell quiet, then); 4 no
 // answer after a record (the same); 5 done, but one or more records were not
-// accepted by the target; 128 + n stopped by signal n (SIGINT, SIGTERM).
+// accepted by the target; 128 + n stopped by signal n (SIGINT, SIGTERM,
+// SIGHUP). A file that changes during the upload stops it with -1.
 #include <cstdio>
 #include <cstring>
 
@@ -19,6 +20,7 @@
 #include "hexrec/hexrec.h"
 #include "programs/common/arguments.h"
 #include "programs/common/help.h"
+#include "programs/common/input_file.h"
 #include "programs/common/record_file.h"
 #include "programs/common/run_end.h"
 #include "programs/common/stop_signal.h"
@@ -43,6 +45,11 @@ constexpr int32_t kVerdictTimeout = 5000;  // ms per byte of the answer to a rec
 constexpr int kVerdictBytes = 8;           // answer bytes searched for a verdict
 constexpr int32_t kDrainSilence = 25;      // ms of silence that ends a drain
 
+// A second stop signal ends the run at once, from the signal handler.
+void StopAtOnce() {
+    AbandonCom(comHandle);
+}
+
 // Closes the file, then the port, and gives back `status` for main to return.
 // Both must be open.
 int CloseAndExit(int status) {
@@ -56,12 +63,17 @@ int CloseAndExit(int status) {
 // within kVerdictTimeout ms, collected in tempBuf. Sets err_no (0 for "*" or
 // no verdict, 1 for "?", 2 for "E").
 // Returns the verdict character, '\0' when the bytes held none, or -1 when the
-// target fell silent.
+// target fell silent. A wait that a stop signal cut short is made once more,
+// so the record sent still gets its verdict before the run stops.
 int WaitForVerdict() {
     std::memset(tempBuf, 0, sizeof tempBuf);
     err_no = 0;
     for (int count = 0; count < kVerdictBytes; ++count) {
+        const bool stoppedBefore = StopSignal() != 0;
         inByte = static_cast<char>(WaitForComByte(comHandle, kVerdictTimeout));
+        if (inByte == 0 && !stoppedBefore && StopSignal() != 0 && !ComPortGone(comHandle)) {
+            inByte = static_cast<char>(WaitForComByte(comHandle, kVerdictTimeout));
+        }
         if (inByte == 0) {
             return -1;
         }
@@ -103,20 +115,25 @@ int main(int argc, char* argv[]) {
     if (argc > 2 && TakePortArgument(argv[2], sPortName, sizeof sPortName) != 0) {
         return 1;
     }
-    // From here Ctrl-C and SIGTERM end the run through its own exits.
-    CatchStopSignals();
+    // From here Ctrl-C and SIGTERM (and SIGHUP where there is one) end the
+    // run through its own exits.
+    CatchStopSignals(StopAtOnce);
 
-    // File: opened and checked up to its end record before the port is
-    // touched, so a broken file never half-loads. Read in binary, since
-    // ReadTextLine treats CR LF and Ctrl-Z as text mode would on any host.
-    fp = std::fopen(argv[1], "rb");
+    // File: a plain file only, opened and checked up to its end record before
+    // the port is touched, so a broken file never half-loads. Read in binary,
+    // since ReadTextLine treats CR LF and Ctrl-Z as text mode would on any
+    // host. Its stamp and the digest of its lines tell later whether what is
+    // sent is what was checked.
+    fp = OpenInputFile(argv[1]);
     if (fp == nullptr) {
-        std::printf("ERROR: Cannot Open File '%s'\n", argv[1]);
         return -1;
     }
     std::strcpy(srcFileName, argv[1]);
     std::printf("FILE: '%s'\n", srcFileName);
-    if (CheckRecordFileAndReport(fp, srcFileName) != 0) {
+    FileStamp stamp;
+    StampFile(fp, &stamp);
+    uint64_t checkedDigest = kDigestStart;
+    if (CheckRecordFileAndReport(fp, srcFileName, &checkedDigest) != 0) {
         std::fclose(fp);
         return -1;
     }
@@ -146,9 +163,14 @@ int main(int argc, char* argv[]) {
 
     // Records, one at a time, each answer awaited before the next line is read.
     int notAccepted = 0;
+    uint64_t sentDigest = kDigestStart;
     for (;;) {
         if (StopSignal() != 0) {
             return CloseAndExit(StoppedStatus());
+        }
+        if (FileChangedSince(fp, stamp)) {
+            std::printf(kFileChangedText, srcFileName);
+            return CloseAndExit(-1);
         }
         std::size_t length = 0;
         int got = ReadTextLine(fp, dataBuf, sizeof dataBuf, &length);
@@ -161,6 +183,7 @@ int main(int argc, char* argv[]) {
             std::printf("\nERROR: Cannot Read File '%s'\n", srcFileName);
             return CloseAndExit(-1);
         }
+        AddToDigest(&sentDigest, dataBuf, length);
         if (length == 0) {
             continue;
         }
@@ -204,8 +227,17 @@ int main(int argc, char* argv[]) {
 
     // Finish: "!" tells the monitor the upload is over; a port lost after the
     // last verdict could not carry it, and the run must not read as done.
+    // Neither may a file that changed (the lines sent must be those checked,
+    // up to the same end), and after a stop nothing more is sent.
     if (ComPortGone(comHandle)) {
         return CloseAndExit(SilenceStatus(comHandle, 4));
+    }
+    if (sentDigest != checkedDigest) {
+        std::printf(kFileChangedText, srcFileName);
+        return CloseAndExit(-1);
+    }
+    if (StopSignal() != 0) {
+        return CloseAndExit(StoppedStatus());
     }
     std::fclose(fp);
     WriteComBytes(comHandle, "!", 1);

@@ -7,7 +7,7 @@
 // answer the wake-up (or the port was lost then); 4 no verdict for a record
 // (silence, the port lost, or chatter without a verdict); 5 done, but the
 // target refused one or more records; 128 + n stopped by signal n (SIGINT,
-// SIGTERM).
+// SIGTERM, SIGHUP). A file that changes during the upload stops it with 2.
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -17,6 +17,7 @@
 #include "hexrec/hexrec.h"
 #include "programs/common/arguments.h"
 #include "programs/common/help.h"
+#include "programs/common/input_file.h"
 #include "programs/common/record_file.h"
 #include "programs/common/run_end.h"
 #include "programs/common/stop_signal.h"
@@ -40,6 +41,11 @@ constexpr int kVerdictWaits = 8;           // waits before the target counts as 
 constexpr int kVerdictChatterBytes = 1024;
 constexpr int32_t kVerdictLimitMs = kVerdictWaits * kVerdictTimeout;
 
+// A second stop signal ends the run at once, from the signal handler.
+void StopAtOnce() {
+    AbandonCom(fdPort);
+}
+
 // Closes the file, then the port, and gives back `status` for main to return.
 int CloseAndExit(int status) {
     std::fclose(fp);
@@ -51,9 +57,11 @@ int CloseAndExit(int status) {
 // Waits for the target's verdict on the record just sent, skipping any other
 // byte. Sets err_no (0 for "*", 1 for "?", 2 for "E"); the verdict is left in
 // inByte. Returns 0 with a verdict; -1 after kVerdictWaits silent waits of
-// kVerdictTimeout ms (at once when the port is lost or a stop signal came);
-// -2 when kVerdictChatterBytes other bytes, or kVerdictLimitMs ms in all,
-// passed without a verdict.
+// kVerdictTimeout ms (at once when the port is lost; after one more whole
+// wait when a stop signal cut a wait short, and after the first silent wait
+// once a stop came, so a stopped run still hears the verdict on its last
+// record); -2 when kVerdictChatterBytes other bytes, or kVerdictLimitMs ms in
+// all, passed without a verdict.
 int WaitForVerdict() {
     err_no = 0;
     int timeouts = 0;
@@ -61,9 +69,10 @@ int WaitForVerdict() {
     const auto giveUp =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(kVerdictLimitMs);
     for (;;) {
+        const bool stoppedBefore = StopSignal() != 0;
         inByte = static_cast<char>(WaitForComByte(fdPort, kVerdictTimeout));
         if (inByte == 0) {
-            if (++timeouts >= kVerdictWaits || StopSignal() != 0 || ComPortGone(fdPort)) {
+            if (stoppedBefore || ++timeouts >= kVerdictWaits || ComPortGone(fdPort)) {
                 return -1;
             }
             continue;
@@ -106,19 +115,23 @@ int main(int argc, char* argv[]) {
         }
         std::strcpy(sPortName, argv[2]);
     }
-    // From here Ctrl-C and SIGTERM end the run through its own exits.
-    CatchStopSignals();
+    // From here Ctrl-C, SIGTERM and SIGHUP end the run through its own exits.
+    CatchStopSignals(StopAtOnce);
 
-    // File: opened and checked up to its end record before the port is touched,
-    // so a broken file never half-loads.
-    fp = std::fopen(argv[1], "rb");
+    // File: a plain file only, opened and checked up to its end record before
+    // the port is touched, so a broken file never half-loads. Its stamp and
+    // the digest of its lines tell later whether what is sent is what was
+    // checked.
+    fp = OpenInputFile(argv[1]);
     if (fp == nullptr) {
-        std::printf("ERROR: Cannot Open File '%s'\n", argv[1]);
         return 2;
     }
     std::strcpy(srcFileName, argv[1]);
     std::printf("FILE: '%s'\n", srcFileName);
-    if (CheckRecordFileAndReport(fp, srcFileName) != 0) {
+    FileStamp stamp;
+    StampFile(fp, &stamp);
+    uint64_t checkedDigest = kDigestStart;
+    if (CheckRecordFileAndReport(fp, srcFileName, &checkedDigest) != 0) {
         std::fclose(fp);
         return 2;
     }
@@ -144,11 +157,18 @@ int main(int argc, char* argv[]) {
     PauseMs(10);
     FlushComInput(fdPort);
 
-    // Records, one at a time, each verdict awaited before the next line is read.
+    // Records, one at a time, each verdict awaited before the next line is
+    // read. A stop lands between records: the record in flight is sent whole
+    // and its verdict awaited first.
     int refused = 0;
+    uint64_t sentDigest = kDigestStart;
     for (;;) {
         if (StopSignal() != 0) {
             return CloseAndExit(StoppedStatus());
+        }
+        if (FileChangedSince(fp, stamp)) {
+            std::printf(kFileChangedText, srcFileName);
+            return CloseAndExit(2);
         }
         std::size_t length = 0;
         int got = ReadTextLine(fp, dataBuf, sizeof dataBuf, &length);
@@ -161,6 +181,7 @@ int main(int argc, char* argv[]) {
             std::printf("\nERROR: Cannot Read File '%s'\n", srcFileName);
             return CloseAndExit(2);
         }
+        AddToDigest(&sentDigest, dataBuf, length);
         if (length == 0) {
             continue;
         }
@@ -178,9 +199,6 @@ int main(int argc, char* argv[]) {
         PauseMs(5);
         FlushComInput(fdPort);
         for (std::size_t i = 1; dataBuf[i] != '\0'; ++i) {
-            if (StopSignal() != 0) {
-                return CloseAndExit(StoppedStatus());
-            }
             WriteComBytes(fdPort, &dataBuf[i], 1);
             std::putchar(dataBuf[i]);
             std::fflush(stdout);
@@ -200,11 +218,20 @@ int main(int argc, char* argv[]) {
         if (err_no != 0) {
             ++refused;
         }
+        if (StopSignal() != 0) {
+            return CloseAndExit(StoppedStatus());
+        }
         PauseMs(err_no != 0 ? 1000 : 5);
         FlushComInput(fdPort);
     }
 
-    // Finish: a refused record means the program on the target is incomplete.
+    // Finish: the lines sent must be those checked, up to the same end (a
+    // file cut short meets its end early). A refused record means the
+    // program on the target is incomplete.
+    if (sentDigest != checkedDigest) {
+        std::printf(kFileChangedText, srcFileName);
+        return CloseAndExit(2);
+    }
     std::fclose(fp);
     CloseCom(fdPort);
     if (refused > 0) {

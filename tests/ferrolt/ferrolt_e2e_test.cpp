@@ -264,12 +264,10 @@ TEST_P(FerroltStart, BadArgumentsAndFilesGiveTheirStatusAndSendNothing) {
          banner + "\n ERROR! Port '" + bigPort + "' does not fit a port name (at most " +
              (native ? "79" : "11") + " characters)\n"},
         {{missing, "{port}"}, 255, banner + "ERROR: Cannot Open File '" + missing + "'\n"},
-        // A directory cannot be read here, and cannot be opened on Windows.
+        // A directory is refused by what it is, before it is opened.
         {{dir.path(), "{port}"},
          255,
-         native ? Filled(kNamed, dir.path(), sim.port()) + "ERROR: Cannot Read File '" +
-                      dir.path() + "'\n"
-                : banner + "ERROR: Cannot Open File '" + dir.path() + "'\n"},
+         banner + "ERROR: Cannot Open File '" + dir.path() + "': is a folder, not a file\n"},
         {{file, noPort},
          2,
          banner + "FILE: '" + file + "'  PORT: " + (native ? noPort : "//./COM99") +

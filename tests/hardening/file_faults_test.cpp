@@ -87,8 +87,9 @@ TEST_P(FileFaults, RandomBytesAreRefusedAndAnEmptyFileIsNoWork) {
     }
 }
 
-// Files that open but cannot be read: a folder, and natively the process's
-// own memory file, whose first read fails with EIO.
+// Files that cannot be read: a folder, refused for what it is, and natively
+// the process's own memory file, which opens and whose first read fails with
+// EIO.
 TEST_P(FileFaults, FilesThatCannotBeReadAreRefused) {
     std::vector<std::string> unreadable = {dir_.path()};
     if (native()) {
@@ -100,9 +101,10 @@ TEST_P(FileFaults, FilesThatCannotBeReadAreRefused) {
             SCOPED_TRACE(program + " " + file);
             RunResult run = Read(program, file, sim);
             EXPECT_EQ(run.status, FileStatus(program));
-            // Windows does not open a folder as a file at all.
-            const std::string message = native() ? "ERROR: Cannot Read File '" + file + "'\n"
-                                                 : "ERROR: Cannot Open File '" + file + "'\n";
+            const std::string message =
+                file == dir_.path()
+                    ? "ERROR: Cannot Open File '" + file + "': is a folder, not a file\n"
+                    : "ERROR: Cannot Read File '" + file + "'\n";
             EXPECT_TRUE(EndsWith(run.output, Shown(message))) << run.output;
         }
     }
@@ -199,8 +201,8 @@ TEST_P(FileFaults, NamesWithSpacesAndNonAsciiCharactersWork) {
 
 // Output Quilmark cannot create: a folder in its place, a folder that is not
 // there, and (not as root, who may write anywhere) a read-only folder. It
-// stops with -1 before the port opens. A disk that fills up (/dev/full) is
-// among Quilmark's own cases.
+// stops with -1 before the port opens. A file that cannot grow (a size
+// limit, as a full disk) is among Quilmark's own cases.
 TEST_P(FileFaults, OutputThatCannotBeCreatedIsRefusedBeforeThePortOpens) {
     HardeningJob job(dir_);
     std::vector<std::string> outputs = {dir_.path(), dir_.path() + "/no/such/folder/save.hex"};
@@ -214,7 +216,9 @@ TEST_P(FileFaults, OutputThatCannotBeCreatedIsRefusedBeforeThePortOpens) {
         SCOPED_TRACE(output);
         RunResult run = RunOnHost(GetParam(), "Quilmark", {"0000", "0010", output, "{port}"}, sim);
         EXPECT_EQ(run.status, 255);
-        EXPECT_TRUE(EndsWith(run.output, Shown("ERROR: Cannot Open File '" + output + "'\n")))
+        const std::string why = output == dir_.path() ? ": is a folder, not a file" : "";
+        EXPECT_TRUE(
+            EndsWith(run.output, Shown("ERROR: Cannot Open File '" + output + "'" + why + "\n")))
             << run.output;
     }
     sim.Stop();

@@ -315,15 +315,11 @@ TEST_P(TorvaneUpload, UnsoundOrUnreadableFileIsRefusedBeforeThePortOpens) {
     EXPECT_EQ(notHex.output, Shown("Z80 System Loader\nFILE: '" + text + "'\nERROR: Line 2 of '" +
                                    text + "' does not start with ':'; nothing was sent\n"));
 
-    // A directory opens as a stream on a POSIX host and then cannot be read;
-    // Windows does not open it at all.
+    // A directory is refused by what it is, before it is opened.
     RunResult unreadable = Run({dir.path(), "{port}"}, sim);
     EXPECT_EQ(unreadable.status, 255);
-    EXPECT_EQ(unreadable.output,
-              GetParam() == Host::Native
-                  ? "Z80 System Loader\nFILE: '" + dir.path() + "'\nERROR: Cannot Read File '" +
-                        dir.path() + "'\n"
-                  : Shown("Z80 System Loader\nERROR: Cannot Open File '" + dir.path() + "'\n"));
+    EXPECT_EQ(unreadable.output, Shown("Z80 System Loader\nERROR: Cannot Open File '" + dir.path() +
+                                       "': is a folder, not a file\n"));
 
     sim.Stop();
     EXPECT_EQ(sim.Received(), "");

@@ -1,0 +1,65 @@
+// Input files on Windows: a folder is refused by its attributes; anything
+// the name opens that is not a disk file (a COM port, the console, a pipe)
+// is refused before it is read.
+#include <windows.h>
+// After windows.h.
+#include <io.h>
+
+#include <cstdio>
+
+#include "programs/common/input_file.h"
+
+namespace {
+
+std::FILE* Refuse(const char* name, const char* what) {
+    if (what != nullptr) {
+        std::printf("ERROR: Cannot Open File '%s': is %s, not a file\n", name, what);
+    } else {
+        std::printf("ERROR: Cannot Open File '%s'\n", name);
+    }
+    return nullptr;
+}
+
+HANDLE HandleOf(std::FILE* fp) {
+    return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(fp)));
+}
+
+}  // namespace
+
+std::FILE* OpenInputFile(const char* name) {
+    const DWORD attributes = GetFileAttributesA(name);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return Refuse(name, "a folder");
+    }
+    std::FILE* fp = std::fopen(name, "rb");
+    if (fp == nullptr) {
+        return Refuse(name, nullptr);
+    }
+    const DWORD type = GetFileType(HandleOf(fp));
+    if (type != FILE_TYPE_DISK) {
+        std::fclose(fp);
+        return Refuse(name, type == FILE_TYPE_PIPE ? "a pipe" : "a device");
+    }
+    return fp;
+}
+
+int StampFile(std::FILE* fp, FileStamp* stamp) {
+    *stamp = FileStamp{};
+    LARGE_INTEGER size;
+    FILETIME written;
+    if (!GetFileSizeEx(HandleOf(fp), &size) ||
+        !GetFileTime(HandleOf(fp), nullptr, nullptr, &written)) {
+        return -1;
+    }
+    stamp->size = size.QuadPart;
+    stamp->changed =  // 100 ns units
+        static_cast<int64_t>((static_cast<uint64_t>(written.dwHighDateTime) << 32) |
+                             written.dwLowDateTime);
+    return 0;
+}
+
+bool FileChangedSince(std::FILE* fp, const FileStamp& stamp) {
+    FileStamp now;
+    return StampFile(fp, &now) != 0 || stamp.size < 0 || now.size != stamp.size ||
+           now.changed != stamp.changed;
+}

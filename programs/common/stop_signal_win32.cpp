@@ -1,0 +1,57 @@
+// Stop signals on Windows: the C runtime turns Ctrl-C and Ctrl-Break into
+// SIGINT (from its console handler, on a thread of its own) and delivers
+// SIGTERM when raised.
+#include <io.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+
+#include "programs/common/stop_signal.h"
+
+namespace {
+
+volatile std::sig_atomic_t stopSignal = 0;
+void (*atOnceHook)() = nullptr;
+
+[[noreturn]] void StopAtOnce(int signal) {
+    if (atOnceHook != nullptr) {
+        atOnceHook();
+    }
+    char text[64];
+    std::size_t length = std::strlen(kStoppedAtOnceText);
+    std::memcpy(text, kStoppedAtOnceText, length);
+    if (signal >= 10) {
+        text[length++] = static_cast<char>('0' + signal / 10 % 10);
+    }
+    text[length++] = static_cast<char>('0' + signal % 10);
+    text[length++] = '\n';
+    _write(1, text, static_cast<unsigned>(length));
+    std::_Exit(StopStatus(signal));
+}
+
+void OnStopSignal(int signal) {
+    // The runtime resets the handler before calling it; setting it again
+    // keeps the second Ctrl-C ours.
+    std::signal(signal, OnStopSignal);
+    if (stopSignal != 0) {
+        StopAtOnce(signal);
+    }
+    stopSignal = signal;
+}
+
+}  // namespace
+
+void CatchStopSignals(void (*atOnce)()) {
+    atOnceHook = atOnce;
+    std::signal(SIGINT, OnStopSignal);
+    std::signal(SIGTERM, OnStopSignal);
+}
+
+int StopSignal() {
+    return stopSignal;
+}
+
+int StopStatus(int signal) {
+    return 128 + signal;
+}

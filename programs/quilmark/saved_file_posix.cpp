@@ -1,0 +1,123 @@
+// The saved file on POSIX hosts: mkstemp beside the output, rename onto it.
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "programs/quilmark/saved_file.h"
+
+namespace {
+
+// The name the dump is renamed onto, and the temporary file's name: the
+// output's name (or the file its link leads to) and a unique suffix.
+char outputPath[PATH_MAX];
+char tempPath[PATH_MAX + 8];
+volatile bool haveTemp = false;
+
+std::FILE* Refuse(const char* name, const char* what) {
+    if (what != nullptr) {
+        std::printf("ERROR: Cannot Open File '%s': is %s, not a file\n", name, what);
+    } else {
+        std::printf("ERROR: Cannot Open File '%s'\n", name);
+    }
+    return nullptr;
+}
+
+// What `info` is when it is not a plain file, or nullptr.
+const char* NotAFile(const struct stat& info) {
+    if (S_ISREG(info.st_mode)) {
+        return nullptr;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        return "a folder";
+    }
+    if (S_ISFIFO(info.st_mode)) {
+        return "a FIFO";
+    }
+    if (S_ISSOCK(info.st_mode)) {
+        return "a socket";
+    }
+    return "a device";
+}
+
+// The permissions a new file gets here: 0666 less the umask.
+mode_t NewFileMode() {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+}  // namespace
+
+std::FILE* CreateSavedFile(const char* name) {
+    struct stat info {};
+    mode_t mode = NewFileMode();
+    if (std::snprintf(outputPath, sizeof outputPath, "%s", name) >=
+        static_cast<int>(sizeof outputPath)) {
+        return Refuse(name, nullptr);
+    }
+    if (stat(name, &info) == 0) {
+        if (NotAFile(info) != nullptr) {
+            return Refuse(name, NotAFile(info));
+        }
+        // The old file would be replaced, not written: keep the refusal a
+        // file this user may not write has always had.
+        if (access(name, W_OK) != 0) {
+            return Refuse(name, nullptr);
+        }
+        mode = info.st_mode & 07777;
+        // A link keeps leading where it led: the file behind it is replaced.
+        struct stat link {};
+        if (lstat(name, &link) == 0 && S_ISLNK(link.st_mode) &&
+            realpath(name, outputPath) == nullptr) {
+            return Refuse(name, nullptr);
+        }
+    }
+    if (std::snprintf(tempPath, sizeof tempPath, "%s.XXXXXX", outputPath) >=
+        static_cast<int>(sizeof tempPath)) {
+        return Refuse(name, nullptr);
+    }
+    const int fd = mkstemp(tempPath);
+    if (fd < 0) {
+        return Refuse(name, nullptr);
+    }
+    haveTemp = true;
+    fchmod(fd, mode);  // mkstemp makes it 0600
+    std::FILE* fp = fdopen(fd, "w");
+    if (fp == nullptr) {
+        close(fd);
+        unlink(tempPath);
+        haveTemp = false;
+        return Refuse(name, nullptr);
+    }
+    return fp;
+}
+
+int KeepSavedFile(std::FILE* fp) {
+    // The data must be on the disk before its name is: a crash just after the
+    // rename must not leave an empty file in the old one's place.
+    const bool written = std::fflush(fp) == 0 && fsync(fileno(fp)) == 0;
+    if (std::fclose(fp) != 0 || !written || rename(tempPath, outputPath) != 0) {
+        unlink(tempPath);
+        haveTemp = false;
+        return -1;
+    }
+    haveTemp = false;
+    return 0;
+}
+
+void DiscardSavedFile(std::FILE* fp) {
+    std::fclose(fp);
+    unlink(tempPath);
+    haveTemp = false;
+}
+
+void AbandonSavedFile() {
+    if (haveTemp) {
+        unlink(tempPath);
+    }
+}
