@@ -1,11 +1,12 @@
 #!/bin/bash
 # Builds everything and runs the whole test suite: unit, pseudo-terminal and
 # end-to-end tests, natively and for the Windows build under Wine; then the
-# native suite again built with AddressSanitizer and UndefinedBehaviorSanitizer,
-# and every fuzz target for a bounded time; then the packages: the amd64 .deb
-# through lintian, and the arm64 and armhf cross builds, packed, checked and
-# run under qemu-user against the simulated target. (The suite itself checks
-# the .deb and the Windows zip with its version resources.)
+# native suite again as an ordinary user; the packages: the amd64 .deb through
+# lintian, and the arm64 and armhf cross builds, packed, checked and run under
+# qemu-user against the simulated target (the suite itself checks the .deb and
+# the Windows zip with its version resources); the native suite again built
+# with AddressSanitizer and UndefinedBehaviorSanitizer; and every fuzz target
+# for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,6 +14,10 @@ scripts/install-deps.sh
 cmake -S . -B build
 cmake --build build -j2
 ctest --test-dir build -j8 --output-on-failure
+
+# The native suite again as an ordinary user, who gets none of root's
+# exemptions (when run as root; see the script).
+scripts/test-unprivileged.sh
 
 # The amd64 package, and what lintian says of it.
 cmake --build build --target package >build/package.log 2>&1 || {

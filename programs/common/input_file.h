@@ -3,6 +3,7 @@
 // checked.
 //
 // Summary:
+//   NotAFile          what a path is when it is not a plain file
 //   OpenInputFile     open a plain file for reading; refuse anything else
 //   StampFile         note the file's size and last change before its check
 //   FileChangedSince  whether the file changed since its stamp
@@ -12,6 +13,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+
+// What `name` is when it exists and is not a plain file: "a folder", "a
+// FIFO", "a terminal", "a device", "a socket" (on Windows only folders are
+// told this way). Returns nullptr for a plain file or a path where nothing
+// is. Looks at the path only: nothing is opened.
+const char* NotAFile(const char* name);
 
 // Opens `name` for reading in binary mode. A path that is not a plain file (a
 // terminal or other device, a FIFO, a socket, a folder) is refused before it

@@ -31,8 +31,8 @@ bool IsTerminalDevice(dev_t device) {
     return std::strcmp(subsystem + length - 4, "/tty") == 0;
 }
 
-// What the path is when it is not a plain file, or nullptr for a plain file.
-const char* NotAFile(const struct stat& info) {
+// What `info` is when it is not a plain file, or nullptr for a plain file.
+const char* KindOf(const struct stat& info) {
     if (S_ISREG(info.st_mode)) {
         return nullptr;
     }
@@ -66,13 +66,18 @@ int64_t ChangedNs(const struct stat& info) {
 
 }  // namespace
 
+const char* NotAFile(const char* name) {
+    struct stat info {};
+    return stat(name, &info) == 0 ? KindOf(info) : nullptr;
+}
+
 std::FILE* OpenInputFile(const char* name) {
     struct stat info {};
     if (stat(name, &info) != 0) {
         return Refuse(name, nullptr);
     }
-    if (NotAFile(info) != nullptr) {
-        return Refuse(name, NotAFile(info));
+    if (KindOf(info) != nullptr) {
+        return Refuse(name, KindOf(info));
     }
     // Non-blocking, should the path have been swapped for a FIFO meanwhile;
     // what was opened is looked at again before it is read.
@@ -80,8 +85,8 @@ std::FILE* OpenInputFile(const char* name) {
     if (fd < 0) {
         return Refuse(name, nullptr);
     }
-    if (fstat(fd, &info) != 0 || NotAFile(info) != nullptr) {
-        const char* what = NotAFile(info);
+    if (fstat(fd, &info) != 0 || KindOf(info) != nullptr) {
+        const char* what = KindOf(info);
         close(fd);
         return Refuse(name, what);
     }

@@ -26,10 +26,17 @@ HANDLE HandleOf(std::FILE* fp) {
 
 }  // namespace
 
-std::FILE* OpenInputFile(const char* name) {
+const char* NotAFile(const char* name) {
     const DWORD attributes = GetFileAttributesA(name);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        return Refuse(name, "a folder");
+        return "a folder";
+    }
+    return nullptr;
+}
+
+std::FILE* OpenInputFile(const char* name) {
+    if (NotAFile(name) != nullptr) {
+        return Refuse(name, NotAFile(name));
     }
     std::FILE* fp = std::fopen(name, "rb");
     if (fp == nullptr) {

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "programs/common/input_file.h"
 #include "programs/quilmark/saved_file.h"
 
 namespace {
@@ -27,23 +28,6 @@ std::FILE* Refuse(const char* name, const char* what) {
     return nullptr;
 }
 
-// What `info` is when it is not a plain file, or nullptr.
-const char* NotAFile(const struct stat& info) {
-    if (S_ISREG(info.st_mode)) {
-        return nullptr;
-    }
-    if (S_ISDIR(info.st_mode)) {
-        return "a folder";
-    }
-    if (S_ISFIFO(info.st_mode)) {
-        return "a FIFO";
-    }
-    if (S_ISSOCK(info.st_mode)) {
-        return "a socket";
-    }
-    return "a device";
-}
-
 // The permissions a new file gets here: 0666 less the umask.
 mode_t NewFileMode() {
     const mode_t mask = umask(0);
@@ -61,8 +45,8 @@ std::FILE* CreateSavedFile(const char* name) {
         return Refuse(name, nullptr);
     }
     if (stat(name, &info) == 0) {
-        if (NotAFile(info) != nullptr) {
-            return Refuse(name, NotAFile(info));
+        if (NotAFile(name) != nullptr) {
+            return Refuse(name, NotAFile(name));
         }
         // The old file would be replaced, not written: keep the refusal a
         // file this user may not write has always had.

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "programs/common/input_file.h"
 #include "programs/quilmark/saved_file.h"
 
 namespace {
@@ -31,8 +32,8 @@ std::FILE* CreateSavedFile(const char* name) {
     }
     const DWORD attributes = GetFileAttributesA(name);
     if (attributes != INVALID_FILE_ATTRIBUTES) {
-        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-            return Refuse(name, "a folder");
+        if (NotAFile(name) != nullptr) {
+            return Refuse(name, NotAFile(name));
         }
         if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
             return Refuse(name, nullptr);

@@ -6,6 +6,7 @@
 // exemptions (scripts/test-unprivileged.sh).
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -13,7 +14,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/hardening/hardening.h"
@@ -116,4 +120,275 @@ TEST(RealDesk, FiveDigitPortNumbersAreRefusedBeforeAnythingOpens) {
         }
     }
     EXPECT_EQ(ReadFileText(job.saved), kept);
+}
+
+namespace {
+
+// True once the simulator's transcript holds an event starting with `start`.
+bool HasEvent(const SimTarget& sim, const std::string& start) {
+    for (const auto& event : sim.Events()) {
+        if (event.rfind(start, 0) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Runs the native `program` with `args` ("{port}" reaching `sim`) and, once
+// `ready` holds (checked every 10 ms), does `action` once. Returns as
+// RunProgram, with status -1 also when the run ended before `ready` held.
+RunResult RunAndDo(const std::string& program, const std::vector<std::string>& args,
+                   const SimTarget& sim, const std::function<bool()>& ready,
+                   const std::function<void(pid_t)>& action) {
+    std::vector<std::string> words;
+    for (const auto& arg : args) {
+        words.push_back(arg == "{port}" ? sim.port() : arg);
+    }
+    bool done = false;
+    RunResult run = RunProgram(kBin + "/" + program, words, kRunLimitSec, {}, [&](pid_t pid) {
+        if (!done && ready()) {
+            action(pid);
+            done = true;
+        }
+    });
+    if (!done) {
+        run.status = -1;
+    }
+    return run;
+}
+
+// `count` records of 16 bytes from 4000, one per line, and the end record.
+std::vector<std::string> Records(unsigned count) {
+    std::vector<std::string> records;
+    for (unsigned i = 0; i < count; ++i) {
+        records.push_back(DataRecord(0x4000 + 16 * i, std::vector<unsigned char>(16, i + 1)));
+    }
+    return records;
+}
+
+std::string Lines(const std::vector<std::string>& lines, std::size_t count) {
+    std::string text;
+    for (std::size_t i = 0; i < count && i < lines.size(); ++i) {
+        text += lines[i] + "\n";
+    }
+    return text;
+}
+
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+std::string Stopped(int signal) {
+    return "\n ERROR! Stopped by signal " + std::to_string(signal) + "\n";
+}
+
+int FileStatus(const std::string& program) {
+    return program == "Torvanex" ? 2 : 255;
+}
+
+}  // namespace
+
+// A FIFO, a terminal (the port itself, given where the file belongs), a
+// device and a socket: refused for what they are, with the file status,
+// before anything is opened or read; a run never hangs on one.
+TEST(RealDesk, FileArgumentsThatAreNoFilesAreRefusedBeforeAnythingBlocks) {
+    TempDir dir;
+    HardeningJob job(dir);
+    const std::string fifo = dir.path() + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string socketPath = dir.path() + "/socket";
+    const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    SimTarget sim;
+    const std::vector<std::pair<std::string, std::string>> notFiles = {{fifo, "a FIFO"},
+                                                                       {sim.port(), "a terminal"},
+                                                                       {"/dev/null", "a device"},
+                                                                       {socketPath, "a socket"}};
+    for (const std::string program : {"Torvanex", "Torvane", "Ferrolt"}) {
+        for (const auto& [path, what] : notFiles) {
+            SCOPED_TRACE(program + " " + path);
+            RunResult run = RunProgram(kBin + "/" + program, {path, sim.port()}, 30);
+            EXPECT_EQ(run.status, FileStatus(program));
+            EXPECT_TRUE(EndsWith(run.output, "ERROR: Cannot Open File '" + path + "': is " + what +
+                                                 ", not a file\n"))
+                << run.output;
+        }
+    }
+    for (const auto& [path, what] : notFiles) {
+        SCOPED_TRACE("Quilmark " + path);
+        RunResult run = RunProgram(kBin + "/Quilmark", {"0000", "0010", path, sim.port()}, 30);
+        EXPECT_EQ(run.status, 255);
+        EXPECT_TRUE(EndsWith(
+            run.output, "ERROR: Cannot Open File '" + path + "': is " + what + ", not a file\n"))
+            << run.output;
+    }
+    close(listener);
+    sim.Stop();
+    EXPECT_EQ(sim.Received(), "");
+}
+
+// A file cut short or rewritten while it is sent: the run stops with the
+// file status, never "Done" (and Torvane sends no "!").
+TEST(RealDesk, AFileChangedWhileItIsSentIsNeverReportedDone) {
+    TempDir dir;
+    const auto records = Records(30);
+    std::string program;
+    for (int line = 10; line <= 400; line += 10) {
+        program += std::to_string(line) + " PRINT \"LINE " + std::to_string(line) + "\"\n";
+    }
+    struct Change {
+        std::string program;
+        std::string seen;     // the event after which the file changes
+        std::string changed;  // what the file then holds
+    };
+    std::string rewritten = Lines(records, 30) + ":00000001FF\n";
+    rewritten[rewritten.find(records[20]) + 9] = 'F';  // same size, other data
+    const std::vector<Change> changes = {
+        {"Torvanex", "record 3 ", Lines(records, 10)},
+        {"Torvanex", "record 3 ", rewritten},
+        {"Torvane", "record 3 ", Lines(records, 10)},
+        {"Ferrolt", "basic line 20 ", program.substr(0, program.find("150 "))},
+    };
+    for (const auto& change : changes) {
+        SCOPED_TRACE(change.program + " " + std::to_string(change.changed.size()));
+        const bool basic = change.program == "Ferrolt";
+        const std::string file = dir.Write(basic ? "prog.bas" : "prog.hex",
+                                           basic ? program : Lines(records, 30) + ":00000001FF\n");
+        SimTarget sim;
+        RunResult run = RunAndDo(
+            change.program, {file, "{port}"}, sim, [&] { return HasEvent(sim, change.seen); },
+            [&](pid_t) { dir.Write(basic ? "prog.bas" : "prog.hex", change.changed); });
+        sim.Stop();
+        EXPECT_EQ(run.status, FileStatus(change.program));
+        EXPECT_TRUE(
+            EndsWith(run.output, "\nERROR: File '" + file + "' changed while it was being sent\n"))
+            << run.output;
+        EXPECT_EQ(run.output.find("Done"), std::string::npos);
+        EXPECT_EQ(sim.Received().find('!'), std::string::npos);
+    }
+}
+
+// Quilmark leaves the file that was there until it has saved something: a
+// stop before the first record keeps it and leaves nothing beside it; a
+// save that ends in the middle replaces it with the records saved and the
+// end record; a link keeps leading to the file it led to.
+TEST(RealDesk, QuilmarkReplacesAFileOnlyWithWhatItSaved) {
+    TempDir dir;
+    HardeningJob job(dir);
+    const std::string old = ":00000001FF\n";
+    dir.Write("save.hex", old);
+    {
+        SimTarget silent(job.Options("Quilmark", {"--silent-wake"}));
+        RunResult run = RunAndDo(
+            "Quilmark", {"0000", "0030", job.saved, "{port}"}, silent,
+            [&] { return HasEvent(silent, "wake ignored"); }, [](pid_t pid) { kill(pid, SIGINT); });
+        EXPECT_EQ(run.status, 128 + SIGINT);
+        EXPECT_TRUE(EndsWith(run.output, Stopped(SIGINT))) << run.output;
+        EXPECT_EQ(ReadFileText(job.saved), old);
+    }
+    {
+        SimTarget sim(job.Options("Quilmark", {"--hang-up-at", "dump:3"}));
+        RunResult run = RunProgram(kBin + "/Quilmark", {"0000", "0100", job.saved, sim.port()});
+        EXPECT_EQ(run.status, 4);
+        EXPECT_EQ(ReadFileText(job.saved), job.SavedRecords(2) + kEndLines);
+    }
+    {
+        const std::string link = dir.path() + "/link.hex";
+        ASSERT_EQ(symlink(job.saved.c_str(), link.c_str()), 0);
+        SimTarget sim(job.Options("Quilmark", {}));
+        RunResult run = RunProgram(kBin + "/Quilmark", {"0000", "0030", link, sim.port()});
+        EXPECT_EQ(run.status, 0) << run.output;
+        struct stat info {};
+        ASSERT_EQ(lstat(link.c_str(), &info), 0);
+        EXPECT_TRUE(S_ISLNK(info.st_mode));
+        EXPECT_EQ(ReadFileText(job.saved), job.SavedRecords(3) + kEndLines);
+    }
+    // Only the files the case made: no temporary file is left behind.
+    EXPECT_EQ(RunProgram("/bin/sh", {"-c", "ls -A \"$0\"", dir.path()}).output,
+              "image.bin\nlink.hex\nprog.bas\nprog.hex\nsave.hex\n");
+}
+
+// The terminal closed (SIGHUP) during a save: a stop like any other, the
+// file ending with its end record, status 129.
+TEST(RealDesk, ClosingTheTerminalStopsASaveWithAValidFile) {
+    TempDir dir;
+    HardeningJob job(dir);
+    SimTarget sim(job.Options("Quilmark", {}));
+    RunResult run = RunAndDo(
+        "Quilmark", {"0000", "1000", job.saved, "{port}"}, sim,
+        [&] { return HasEvent(sim, "dump 3 "); }, [](pid_t pid) { kill(pid, SIGHUP); });
+    EXPECT_EQ(run.status, 128 + SIGHUP);
+    EXPECT_TRUE(EndsWith(run.output, Stopped(SIGHUP))) << run.output;
+    const std::string saved = ReadFileText(job.saved);
+    ASSERT_GE(saved.size(), kEndLines.size());
+    EXPECT_EQ(saved.substr(saved.size() - kEndLines.size()), kEndLines);
+    const std::size_t records = Count(saved, "\n") - 2;
+    EXPECT_GE(records, 2u);
+    EXPECT_EQ(saved, job.SavedRecords(static_cast<unsigned>(records)) + kEndLines);
+}
+
+// A stop while Torvanex types a record finishes that record and hears its
+// verdict: the target gets whole records only.
+TEST(RealDesk, AStopLandsBetweenRecords) {
+    TempDir dir;
+    const auto records = Records(30);
+    const std::string file = dir.Write("long.hex", Lines(records, 30) + ":00000001FF\n");
+    SimTarget sim;
+    // Ready when the third record is half way out.
+    const std::string half = records[2].substr(0, 20);
+    RunResult run = RunAndDo(
+        "Torvanex", {file, "{port}"}, sim,
+        [&] { return sim.Received().find(half) != std::string::npos; },
+        [](pid_t pid) { kill(pid, SIGINT); });
+    sim.Stop();
+    EXPECT_EQ(run.status, 128 + SIGINT);
+    EXPECT_TRUE(EndsWith(run.output, "*\r\n" + Stopped(SIGINT))) << run.output;
+    const std::string received = sim.Received();
+    std::string whole = "@";
+    std::size_t sent = 0;
+    while (sent < records.size() && whole.size() < received.size()) {
+        whole += records[sent++];
+    }
+    EXPECT_EQ(received, whole);
+    EXPECT_GE(sent, 3u);
+    EXPECT_EQ(Count(run.output, "*\r\n"), sent);
+}
+
+// Ctrl-C while Ferrolt waits for the monitor: nothing more is sent, not
+// "B", not the CR.
+TEST(RealDesk, AStopWhileFerroltStartsBasicSendsNothingMore) {
+    TempDir dir;
+    HardeningJob job(dir);
+    SimTarget sim;
+    RunResult run = RunAndDo(
+        "Ferrolt", {job.basicFile, "{port}"}, sim, [&] { return HasEvent(sim, "wake"); },
+        [](pid_t pid) { kill(pid, SIGINT); });
+    sim.Stop();
+    EXPECT_EQ(run.status, 128 + SIGINT);
+    EXPECT_TRUE(EndsWith(run.output, Stopped(SIGINT))) << run.output;
+    EXPECT_EQ(sim.Received(), "@");
+}
+
+// A second Ctrl-C ends the run at once, while the first still waits for the
+// verdict on the record in flight; the port is given back all the same.
+TEST(RealDesk, ASecondCtrlCStopsAtOnce) {
+    TempDir dir;
+    HardeningJob job(dir);
+    SimTarget sim({"--silent-from-record", "2"});
+    RunResult run =
+        RunProgram(kBin + "/Torvanex", {job.hexFile, sim.port()}, kRunLimitSec, {}, [&](pid_t pid) {
+            if (HasEvent(sim, "record 2 not answered")) {
+                kill(pid, SIGINT);  // again every 10 ms until it ends
+            }
+        });
+    EXPECT_EQ(run.status, 128 + SIGINT);
+    EXPECT_TRUE(EndsWith(run.output, "\n ERROR! Stopped at once by signal 2\n")) << run.output;
+    EXPECT_FALSE(ClaimedExclusive(sim.port()));
 }
