@@ -1,6 +1,7 @@
 // Quilmark --verify, the real executable, against the simulated target:
 // natively and, as the Windows build, under Wine. Every case runs on both.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <cstdio>
 #include <string>
@@ -257,4 +258,38 @@ TEST_P(VerifyRun, OneBadAnswerIsAskedForAgain) {
                                  "not a hex digit\n 2020 " +
                                  bad + "?\n Verify OK: 77 bytes compared, 0 differ\n"));
     EXPECT_EQ(sim.Received(), "@" + Requests({0x2000, 0x2010, 0x2020, 0x2020, 0x2030, 0x2040}));
+}
+
+// Ctrl-C while the target keeps quiet about a request: the verify ends at
+// once with 130, asks for nothing more and gives no verdict. Native only:
+// Wine delivers signals its own way.
+TEST(VerifyStop, CtrlCDuringARequestEndsTheRunWith130) {
+    TempDir dir;
+    const std::string file = dir.Write("prog.hex", ProgramText());
+    SimTarget sim({"--dump-answer", "2="});
+    auto requested = [&sim] {
+        for (const auto& event : sim.Events()) {
+            if (event.rfind("dump 2 ", 0) == 0) {
+                return true;
+            }
+        }
+        return false;
+    };
+    bool signalled = false;
+
+    RunResult run = RunProgram(std::string(NATIVE_BIN_DIR) + "/Quilmark",
+                               {"--verify", file, sim.port()}, 60, {}, [&](pid_t pid) {
+                                   if (!signalled && requested()) {
+                                       kill(pid, SIGINT);
+                                       signalled = true;
+                                   }
+                               });
+
+    EXPECT_TRUE(signalled);
+    EXPECT_EQ(run.status, 130);
+    const std::string stopped = "\n ERROR! Stopped by signal 2\n";
+    ASSERT_GE(run.output.size(), stopped.size());
+    EXPECT_EQ(run.output.substr(run.output.size() - stopped.size()), stopped) << run.output;
+    EXPECT_EQ(run.output.find("\n Verify "), std::string::npos) << run.output;
+    EXPECT_EQ(sim.Received(), "@" + Requests({0x2000, 0x2010}));
 }
