@@ -46,20 +46,27 @@ unsigned long bytesDiffering = 0;
 
 // Reads the checked file `fp` from its start to its end record into
 // fileBytes, fileHolds and blockNeeded; a later record over an earlier one's
-// address wins, as on the target. Returns 0, or -1 after printing "ERROR:
-// Cannot Read File" when a read fails or a line is no longer sound (the file
-// changed since its check). `fp` stays open.
-int TakeFileBytes() {
+// address wins, as on the target. The lines read must be those the check
+// read: `checkedDigest` is their digest (CheckRecordFile). Returns 0, or -1
+// after printing "ERROR: Cannot Read File" when a read fails, or "ERROR: File
+// '<name>' changed while it was read" when the lines differ from the checked
+// ones. `fp` stays open.
+int TakeFileBytes(uint64_t checkedDigest) {
+    uint64_t digest = kDigestStart;
     uint32_t base = 0;  // extended address in force
     for (;;) {
         std::size_t length = 0;
         const int got = ReadTextLine(fp, recordLine, sizeof recordLine, &length);
         if (got == kLineEndOfFile) {
-            return 0;
+            break;
         }
-        if (got != kLineRead || (length > 0 && CheckRecordLine(recordLine, length) != nullptr)) {
+        if (got == kLineReadError) {
             std::printf("ERROR: Cannot Read File '%s'\n", srcFileName);
             return -1;
+        }
+        AddToDigest(&digest, recordLine, length);
+        if (got != kLineRead || (length > 0 && CheckRecordLine(recordLine, length) != nullptr)) {
+            break;  // not the checked file: the digests differ
         }
         if (length == 0) {
             continue;
@@ -67,7 +74,7 @@ int TakeFileBytes() {
         const int len = RecordLength(recordLine);
         const int type = RecordType(recordLine);
         if (IsEndRecord(len, type)) {
-            return 0;
+            break;
         }
         for (int i = 0; type == kDataRecord && i < len; ++i) {
             const uint32_t address = DataByteAddress(recordLine, base, i);
@@ -77,6 +84,11 @@ int TakeFileBytes() {
         }
         base = ExtendedAddress(recordLine, base);
     }
+    if (digest != checkedDigest) {
+        std::printf("ERROR: File '%s' changed while it was read\n", srcFileName);
+        return -1;
+    }
+    return 0;
 }
 
 // Reads the block at startAddress (ReadDumpAnswer) and compares it with the
@@ -166,7 +178,9 @@ int VerifyLoad(int argc, char* argv[]) {
     }
     std::strcpy(srcFileName, argv[2]);
     std::printf("FILE: '%s'\n", srcFileName);
-    const bool taken = CheckRecordFileAndReport(fp, srcFileName) == 0 && TakeFileBytes() == 0;
+    uint64_t checkedDigest = kDigestStart;
+    const bool taken = CheckRecordFileAndReport(fp, srcFileName, &checkedDigest) == 0 &&
+                       TakeFileBytes(checkedDigest) == 0;
     std::fclose(fp);
     fp = nullptr;
     if (!taken) {
