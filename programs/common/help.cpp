@@ -20,18 +20,21 @@ namespace {
     "a COM port number: 3 opens COM3, 12 opens //./COM12;\n" \
     "            //./COM10 when left out\n"
 #define FAILED_STATUS "  -1"
+#define HANG_UP_STATUS ""
 #else
 #define COM_PORT_ABOUT                                                       \
     "a COM port number (3 opens COM3, here /dev/ttyS2) or a\n"               \
     "            device path such as /dev/ttyUSB0; //./COM10 (/dev/ttyS9)\n" \
     "            when left out\n"
 #define FAILED_STATUS " 255"
+#define HANG_UP_STATUS " 129  stopped by SIGHUP (the terminal closed)\n"
 #endif
 
-// Every program ends through its own exits on Ctrl-C and SIGTERM.
+// Every program ends through its own exits on Ctrl-C and SIGTERM, and on
+// POSIX hosts on SIGHUP.
 #define STOPPED_STATUSES                 \
     " 130  stopped by Ctrl-C (SIGINT)\n" \
-    " 143  stopped by SIGTERM\n"
+    " 143  stopped by SIGTERM\n" HANG_UP_STATUS
 
 struct ProgramHelp {
     const char* program;
@@ -77,8 +80,9 @@ const ProgramHelp kProgramHelp[] = {
      "With --verify, reads back every data byte of an Intel HEX file and says\n"
      "whether the target holds the file; load a program, then verify it.\n"
      "  start address, end address  one to four hex digits, either case\n"
-     "  filename  the HEX file to write; an existing file is replaced. With\n"
-     "            --verify, the HEX file to compare, checked whole first\n"
+     "  filename  the HEX file to write; an existing file is replaced only\n"
+     "            once records were saved. With --verify, the HEX file to\n"
+     "            compare, checked whole first\n"
      "  com port  " COM_PORT_ABOUT "Exit status:\n"
      "   0  done; with --verify, the target holds every data byte of the file\n"
      "   1  bad or missing arguments (nothing is created)\n" FAILED_STATUS

@@ -51,19 +51,24 @@ std::string UsageLine(const std::string& program) {
 }
 
 // The exit statuses each program's help lists; -1 shows as 255 natively,
-// and a run stopped by SIGINT or SIGTERM ends with 128 + the signal number.
+// and a run stopped by SIGINT, SIGTERM or (natively) SIGHUP ends with 128 +
+// the signal number.
 std::vector<std::string> Statuses(const ProgramOnHost& run) {
     const std::string failed = run.host == Host::Wine ? "-1" : "255";
+    std::vector<std::string> statuses;
     if (run.program == "Torvanex") {
-        return {"0", "1", "2", "3", "4", "5", "130", "143"};
+        statuses = {"0", "1", "2", "3", "4", "5", "130", "143"};
+    } else if (run.program == "Quilmark") {
+        statuses = {"0", "1", failed, "2", "3", "4", "5", "6", "7", "130", "143"};
+    } else if (run.program == "Ferrolt") {
+        statuses = {"0", "1", failed, "2", "3", "4", "130", "143"};
+    } else {
+        statuses = {"0", "1", failed, "2", "3", "4", "5", "130", "143"};
     }
-    if (run.program == "Quilmark") {
-        return {"0", "1", failed, "2", "3", "4", "5", "6", "7", "130", "143"};
+    if (run.host == Host::Native) {
+        statuses.push_back("129");
     }
-    if (run.program == "Ferrolt") {
-        return {"0", "1", failed, "2", "3", "4", "130", "143"};
-    }
-    return {"0", "1", failed, "2", "3", "4", "5", "130", "143"};
+    return statuses;
 }
 
 // Runs in a fresh directory, so a relative file argument such as "--help"
