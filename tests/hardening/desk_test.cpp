@@ -73,11 +73,17 @@ TEST(RealDesk, TheDryRunWorksProgramAfterProgramOnOneBoard) {
     const std::string hello = ReadFileText(EXAMPLES_DIR "/hello.hex");
     const std::string helloFile = dir.Write("hello.hex", hello);
     const std::string saved = dir.path() + "/saved.hex";
-    const std::string game = dir.Write("game.bas", "10 PRINT \"HELLO\"\n20 GOTO 10\n");
+    const std::string game = dir.Write("hello.bas", ReadFileText(EXAMPLES_DIR "/hello.bas"));
 
     RunResult run = RunProgram(kBin + "/Torvanex", {helloFile, link});
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_TRUE(EndsWith(run.output, "Done\r\n")) << run.output;
+    EXPECT_FALSE(ClaimedExclusive(sim.port()));
+
+    run = RunProgram(kBin + "/Quilmark", {"--verify", helloFile, link});
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("Verify OK: 159 bytes compared, 0 differ"), std::string::npos)
+        << run.output;
     EXPECT_FALSE(ClaimedExclusive(sim.port()));
 
     run = RunProgram(kBin + "/Quilmark", {"8000", "80A0", saved, link});
