@@ -22,10 +22,10 @@
 // that is why); nothing is created then. One saved file at a time.
 std::FILE* CreateSavedFile(const char* name);
 
-// Closes `fp` and renames the temporary file onto the output name (an
-// existing output keeps its permissions). Returns 0; or -1 when the close or
-// the rename failed, the temporary file then removed and the output left as
-// it was.
+// Closes `fp` and renames the temporary file onto the output name (on POSIX
+// hosts the data is synced to the disk first, and an existing output keeps
+// its permissions). Returns 0; or -1 when the close or the rename failed, the
+// temporary file then removed and the output left as it was.
 int KeepSavedFile(std::FILE* fp);
 
 // Closes `fp` and removes the temporary file: the output stays as it was,

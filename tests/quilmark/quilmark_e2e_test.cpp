@@ -298,10 +298,10 @@ TEST_P(QuilmarkRun, FileErrorsAreReportedAndNeverDone) {
     // fails stops the dump, and the file that was there stays as it was. The
     // console goes through a pipe, which the limit does not bound.
     const std::string file = dir_.Write("kept.hex", "what was there before\n");
-    run = RunProgram("/bin/bash",
-                     {"-c",
-                      "set -o pipefail; (trap '' XFSZ; ulimit -f 2; exec \"$0\" \"$@\") | cat",
-                      std::string(NATIVE_BIN_DIR) + "/Quilmark", "0000", "0400", file, sim.port()});
+    run =
+        RunProgram("/bin/bash",
+                   {"-c", "set -o pipefail; (trap '' XFSZ; ulimit -f 2; exec \"$0\" \"$@\") | cat",
+                    std::string(NATIVE_BIN_DIR) + "/Quilmark", "0000", "0400", file, sim.port()});
 
     EXPECT_EQ(run.status, 6);
     EXPECT_EQ(run.output.find("Done"), std::string::npos);
