@@ -56,21 +56,31 @@ TEST_F(SerialLink, LineIsSetTo9600EightDataTwoStopRaw) {
     EXPECT_EQ(settings.c_iflag & (ICRNL | IXON), 0u);
 }
 
+// The waits below are long (a minute) where a byte or a hang-up is to end
+// them: ending far short of it shows what ended them, whatever the load.
+constexpr int32_t kLongWaitMs = 60000;
+
 TEST_F(SerialLink, AByteAlreadyWaitingIsReturnedAtOnce) {
     pty.Send("$");
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(pty.AwaitUnread(1));
     auto start = Clock::now();
-    EXPECT_EQ(WaitForComByte(port, 5000), '$');
-    EXPECT_LT(ElapsedMs(start), 1000);
+    EXPECT_EQ(WaitForComByte(port, kLongWaitMs), '$');
+    EXPECT_LT(ElapsedMs(start), kLongWaitMs / 2);
 }
 
 TEST_F(SerialLink, ByteArrivingDuringTheWaitEndsIt) {
-    std::thread late([this] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        pty.Send("*");
+    const pid_t waiter = CurrentThreadId();
+    bool sent = false;
+    std::thread late([&] {
+        // Sent only once the wait sleeps for it.
+        if (AwaitState([&] { return ThreadBlockedInPoll(waiter); }, 10000)) {
+            pty.Send("*");
+            sent = true;
+        }
     });
-    EXPECT_EQ(WaitForComByte(port, 5000), '*');
+    EXPECT_EQ(WaitForComByte(port, 20000), '*');
     late.join();
+    EXPECT_TRUE(sent);
 }
 
 TEST_F(SerialLink, SilenceReturnsZeroAfterTheTimeout) {
@@ -83,6 +93,7 @@ TEST_F(SerialLink, SilenceReturnsZeroAfterTheTimeout) {
 
 TEST_F(SerialLink, NulFromTheTargetReadsAsSilence) {
     pty.Send(std::string("\0A", 2));
+    ASSERT_TRUE(pty.AwaitUnread(2));
     EXPECT_EQ(WaitForComByte(port, 1000), 0);
     EXPECT_EQ(WaitForComByte(port, 1000), 'A');
 }
@@ -98,8 +109,9 @@ TEST_F(SerialLink, WrittenBytesReachTheTarget) {
 
 TEST_F(SerialLink, FlushDiscardsWhatWasNotRead) {
     pty.Send("stale");
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(pty.AwaitUnread(5));
     FlushComInput(port);
+    EXPECT_EQ(pty.Unread(), 0);
     EXPECT_EQ(WaitForComByte(port, 100), 0);
 }
 
@@ -114,11 +126,11 @@ TEST_F(SerialLink, AHungUpLineIsReportedGoneAndEndsEveryWait) {
     EXPECT_FALSE(ComPortGone(port));
     pty.HangUp();
     auto start = Clock::now();
-    EXPECT_EQ(WaitForComByte(port, 3000), 0);
+    EXPECT_EQ(WaitForComByte(port, kLongWaitMs), 0);
     EXPECT_TRUE(ComPortGone(port));
-    EXPECT_EQ(WaitForComByte(port, 3000), 0);
+    EXPECT_EQ(WaitForComByte(port, kLongWaitMs), 0);
     // Ended by the hang-up, not by the two timeouts.
-    EXPECT_LT(ElapsedMs(start), 2000);
+    EXPECT_LT(ElapsedMs(start), kLongWaitMs / 2);
     CloseCom(port);
     EXPECT_FALSE(ComPortGone(port));
     port = kInvalidComPort;
@@ -130,16 +142,23 @@ TEST_F(SerialLink, ACaughtSignalEndsTheWaitAsSilence) {
     caught.sa_handler = [](int) {};
     sigaction(SIGUSR1, &caught, &before);
     const pthread_t waiter = pthread_self();
-    std::thread stopper([waiter] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        pthread_kill(waiter, SIGUSR1);
+    const pid_t waiterId = CurrentThreadId();
+    bool signalled = false;
+    std::thread stopper([&] {
+        // Only a signal that meets the wait asleep is the case here: one
+        // caught before it would be the handler's business alone.
+        if (AwaitState([&] { return ThreadBlockedInPoll(waiterId); }, 10000)) {
+            pthread_kill(waiter, SIGUSR1);
+            signalled = true;
+        }
     });
     auto start = Clock::now();
-    EXPECT_EQ(WaitForComByte(port, 4000), 0);
+    EXPECT_EQ(WaitForComByte(port, kLongWaitMs), 0);
     const long elapsed = ElapsedMs(start);
     stopper.join();
     sigaction(SIGUSR1, &before, nullptr);
-    EXPECT_LT(elapsed, 3000);  // not the whole 4 s
+    EXPECT_TRUE(signalled);
+    EXPECT_LT(elapsed, kLongWaitMs / 2);  // not the whole wait
     EXPECT_FALSE(ComPortGone(port));
 }
 

@@ -1,5 +1,7 @@
 // Torvanex, the real executable, against the simulated target.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -7,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/await_state.h"
 #include "tests/support/e2e.h"
 
 namespace {
@@ -283,17 +286,23 @@ TEST(TorvanexFailures, APortHeldByAnotherUploadIsRefused) {
     TempDir dir;
     const std::string file = dir.Write("p.hex", DataRecord(0x0100, Bytes(5, 8)) + "\n");
     SimTarget sim({"--silent-wake"});
-    // The first upload holds the port while it waits for the silent target.
+    // The first upload holds the port while it waits for the silent target;
+    // once its "@" has reached the target it is held still there, so it
+    // still holds the port however long the second takes to start.
     pid_t first = fork();
     if (first == 0) {
-        RunResult ignored = RunProgram(TORVANEX_EXE, {file, sim.port()});
-        _exit(ignored.status);
+        int quiet = open("/dev/null", O_WRONLY);
+        dup2(quiet, STDOUT_FILENO);
+        execl(TORVANEX_EXE, TORVANEX_EXE, file.c_str(), sim.port().c_str(), nullptr);
+        _exit(127);
     }
-    usleep(1000 * 1000);
+    ASSERT_TRUE(AwaitState([&] { return sim.Received() == "@"; }, 60000));
+    kill(first, SIGSTOP);
     RunResult second = RunProgram(TORVANEX_EXE, {file, sim.port()});
     EXPECT_EQ(second.status, 3);
     EXPECT_EQ(second.output, "Z80 System Loader\nFILE: '" + file + "'\nOpenCom(" + sim.port() +
                                  ") failed with error 16.\n");
+    kill(first, SIGCONT);
     int status = 0;
     waitpid(first, &status, 0);
     EXPECT_EQ(WEXITSTATUS(status), 3);

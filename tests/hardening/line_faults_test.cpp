@@ -36,10 +36,37 @@ class LineFaults : public ::testing::TestWithParam<std::tuple<Host, std::string>
     std::string Shown(const std::string& text) const {
         return ForHost(host(), text);
     }
-    // The message for a port that hung up: named as such natively; under
-    // Wine a hung-up pseudo-terminal reads as a silent line.
-    std::string Lost() const {
-        return native() ? kPortLost : kNoResponse;
+    // The messages a hung-up port may be reported with on this host.
+    // Natively the hang-up itself is seen. Under Wine the program polls the
+    // pseudo-terminal with reads that never wait, and the kernel ends the
+    // line in two steps: from the moment the far end closes, a read fails
+    // (an I/O error, so the program reports the port lost), until the line
+    // is hung up, after which a read finds nothing (so the program waits it
+    // out as a silent target). Which step a run meets is down to scheduling;
+    // it must report one of the two, nothing else.
+    std::vector<std::string> LostTexts() const {
+        if (native()) {
+            return {kPortLost};
+        }
+        return {kPortLost, kNoResponse};
+    }
+    // True when `output` ends with a message for a hung-up port.
+    bool EndsWithLost(const std::string& output) const {
+        for (const auto& text : LostTexts()) {
+            if (EndsWith(output, Shown(text))) {
+                return true;
+            }
+        }
+        return false;
+    }
+    // True when `output` holds a message for a hung-up port.
+    bool ShowsLost(const std::string& output) const {
+        for (const auto& text : LostTexts()) {
+            if (output.find(Shown(text)) != std::string::npos) {
+                return true;
+            }
+        }
+        return false;
     }
 
     // Runs the program's ordinary job against `sim` (see HardeningJob).
@@ -115,7 +142,7 @@ TEST_P(LineFaults, AVanishedPortEndsTheRun) {
         SimTarget sim(job_.Options(program(), {"--hang-up-at", "wake"}));
         RunResult run = Run(sim);
         EXPECT_EQ(run.status, 3);
-        EXPECT_TRUE(EndsWith(run.output, Shown(Lost()))) << run.output;
+        EXPECT_TRUE(EndsWithLost(run.output)) << run.output;
         EXPECT_EQ(run.output.find("Ready"), std::string::npos);
     }
 
@@ -128,16 +155,17 @@ TEST_P(LineFaults, AVanishedPortEndsTheRun) {
     EXPECT_EQ(run.output.find("Done"), std::string::npos) << run.output;
     if (program() == "Quilmark") {
         EXPECT_EQ(run.status, 4);
-        EXPECT_NE(run.output.find(Shown(Lost())), std::string::npos) << run.output;
+        EXPECT_TRUE(ShowsLost(run.output)) << run.output;
         EXPECT_TRUE(EndsWith(run.output, Shown(kStopAt0010))) << run.output;
         EXPECT_EQ(ReadFileText(job_.saved), Shown(job_.SavedRecords(1) + kEndLines));
     } else if (program() == "Ferrolt") {
-        // Under Wine the lost echoes run out instead: eight in a row.
+        // Under Wine, when the hang-up reads as silence, the lost echoes run
+        // out instead: eight in a row.
         EXPECT_EQ(run.status, 3);
-        EXPECT_TRUE(EndsWith(run.output, Shown(Lost()))) << run.output;
+        EXPECT_TRUE(EndsWithLost(run.output)) << run.output;
     } else {
         EXPECT_EQ(run.status, 4);
-        EXPECT_TRUE(EndsWith(run.output, Shown(Lost()))) << run.output;
+        EXPECT_TRUE(EndsWithLost(run.output)) << run.output;
         EXPECT_EQ(sim.Received(), "@" + job_.records[0] + job_.records[1]);  // no "!"
     }
 }

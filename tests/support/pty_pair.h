@@ -3,10 +3,28 @@
 #pragma once
 
 #include <pty.h>
+#include <sys/ioctl.h>
+#include <sys/syscall.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <string>
+
+#include "tests/support/await_state.h"
+
+// The calling thread's id, for ThreadBlockedInPoll.
+inline pid_t CurrentThreadId() {
+    return static_cast<pid_t>(syscall(SYS_gettid));
+}
+
+// True while thread `tid` of this process is asleep inside ppoll, as the
+// serial link's byte wait is when nothing is there to read.
+inline bool ThreadBlockedInPoll(pid_t tid) {
+    std::ifstream call("/proc/self/task/" + std::to_string(tid) + "/syscall");
+    long number = -1;
+    return (call >> number) && number == SYS_ppoll;
+}
 
 class PtyPair {
   public:
@@ -53,6 +71,16 @@ class PtyPair {
         if (slave_ >= 0)
             close(slave_);
         target_ = slave_ = -1;
+    }
+    // Bytes that reached the program's end and are not read yet.
+    int Unread() const {
+        int count = 0;
+        return ioctl(slave_, FIONREAD, &count) == 0 ? count : -1;
+    }
+    // Waits until at least `count` bytes sent are waiting at the program's
+    // end; false when they were not there within `timeoutMs` milliseconds.
+    bool AwaitUnread(int count, int timeoutMs = 10000) const {
+        return AwaitState([&] { return Unread() >= count; }, timeoutMs);
     }
     void Send(const std::string& bytes) const {
         ssize_t ignored = write(target_, bytes.data(), bytes.size());
