@@ -46,7 +46,9 @@ ComPort OpenCom(const char* name, int32_t baud, int32_t* comError);
 // Waits up to `timeoutMs` milliseconds for one byte from the port.
 // Returns the byte, or 0 when none arrived in time. A NUL byte from the target
 // and a read error both read as 0: the callers treat all three as silence.
-// A timeout of 0 or less returns 0 without reading.
+// A timeout of 0 or less returns 0 without reading. Silence is reported only
+// once a read begun at or after the deadline found nothing, so a program held
+// off the processor past the deadline still gets a byte that came in time.
 // Returns 0 before the deadline in two cases, so a broken run ends at once:
 // the port hung up or its device went away (ComPortGone then tells; every
 // later wait on it returns 0 at once), and, on POSIX, a signal the program

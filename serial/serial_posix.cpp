@@ -10,6 +10,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -189,6 +190,11 @@ unsigned char WaitForComByte(ComPort port, int32_t timeoutMs) {
     }
     const int64_t deadline = NowNs() + static_cast<int64_t>(timeoutMs) * 1000000;
     for (;;) {
+        // The time is taken before the read: silence is reported only once a
+        // read begun at or after the deadline found nothing, so a program
+        // kept off the processor across the deadline still takes the byte
+        // that came in time.
+        const int64_t before = NowNs();
         unsigned char cell = 0;
         ssize_t got = read(port, &cell, 1);
         if (got == 1) {
@@ -200,10 +206,10 @@ unsigned char WaitForComByte(ComPort port, int32_t timeoutMs) {
             gonePort = port;
             return 0;
         }
-        int64_t left = deadline - NowNs();
-        if (left <= 0) {
+        if (before >= deadline) {
             return 0;
         }
+        const int64_t left = std::max<int64_t>(0, deadline - NowNs());
         // Sleeps until a byte comes or the deadline passes, whichever is first.
         pollfd waiting{port, POLLIN, 0};
         const timespec timeout = AsTimespec(left);

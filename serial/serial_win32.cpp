@@ -126,12 +126,20 @@ unsigned char WaitForComByte(ComPort port, int32_t timeoutMs) {
     // poll: a byte is taken the moment it arrives, at the cost of one
     // processor while the target is silent.
     const clock_t deadline = clock() + static_cast<clock_t>(timeoutMs);
-    while (clock() < deadline) {
+    for (;;) {
+        // The time is taken before the read: silence is reported only once a
+        // read begun at or after the deadline found nothing. A program kept
+        // off the processor across the deadline (or inside a slow read)
+        // still takes the byte that came in time.
+        const bool lastRead = clock() >= deadline;
         unsigned char cell = 0;
         DWORD got = 0;
         if (ReadFile(AsHandle(port), &cell, 1, &got, nullptr)) {
             if (got != 0) {
                 return cell;
+            }
+            if (lastRead) {
+                return 0;
             }
             continue;
         }
@@ -142,12 +150,14 @@ unsigned char WaitForComByte(ComPort port, int32_t timeoutMs) {
         if (GetLastError() == ERROR_OPERATION_ABORTED) {
             DWORD errors = 0;
             ClearCommError(AsHandle(port), &errors, nullptr);
+            if (lastRead) {
+                return 0;
+            }
             continue;
         }
         gonePort = port;
         return 0;
     }
-    return 0;
 }
 
 bool ComPortGone(ComPort port) {
