@@ -22,6 +22,7 @@
 #include "programs/common/help.h"
 #include "target_sim/monitor.h"
 #include "target_sim/sim_line.h"
+#include "target_sim/transcript.h"
 
 namespace {
 
@@ -319,21 +320,14 @@ int main(int argc, char* argv[]) {
     tcsetattr(slave, TCSANOW, &raw);
     fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
 
-    std::FILE* transcript = nullptr;
-    if (!options.transcript.empty()) {
-        transcript = std::fopen(options.transcript.c_str(), "w");
-        if (transcript == nullptr) {
-            std::perror("targetsim: transcript");
-            return 1;
-        }
+    Transcript transcript;
+    if (!options.transcript.empty() && !transcript.Open(options.transcript)) {
+        std::perror("targetsim: transcript");
+        return 1;
     }
     const int64_t startUs = NowUs();
     auto note = [&](char kind, const std::string& text) {
-        if (transcript != nullptr) {
-            std::fprintf(transcript, "%c %lld %s\n", kind,
-                         static_cast<long long>(NowUs() - startUs), text.c_str());
-            std::fflush(transcript);
-        }
+        transcript.Note(kind, NowUs() - startUs, text);
     };
 
     // Answers are queued, never written from inside the monitor: the serve
@@ -489,9 +483,7 @@ int main(int argc, char* argv[]) {
         RemovePortLink(options.link, portPath);
     }
     note('E', "stopped");
-    if (transcript != nullptr) {
-        std::fclose(transcript);
-    }
+    transcript.Close();
     close(slave);
     close(master);
     return 0;
