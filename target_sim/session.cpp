@@ -1,0 +1,149 @@
+#include "target_sim/session.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <ctime>
+
+namespace {
+
+// How often an idle simulator looks at the line settings and at a half-sent
+// command; bytes from the host and due answers wake it at once.
+constexpr int64_t kIdleWakeNs = 20000000;
+// How often a chattering simulator tops up its queue.
+constexpr int64_t kChatterWakeNs = 1000000;
+// The gap between the bytes of a prompt sent one byte per write.
+constexpr int64_t kSplitGapNs = 20000000;
+// Bytes a chattering target keeps queued for the host: more than the port's
+// buffer holds, so it stays full.
+constexpr std::size_t kChatterQueued = 128 * 1024;
+
+int64_t NowNs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+int64_t NowUs() {
+    return NowNs() / 1000;
+}
+
+std::string Hex(const unsigned char* bytes, std::size_t count) {
+    std::string out;
+    char digits[3];
+    for (std::size_t i = 0; i < count; ++i) {
+        std::snprintf(digits, sizeof digits, "%02X", bytes[i]);
+        out += digits;
+    }
+    return out;
+}
+
+}  // namespace
+
+Session::Session(const SimConfig& config, bool pace, SimPort* port, Transcript* transcript)
+    : port_(port), transcript_(transcript), startUs_(NowUs()), monitor_(config, Link()) {
+    line_.charTimeNs = pace ? kCharTimeNs : 0;
+    SetFineTimers();
+    while (!config.chatterText.empty() && chatter_.size() < 4096) {
+        chatter_ += config.chatterText;
+    }
+}
+
+void Session::Note(char kind, const std::string& text) {
+    transcript_->Note(kind, NowUs() - startUs_, text);
+}
+
+SimLink Session::Link() {
+    SimLink link;
+    link.send = [this](const std::string& text) { Send(text); };
+    link.splitSend = [this](const std::string& text) { SplitSend(text); };
+    link.event = [this](const std::string& text) { Note('E', text); };
+    link.hangUp = [this] { hungUp_ = true; };
+    return link;
+}
+
+void Session::Send(const std::string& text) {
+    if (text.empty()) {
+        return;
+    }
+    Note('S', Hex(reinterpret_cast<const unsigned char*>(text.data()), text.size()));
+    QueueAnswer(&line_, text, answerFromNs_);
+}
+
+void Session::SplitSend(const std::string& text) {
+    int64_t from = answerFromNs_;
+    for (char c : text) {
+        Note('S', Hex(reinterpret_cast<const unsigned char*>(&c), 1));
+        QueueAnswer(&line_, std::string(1, c), from);
+        from += kSplitGapNs;
+    }
+}
+
+// Reads one chunk from the host and queues the answers; false when nothing
+// was there. Each byte is taken in at its arrival on the line, which on a
+// paced line is later than the read for all but the first.
+bool Session::ServeChunk() {
+    unsigned char chunk[512];
+    const ssize_t got = read(port_->master, chunk, sizeof chunk);
+    if (got <= 0) {
+        return false;
+    }
+    const int64_t readNs = NowNs();
+    Note('R', Hex(chunk, static_cast<std::size_t>(got)));
+    for (ssize_t i = 0; i < got; ++i) {
+        answerFromNs_ = ReceivedAt(&line_, readNs);
+        monitor_.OnByte(chunk[i], answerFromNs_ / 1000000);
+    }
+    return true;
+}
+
+// Sleeps until the host writes, the next answer byte is due, the port takes
+// more (when `writing` is 1: its buffer was full) or the idle wake. Returns
+// true when the host wrote.
+bool Session::AwaitHost(int writing) {
+    int64_t waitNs = monitor_.Chattering() ? kChatterWakeNs : kIdleWakeNs;
+    if (writing == 0 && NextAnswerDue(line_) >= 0) {
+        waitNs = std::min(waitNs, std::max<int64_t>(0, NextAnswerDue(line_) - NowNs()));
+    }
+    pollfd waiting{port_->master, static_cast<short>(POLLIN | (writing == 1 ? POLLOUT : 0)), 0};
+    timespec timeout{static_cast<time_t>(waitNs / 1000000000),
+                     static_cast<long>(waitNs % 1000000000)};
+    const int ready = ppoll(&waiting, 1, &timeout, nullptr);
+    return ready > 0 && (waiting.revents & POLLIN) != 0;
+}
+
+void Session::Serve(const volatile std::sig_atomic_t* stopRequested) {
+    std::string settings = LineSettings(port_->slave);
+    Note('L', settings);
+    while (*stopRequested == 0) {
+        // A chattering target keeps the port's buffer full (tens of KiB) and
+        // wakes often, so the line never falls quiet for the host however
+        // fast it reads, even while the simulator waits for the processor.
+        if (monitor_.Chattering() && line_.answers.size() < kChatterQueued) {
+            QueueAnswer(&line_, chatter_, NowNs());
+        }
+        const int writing = WriteDueAnswers(&line_, port_->master, NowNs());
+        if (AwaitHost(writing)) {
+            ServeChunk();
+            if (hungUp_) {
+                // Both ends closed: the host's descriptor is all that is left
+                // of the line, and it reads as hung up from now on.
+                CloseSimPort(port_);
+                break;
+            }
+        } else if (line_.answers.empty()) {
+            monitor_.OnQuiet(NowUs() / 1000);
+        }
+        // Read after the line's traffic, so it never delays an answer.
+        const std::string now = LineSettings(port_->slave);
+        if (now != settings) {
+            settings = now;
+            Note('L', settings);
+        }
+    }
+    // Bytes the host wrote just before the stop are still waiting: take them
+    // in, so a transcript read after the stop holds everything the host sent.
+    while (ServeChunk()) {
+    }
+}
