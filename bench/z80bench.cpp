@@ -70,10 +70,9 @@ constexpr int kBasicLines = 100;
 
 // The simulated target's texts, passed to it explicitly so the floor is
 // computed from exactly what it sends.
-const std::string kPrompt = "\r\nZ80 Monitor v1.0\r\n$$$ ";
-const std::string kBasicBanner = "\r\nZ80 BASIC Ver 4.7b\r\nMemory top? ";
-const std::string kBasicReady =
-    "\r\nZ80 BASIC Ver 4.7b\r\nCopyright (C) 1978 by Microsoft\r\n56958 Bytes free\r\nOk\r\n";
+const std::string kPrompt = "\r\nSimulated Z80 board\r\n$$$ ";
+const std::string kBasicBanner = "\r\nBoard BASIC\r\nMemory top? ";
+const std::string kBasicReady = "\r\nProgram memory ready\r\nOk\r\n";
 // Its fixed answers: a record's verdict "*", ">" to ";", "=" then 34 digits
 // and CR LF to a dump address, CR LF to a CR typed into BASIC.
 constexpr int kVerdictChars = 1;

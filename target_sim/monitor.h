@@ -11,7 +11,7 @@
 
 struct SimConfig {
     // Answer to "@"; must contain the prompt "$$$" to be a healthy monitor.
-    std::string prompt = "\r\nZ80 Monitor v1.0\r\n$$$ ";
+    std::string prompt = "\r\nSimulated Z80 board\r\n$$$ ";
     bool silentWake = false;   // never answer "@"
     bool splitPrompt = false;  // send the prompt one byte per write, 20 ms apart
     int silentFromRecord = 0;  // records from this number (1-based) get no answer; 0: never
@@ -21,10 +21,8 @@ struct SimConfig {
     std::map<int, std::string> dumpAnswers;  // request number -> text sent instead of the answer
 
     // BASIC ("B", then the program text).
-    std::string basicBanner = "\r\nZ80 BASIC Ver 4.7b\r\nMemory top? ";
-    std::string basicReady =
-        "\r\nZ80 BASIC Ver 4.7b\r\nCopyright (C) 1978 by Microsoft\r\n"
-        "56958 Bytes free\r\nOk\r\n";
+    std::string basicBanner = "\r\nBoard BASIC\r\nMemory top? ";
+    std::string basicReady = "\r\nProgram memory ready\r\nOk\r\n";
     bool silentBasicStart = false;           // no answer to "B"
     bool silentBasicReady = false;           // no answer to the CR after "top?"
     std::map<int, std::string> echoReplace;  // echo number (1-based) -> text echoed instead

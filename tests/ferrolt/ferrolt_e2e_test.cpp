@@ -14,15 +14,15 @@ namespace {
 
 // The interpreter's answers; the program shows them up to the awaited words,
 // and whatever follows those words is drained unseen.
-const std::string kBanner = "\r\nZ80 BASIC 4.7\r\nMemory top? ";
-const std::string kReady = "\r\n31744 Bytes free\r\nOk\r\n";
+const std::string kBanner = "\r\nBASIC for the tests\r\nMemory top? ";
+const std::string kReady = "\r\n31744 bytes for the program\r\nOk\r\n";
 
 // Console texts; "{file}" and "{port}" stand for the run's file and port.
 const std::string kNamed = "Z80 Basic Loader  FILE: '{file}'  PORT: {port}\n";
 const std::string kOpened = kNamed + "Com Port {port} open at 9600 baud.\n";
 const std::string kReadyShown = kOpened + "\n Target Ready \n";
-const std::string kTopShown = kReadyShown + " \r\nZ80 BASIC 4.7\r\nMemory top?";
-const std::string kStarted = kTopShown + " \r\n31744 Bytes free\r\nOk\n";
+const std::string kTopShown = kReadyShown + " \r\nBASIC for the tests\r\nMemory top?";
+const std::string kStarted = kTopShown + " \r\n31744 bytes for the program\r\nOk\n";
 const std::string kNoResponse = "\n ERROR! No Response from target";
 const std::string kDone = "\n Done...\n";
 
