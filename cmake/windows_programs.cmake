@@ -14,6 +14,7 @@ if(Z80_WINDOWS_PROGRAMS)
       BINARY_DIR ${CMAKE_BINARY_DIR}/win
       CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-w64-x86_64.cmake
                  -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
+                 -DZ80_WERROR=${Z80_WERROR}
       INSTALL_COMMAND ""
       # The sources are shared with the native build: let the inner build
       # decide each time what is out of date.

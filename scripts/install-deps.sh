@@ -12,6 +12,8 @@ if [ "${1:-all}" != "native" ]; then
     packages+=(g++-mingw-w64-x86-64 wine wine64)
     # The fuzz targets: clang with its libFuzzer and sanitizer runtimes.
     packages+=(clang libclang-rt-dev)
+    # The format check of the sources, and the load for scripts/load-check.sh.
+    packages+=(clang-format stress-ng)
     # The packages' checks: lintian; the arm64 and armhf cross builds and
     # their smoke under qemu-user.
     packages+=(lintian g++-aarch64-linux-gnu g++-arm-linux-gnueabihf qemu-user)

@@ -1,5 +1,6 @@
 #!/bin/bash
-# Builds everything and runs the whole test suite: unit, pseudo-terminal and
+# Checks that the sources are formatted, builds everything with warnings as
+# errors and runs the whole test suite: unit, pseudo-terminal and
 # end-to-end tests, natively and for the Windows build under Wine; then the
 # native suite again as an ordinary user; the packages: the amd64 .deb through
 # lintian, and the arm64 and armhf cross builds, packed, checked and run under
@@ -11,7 +12,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
-cmake -S . -B build
+scripts/check-format.sh
+cmake -S . -B build -DZ80_WERROR=ON
 cmake --build build -j2
 ctest --test-dir build -j8 --output-on-failure
 

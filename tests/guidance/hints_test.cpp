@@ -133,8 +133,8 @@ TEST(Console, ListsByIdLinksAndDevicesThatAnswer) {
     EXPECT_EQ(ListSerialPorts(dev.path().c_str(), list, sizeof list), 4);
     const std::string d = dev.path();
     EXPECT_EQ(std::string(list), "  " + d + "/serial/by-id/usb-Board-if00 -> " + d +
-                                     "/ttyUSB0\n  " + d + "/ttyUSB0\n  " + d + "/ttyACM9\n  " +
-                                     d + "/ttyACM10\n");
+                                     "/ttyUSB0\n  " + d + "/ttyUSB0\n  " + d + "/ttyACM9\n  " + d +
+                                     "/ttyACM10\n");
 
     // Lines that do not fit are left out; the list stays terminated.
     char small[16];
@@ -157,7 +157,6 @@ TEST(Console, DeviceGroupOfAFile) {
     EXPECT_TRUE(inSession);
     EXPECT_TRUE(listed);
     EXPECT_NE(group[0], '\0');
-    EXPECT_EQ(DeviceGroup((dir.path() + "/none").c_str(), group, sizeof group, &listed,
-                          &inSession),
+    EXPECT_EQ(DeviceGroup((dir.path() + "/none").c_str(), group, sizeof group, &listed, &inSession),
               -1);
 }
