@@ -5,7 +5,7 @@
 //   z80bench --bin DIR [--win-bin DIR --wine-prefix DIR] [--runs N]
 //            [--hosts native,wine]
 //            [--programs Torvanex,Torvane,Quilmark,Verify,Ferrolt]
-//            [--markdown FILE] [--keep DIR]
+//            [--markdown FILE] [--keep DIR] [--stderr file|terminal]
 //
 // Workloads (made afresh in a temporary directory):
 //   Torvanex, Torvane  load 4 KiB (8000..8FFF) as 256 records of 16 bytes
@@ -33,6 +33,7 @@
 // process works too; its processor time is shown in its own column.
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -101,6 +102,7 @@ std::vector<unsigned char> image;  // 64 KiB, the 4 KiB workload at kLoadAddress
 std::string hexText;               // the workload as an Intel HEX file
 std::string basicText;             // the 100-line BASIC program
 bool anyFailed = false;
+bool stderrOnTerminal = false;  // --stderr terminal: the progress line is drawn
 
 struct Run {
     double wallMs = 0;
@@ -563,9 +565,35 @@ double WineserverCpuMs() {
 
 // Runs `words` with standard output to `outPath` and the environment changes
 // in `env` ("NAME=value" sets, "NAME" unsets); kills it after `limitSec`.
-// Fills wall and processor time in `run`. Returns the exit status, or -1.
+// Standard error goes to `outPath` too, or with --stderr terminal to a
+// pseudo-terminal that a helper process reads and throws away, so the
+// program draws its progress line as on a person's console. Fills wall and
+// processor time in `run`. Returns the exit status, or -1.
 int RunMeasured(const std::vector<std::string>& words, const std::vector<std::string>& env,
                 const std::string& outPath, int limitSec, Run* run) {
+    int screen = -1;
+    int console = -1;
+    pid_t reader = -1;
+    if (stderrOnTerminal) {
+        winsize size{};
+        size.ws_row = 24;
+        size.ws_col = 80;
+        if (openpty(&screen, &console, nullptr, nullptr, &size) != 0) {
+            return -1;
+        }
+        reader = fork();
+        if (reader == 0) {
+            close(console);
+            char chunk[4096];
+            for (;;) {
+                const ssize_t got = read(screen, chunk, sizeof chunk);
+                if (got <= 0 && !(got < 0 && errno == EINTR)) {
+                    _exit(0);
+                }
+            }
+        }
+        close(screen);
+    }
     const int64_t start = NowNs();
     const pid_t pid = fork();
     if (pid == 0) {
@@ -583,8 +611,11 @@ int RunMeasured(const std::vector<std::string>& words, const std::vector<std::st
             _exit(127);
         }
         dup2(out, STDOUT_FILENO);
-        dup2(out, STDERR_FILENO);
+        dup2(console >= 0 ? console : out, STDERR_FILENO);
         dup2(in, STDIN_FILENO);
+        if (console >= 0) {
+            setenv("TERM", "xterm", 1);
+        }
         std::vector<char*> argv;
         for (const auto& word : words) {
             argv.push_back(const_cast<char*>(word.c_str()));
@@ -594,6 +625,10 @@ int RunMeasured(const std::vector<std::string>& words, const std::vector<std::st
         _exit(127);
     }
     if (pid < 0) {
+        if (reader > 0) {
+            close(console);
+            waitpid(reader, nullptr, 0);
+        }
         return -1;
     }
     runningChild = pid;
@@ -607,6 +642,10 @@ int RunMeasured(const std::vector<std::string>& words, const std::vector<std::st
     const int64_t end = NowNs();
     alarm(0);
     runningChild = -1;
+    if (reader > 0) {
+        close(console);  // the reader sees the terminal closed and ends
+        waitpid(reader, nullptr, 0);
+    }
     run->wallMs = static_cast<double>(end - start) / 1e6;
     run->cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
                  (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
@@ -934,7 +973,7 @@ int Usage() {
                  "Usage: z80bench --bin DIR [--win-bin DIR --wine-prefix DIR] [--runs N]\n"
                  "                [--hosts native,wine]\n"
                  "                [--programs Torvanex,Torvane,Quilmark,Verify,Ferrolt]\n"
-                 "                [--markdown FILE] [--keep DIR]\n");
+                 "                [--markdown FILE] [--keep DIR] [--stderr file|terminal]\n");
     return 2;
 }
 
@@ -968,6 +1007,8 @@ int ParseArguments(int argc, char* argv[]) {
             markdownPath = value;
         } else if (name == "--keep") {
             keepDir = value;
+        } else if (name == "--stderr" && (value == "file" || value == "terminal")) {
+            stderrOnTerminal = value == "terminal";
         } else if (name == "--hosts") {
             const auto hosts = SplitCommas(value);
             wantNative = std::find(hosts.begin(), hosts.end(), "native") != hosts.end();

@@ -1,8 +1,8 @@
 #!/bin/sh
 # Builds the suite, starts the simulated target on a pseudo-terminal, loads
 # examples/hello.hex into it with Torvanex, verifies the load with Quilmark
-# --verify, and checks that the target's memory now holds exactly the file's
-# data.
+# --verify, types examples/hello.bas into its BASIC with Ferrolt, and checks
+# that the target's memory holds exactly the HEX file's data.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh native
@@ -19,6 +19,8 @@ status=0
 build/bin/Torvanex examples/hello.hex "$work/port" || status=$?
 # The normal way to load: load, then verify that the target holds the file.
 build/bin/Quilmark --verify examples/hello.hex "$work/port" || status=$?
+typed=0
+build/bin/Ferrolt examples/hello.bas "$work/port" || typed=$?
 kill "$sim"
 wait "$sim" || true
 
@@ -30,6 +32,12 @@ if cmp -s "$work/expected.bin" "$work/loaded.bin"; then
     echo "Target memory 8000..$(printf '%04X' $((0x8000 + size - 1))) matches examples/hello.hex"
 else
     echo "Target memory does NOT match examples/hello.hex"
+    status=1
+fi
+if [ "$typed" -eq 0 ]; then
+    echo "examples/hello.bas typed into the target's BASIC, every echo checked"
+else
+    echo "Ferrolt ended with status $typed"
     status=1
 fi
 exit "$status"

@@ -29,6 +29,10 @@ int TerminalSize(std::FILE* stream, int* rows, int* columns);
 // Windows the console is asked to). Returns 0 when it does, -1 when not.
 int EnableTerminalControl(std::FILE* stream);
 
+// Writes `length` bytes of `text` to standard error at once, unbuffered;
+// safe to call from a signal handler.
+void WriteStandardErrorNow(const char* text, std::size_t length);
+
 // Why a port did not open, told from OpenCom's error code (errno on POSIX,
 // GetLastError() on Windows).
 constexpr int kOpenFailedOther = 0;
@@ -47,7 +51,9 @@ extern const bool kPortArgumentMayBePath;
 // always terminated), one per line, each line "  <name>\n" (on POSIX,
 // /dev/serial/by-id entries as "  <link> -> <device>\n"). On POSIX the
 // devices are looked for in `devDir` ("/dev" for the real ones): the entries
-// of serial/by-id, then ttyUSB*, ttyACM* and ttyS* that answer as terminals;
+// of serial/by-id, then the ttyUSB*, ttyACM* and ttyS* character devices with
+// a port behind them (a ttyS* only when the kernel found its UART), none of
+// them opened, since opening a port raises DTR and may reset a board;
 // on Windows the COM ports the system knows (`devDir` is not used). Lines
 // that do not fit are left out. Returns the number of ports found.
 int ListSerialPorts(const char* devDir, char* list, std::size_t size);

@@ -1,10 +1,8 @@
 #include <dirent.h>
-#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -25,20 +23,29 @@ void AppendLine(char* list, std::size_t size, std::size_t* used, const char* lin
     }
 }
 
-// True when `path` opens as a terminal: a serial device with hardware
-// behind it (a ttyS* without a UART fails to open or to report settings).
-// Opened without waiting for carrier and without becoming the controlling
-// terminal; closed at once.
-bool AnswersAsTerminal(const char* path) {
-    const int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        // A device the user may not open is there all the same.
-        return errno == EACCES || errno == EPERM || errno == EBUSY;
+// True when the device node `path` (named `name`) has a port behind it: it
+// must be a character device, and a ttyS* node, which exists for every UART
+// the kernel might have, must have a UART found behind it (its type in
+// /sys/class/tty is not 0). Nothing is opened: opening a port raises DTR,
+// which resets some boards.
+bool PortIsThere(const char* path, const char* name) {
+    struct stat info {};
+    if (stat(path, &info) != 0 || !S_ISCHR(info.st_mode)) {
+        return false;
     }
-    termios settings{};
-    const bool answers = tcgetattr(fd, &settings) == 0;
-    close(fd);
-    return answers;
+    char typePath[128];
+    if (std::snprintf(typePath, sizeof typePath, "/sys/class/tty/%s/type", name) >=
+        static_cast<int>(sizeof typePath)) {
+        return true;
+    }
+    std::FILE* type = std::fopen(typePath, "r");
+    if (type == nullptr) {
+        return true;  // no such attribute: the node is all there is to go by
+    }
+    int value = -1;
+    const bool read = std::fscanf(type, "%d", &value) == 1;
+    std::fclose(type);
+    return !read || value != 0;
 }
 
 bool HasPrefix(const char* name, const char* prefix) {
@@ -80,6 +87,12 @@ const char* const kBusyPortAdvice =
     "try again, or stop it (sudo systemctl stop ModemManager).";
 
 const bool kPortArgumentMayBePath = true;
+
+void WriteStandardErrorNow(const char* text, std::size_t length) {
+    // Nothing can be done about a failed write here.
+    const ssize_t ignored = write(STDERR_FILENO, text, length);
+    (void)ignored;
+}
 
 bool StreamIsTerminal(std::FILE* stream) {
     return isatty(fileno(stream)) == 1;
@@ -161,13 +174,13 @@ int ListSerialPorts(const char* devDir, char* list, std::size_t size) {
         ++found;
     }
 
-    // The devices themselves, those that answer as terminals.
+    // The devices themselves, those with a port behind them.
     for (const char* prefix : {"ttyUSB", "ttyACM", "ttyS"}) {
         count = SortedNames(devDir, prefix, names, 128);
         for (int i = 0; i < count; ++i) {
             if (std::snprintf(path, sizeof path, "%s/%s", devDir, names[i]) >=
                     static_cast<int>(sizeof path) ||
-                !AnswersAsTerminal(path)) {
+                !PortIsThere(path, names[i])) {
                 continue;
             }
             std::snprintf(line, sizeof line, "  %s\n", path);

@@ -37,6 +37,10 @@ const char* const kBusyPortAdvice = "";
 
 const bool kPortArgumentMayBePath = false;
 
+void WriteStandardErrorNow(const char* text, std::size_t length) {
+    _write(2, text, static_cast<unsigned>(length));
+}
+
 bool StreamIsTerminal(std::FILE* stream) {
     DWORD mode = 0;
     return _isatty(_fileno(stream)) != 0 && GetConsoleMode(ConsoleOf(stream), &mode) != 0;

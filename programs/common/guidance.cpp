@@ -20,12 +20,16 @@ Clock::time_point runStart = Clock::now();
 Clock::time_point progressStart;
 Clock::time_point lastDraw;
 int progressMode = kNotShown;
+bool progressStarted = false;  // the run reached its first record
 long progressTotal = 0;
 const char* progressUnit = "";
 long progressEstimateMs = 0;
 long progressDone = 0;
 int terminalRows = 0;
 std::size_t drawnLength = 0;  // of the line now shown in place
+// What AbandonProgress writes: made ready when the line is first shown.
+char abandonText[64];
+volatile std::size_t abandonLength = 0;
 
 struct Note {
     long line;
@@ -67,6 +71,15 @@ void PrintAddress(unsigned long address) {
     std::fprintf(stderr, address > 0xFFFF ? "%08lX" : "%04lX", address);
 }
 
+void PrintAddressesNotRead() {
+    for (int i = 0; i < notesKept; ++i) {
+        std::fprintf(stderr, "  address ");
+        PrintAddress(notes[i].address);
+        std::fprintf(stderr, ": could not be read\n");
+    }
+    PrintDroppedNotes();
+}
+
 void Draw() {
     int columns = 0;
     int rows = 0;
@@ -95,6 +108,10 @@ void Draw() {
         if (rows != terminalRows && rows >= 3) {
             std::fprintf(stderr, "\0337\033[1;%dr\0338", rows - 1);
             terminalRows = rows;
+            abandonLength = 0;
+            std::snprintf(abandonText, sizeof abandonText, "\0337\033[%d;1H\033[K\033[r\0338\r\n",
+                          rows);
+            abandonLength = std::strlen(abandonText);
         }
         std::fprintf(stderr, "\0337\033[%d;1H%s\033[K\0338", terminalRows, line);
     }
@@ -166,7 +183,10 @@ int CountUploadWork(std::FILE* fp, UploadWork* work) {
             break;
         }
         ++work->records;
-        work->dataBytes += len;
+        // Data bytes are those loaded into memory: not an extended address.
+        if (RecordType(line) == 0) {
+            work->dataBytes += len;
+        }
         work->sentChars += static_cast<long>(RecordChars(len)) - 1;
     }
     std::clearerr(fp);
@@ -209,6 +229,15 @@ void AnnounceDump(const DumpWork& work, uint32_t startAddress, double estimateMs
     runStart = Clock::now();
 }
 
+void AnnounceVerify(const DumpWork& work, double estimateMs) {
+    char about[24];
+    FormatDuration(static_cast<long>(estimateMs), about, sizeof about);
+    std::fflush(stdout);
+    std::fprintf(stderr, "%ld blocks of 16 bytes to read back, about %s at %d baud\n",
+                 work.requests, about, static_cast<int>(kLineBaud));
+    runStart = Clock::now();
+}
+
 void AnnounceTyping(const TypingWork& work, double estimateMs) {
     char about[24];
     FormatDuration(static_cast<long>(estimateMs), about, sizeof about);
@@ -225,12 +254,15 @@ void ProgressStart(long total, const char* unit, double estimateMs) {
     progressDone = 0;
     progressStart = Clock::now();
     progressMode = kNotShown;
+    progressStarted = true;
     if (total <= 0 || !StreamIsTerminal(stderr)) {
         return;
     }
     if (!StreamIsTerminal(stdout)) {
         progressMode = kInPlace;
         drawnLength = 0;
+        std::snprintf(abandonText, sizeof abandonText, "\r\n");
+        abandonLength = std::strlen(abandonText);
         Draw();
         return;
     }
@@ -240,12 +272,14 @@ void ProgressStart(long total, const char* unit, double estimateMs) {
         rows < 3) {
         return;
     }
-    // A new line first, so the row the transcript is on stays inside the
-    // region when it was the bottom one; then back up to it.
+    // A new line and back up to the transcript's row: were it the bottom
+    // one, the screen scrolls, so it stays inside the region set next.
     std::fflush(stdout);
-    std::fprintf(stderr, "\r\n\0337\033[1;%dr\0338\033[1A", rows - 1);
+    std::fprintf(stderr, "\r\n\033[1A\0337\033[1;%dr\0338", rows - 1);
     terminalRows = rows;
     progressMode = kBottomRow;
+    std::snprintf(abandonText, sizeof abandonText, "\0337\033[%d;1H\033[K\033[r\0338\r\n", rows);
+    abandonLength = std::strlen(abandonText);
     Draw();
 }
 
@@ -268,6 +302,13 @@ void ProgressEnd() {
     }
     std::fflush(stderr);
     progressMode = kNotShown;
+    abandonLength = 0;
+}
+
+void AbandonProgress() {
+    if (abandonLength > 0) {
+        WriteStandardErrorNow(abandonText, abandonLength);
+    }
 }
 
 long RunElapsedMs() {
@@ -288,6 +329,9 @@ void NoteEchoMissing(long line) {
 
 void SummarizeUpload(long sent, long total, long accepted) {
     ProgressEnd();
+    if (!progressStarted) {
+        return;
+    }
     char took[24];
     FormatDuration(RunElapsedMs(), took, sizeof took);
     std::fflush(stdout);
@@ -307,21 +351,34 @@ void SummarizeUpload(long sent, long total, long accepted) {
 
 void SummarizeDump(long saved, long total) {
     ProgressEnd();
+    if (!progressStarted) {
+        return;
+    }
     char took[24];
     FormatDuration(RunElapsedMs(), took, sizeof took);
     std::fflush(stdout);
     std::fprintf(stderr, "Summary: %ld of %ld records saved (%ld bytes) in %s\n", saved, total,
                  saved * 16, took);
-    for (int i = 0; i < notesKept; ++i) {
-        std::fprintf(stderr, "  address ");
-        PrintAddress(notes[i].address);
-        std::fprintf(stderr, ": could not be read\n");
+    PrintAddressesNotRead();
+}
+
+void SummarizeVerify(long read, long total) {
+    ProgressEnd();
+    if (!progressStarted) {
+        return;
     }
-    PrintDroppedNotes();
+    char took[24];
+    FormatDuration(RunElapsedMs(), took, sizeof took);
+    std::fflush(stdout);
+    std::fprintf(stderr, "Summary: %ld of %ld blocks read back in %s\n", read, total, took);
+    PrintAddressesNotRead();
 }
 
 void SummarizeTyping(long linesTyped, long lines, long charsTyped) {
     ProgressEnd();
+    if (!progressStarted) {
+        return;
+    }
     char took[24];
     FormatDuration(RunElapsedMs(), took, sizeof took);
     std::fflush(stdout);

@@ -44,10 +44,9 @@ std::size_t RenderProgressLine(char* line, std::size_t size, long done, long tot
                                const char* unit, long elapsedMs, long leftMs, int width);
 
 // Counts what an upload of the HEX file `fp` will send, up to its end record:
-// records, data bytes and characters after the colons (empty lines are
-// skipped, as the uploaders skip them). Leaves `fp` rewound to its start.
-// Returns 0, or -1 when the file could not be read or rewound (*work is then
-// what was counted so far).
+// records, the data bytes of data records (type 00) and characters after the colons (empty lines
+// are skipped, as the uploaders skip them). Leaves `fp` rewound to its start. Returns 0, or -1 when
+// the file could not be read or rewound (*work is then what was counted so far).
 int CountUploadWork(std::FILE* fp, UploadWork* work);
 
 // The address where a record line loads its data: its address field, with
@@ -64,6 +63,8 @@ unsigned long RecordLoadAddress(const char* line, unsigned long* upper);
 void AnnounceUpload(const UploadWork& work, double estimateMs);
 // "16 requests for 256 bytes (0000..00FF), about 0:02 at 9600 baud"
 void AnnounceDump(const DumpWork& work, uint32_t startAddress, double estimateMs);
+// "12 blocks of 16 bytes to read back, about 0:01 at 9600 baud"
+void AnnounceVerify(const DumpWork& work, double estimateMs);
 // "12 lines, 340 characters, about 0:09 at 9600 baud"
 void AnnounceTyping(const TypingWork& work, double estimateMs);
 
@@ -92,6 +93,11 @@ void ProgressUpdate(long done);
 // screen). Safe to call any number of times, and without ProgressStart.
 void ProgressEnd();
 
+// Takes the progress line away from a signal handler, for a run that ends
+// there at once (a second stop signal): standard output and error are not
+// flushed, only the terminal's whole screen given back. Async-signal-safe.
+void AbandonProgress();
+
 // Milliseconds since the announcement.
 long RunElapsedMs();
 
@@ -111,6 +117,8 @@ void NoteEchoMissing(long line);
 
 // ---------------------------------------------------------------------------
 // At the end, on standard error (the progress line is taken away first).
+// A run that ended before ProgressStart (before its first record) has
+// nothing to sum up: these then print nothing.
 
 // "Summary: 23 of 23 records sent in 0:04: 21 accepted, 2 not accepted", then
 // one line for each record noted: "  line 5, load address 8030: refused (?)".
@@ -118,6 +126,9 @@ void SummarizeUpload(long sent, long total, long accepted);
 // "Summary: 16 of 16 records saved (256 bytes) in 0:02", then one line for
 // each address noted: "  address 8010: could not be read".
 void SummarizeDump(long saved, long total);
+// "Summary: 12 of 12 blocks read back in 0:01", then each address noted as
+// for SummarizeDump.
+void SummarizeVerify(long read, long total);
 // "Summary: 12 of 12 lines typed (340 characters) in 0:09", then the lines
 // whose echoes went missing: "  line 7: 2 echoes missing".
 void SummarizeTyping(long linesTyped, long lines, long charsTyped);

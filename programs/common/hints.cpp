@@ -4,6 +4,7 @@
 
 #include "programs/common/console.h"
 #include "programs/common/pace.h"
+#include "programs/common/stop_signal.h"
 #include "serial/serial_link.h"
 
 namespace {
@@ -147,6 +148,8 @@ void HintOpenFailure(const char* portName, int32_t error) {
     if (ComDevicePath(portName, device, sizeof device) != 0) {
         std::snprintf(device, sizeof device, "%s", portName);
     }
+    // "//./COM12" is shown as people name the port: COM12.
+    const char* shown = std::strncmp(device, "//./", 4) == 0 ? device + 4 : device;
     static char ports[4096];
     int portCount = 0;
     if (cause == kOpenFailedNoPort) {
@@ -158,10 +161,13 @@ void HintOpenFailure(const char* portName, int32_t error) {
         cause == kOpenFailedPermission &&
         DeviceGroup(device, groupName, sizeof groupName, &group.listed, &group.inSession) == 0;
     std::fflush(stdout);
-    WriteOpenFailureHint(stderr, cause, device, groupKnown ? &group : nullptr, ports, portCount);
+    WriteOpenFailureHint(stderr, cause, shown, groupKnown ? &group : nullptr, ports, portCount);
 }
 
-void HintWakeUpSilence() {
+void HintWakeUpSilence(ComPort port) {
+    if (StopSignal() != 0 || ComPortGone(port)) {
+        return;
+    }
     std::fflush(stdout);
     std::fprintf(stderr,
                  "Hint: the board did not answer the wake-up. Check that it has power; that "

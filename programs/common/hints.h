@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "serial/serial_link.h"
+
 // True for a first argument that looks like an option ("-h", "--usage",
 // "/?", "/h"), which none of the programs take.
 bool LooksLikeOption(const char* argument);
@@ -63,9 +65,11 @@ void HintPortArgument(const char* program, const char* argument);
 // holds it; no such port: the ports that do exist, or that none were found).
 void HintOpenFailure(const char* portName, int32_t error);
 
-// After the target did not answer the wake-up: power, the TX/RX crossing,
-// the baud rate, and a board left in BASIC.
-void HintWakeUpSilence();
+// After the wake-up on `port` brought no prompt: when the target was simply
+// silent (not a lost port, not a stop signal), names power, the TX/RX
+// crossing, the baud rate, and a board left in BASIC. Call before closing
+// the port.
+void HintWakeUpSilence(ComPort port);
 
 // After an echo mismatch while typing `piece` at `index`: when it is about
 // line ends, says the text may use old Mac line ends.

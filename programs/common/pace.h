@@ -71,8 +71,9 @@ struct TargetAnswers {
 // estimate with these; the benchmark with its simulated target's real texts.
 constexpr TargetAnswers kLeastAnswers = {3, 3, 1, 1, 1 + 34, 4, 2, 0};
 
-// The work of an upload: records sent (the end record not counted), their
-// data bytes, and all the characters sent after the records' colons.
+// The work of an upload: records sent (the end record not counted), the
+// data bytes of its data records, and all the characters sent after the
+// records' colons.
 struct UploadWork {
     long records;
     long dataBytes;

@@ -5,6 +5,7 @@
 
 #include "dialogue/dialogue.h"
 #include "hexrec/dump_text.h"
+#include "programs/common/hints.h"
 #include "programs/common/run_end.h"
 #include "programs/common/stop_signal.h"
 
@@ -34,7 +35,9 @@ int WakeTarget() {
     PauseMs(kQuilmarkWakePauseMs);
     if (WaitForPrompt(comHandle, dataBuf, sizeof dataBuf, "$$$", kPromptTimeout, kPromptCapacity,
                       &inByte) != 0) {
-        return SilenceStatus(comHandle, kStatusNoWake);
+        const int status = SilenceStatus(comHandle, kStatusNoWake);
+        HintWakeUpSilence(comHandle);
+        return status;
     }
     std::printf("\n Target Ready\n");
     std::fflush(stdout);

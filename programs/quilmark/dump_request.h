@@ -43,7 +43,8 @@ constexpr int kAnswerTries = 3;                 // requests for one address befo
 // per byte, prints "\n Target Ready", then drains until kQuietMs ms of quiet.
 // Returns kStatusDone; on silence, a lost port or a stop signal the status
 // SilenceStatus gives (kStatusNoWake or 128 + n), on a line that never falls
-// quiet kStatusNoWake, the reason printed. The port stays open either way.
+// quiet kStatusNoWake, the reason printed (after silence, with a hint on
+// standard error). The port stays open either way.
 int WakeTarget();
 
 // Sends one dump request for startAddress (";", then "10" and the address as

@@ -69,7 +69,7 @@ TEST(CountUploadWork, RecordsDataBytesAndCharactersUpToTheEndRecord) {
     UploadWork work{};
     ASSERT_EQ(CountUploadWork(fp, &work), 0);
     EXPECT_EQ(work.records, 2);
-    EXPECT_EQ(work.dataBytes, 5);
+    EXPECT_EQ(work.dataBytes, 3);  // the extended address is no data
     EXPECT_EQ(work.sentChars, 14 + 16);
     EXPECT_EQ(std::fgetc(fp), ':');  // rewound
     std::fclose(fp);

@@ -116,12 +116,12 @@ TEST(Console, OpenFailureCausesFromErrno) {
     EXPECT_EQ(OpenFailureCause(EIO), kOpenFailedOther);
 }
 
-TEST(Console, ListsByIdLinksAndDevicesThatAnswer) {
+TEST(Console, ListsByIdLinksAndCharacterDevicesWithoutOpeningThem) {
     TempDir dev;
     PtyPair adapter;
     ASSERT_FALSE(adapter.path().empty());
     ASSERT_EQ(symlink(adapter.path().c_str(), (dev.path() + "/ttyUSB0").c_str()), 0);
-    dev.Write("ttyUSB1", "a plain file is no terminal");
+    dev.Write("ttyUSB1", "a plain file is no port");
     ASSERT_EQ(symlink("/nonexistent/tty", (dev.path() + "/ttyS0").c_str()), 0);
     ASSERT_EQ(symlink(adapter.path().c_str(), (dev.path() + "/ttyACM10").c_str()), 0);
     ASSERT_EQ(symlink(adapter.path().c_str(), (dev.path() + "/ttyACM9").c_str()), 0);

@@ -202,6 +202,7 @@ RunResult RunProgram(const std::string& exe, const std::vector<std::string>& arg
     words.insert(words.end(), args.begin(), args.end());
     TempDir scratch;
     const std::string outPath = scratch.path() + "/stdout";
+    const std::string errPath = scratch.path() + "/stderr";
     pid_t pid = fork();
     if (pid == 0) {
         // The program yields the processor to the simulated target, which
@@ -214,8 +215,10 @@ RunResult RunProgram(const std::string& exe, const std::vector<std::string>& arg
             _exit(126);
         }
         int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         int in = open("/dev/null", O_RDONLY);
         dup2(out, STDOUT_FILENO);
+        dup2(err, STDERR_FILENO);
         dup2(in, STDIN_FILENO);
         for (const auto& setting : extraEnv) {
             putenv(const_cast<char*>(setting.c_str()));
@@ -244,6 +247,7 @@ RunResult RunProgram(const std::string& exe, const std::vector<std::string>& arg
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     result.output = ReadFileText(outPath);
+    result.errors = ReadFileText(errPath);
     return result;
 }
 

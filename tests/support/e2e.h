@@ -73,12 +73,14 @@ class SimTarget {
 struct RunResult {
     int status = -1;     // exit status (0..255), or -1 when killed or timed out
     std::string output;  // standard output
+    std::string errors;  // standard error (a file, so never a terminal)
 };
 
 // Called about every 10 ms while a program runs, with its process id.
 using WhileRunning = std::function<void(pid_t)>;
 
-// Runs `exe` with `args`, standard output captured, standard input empty.
+// Runs `exe` with `args`, standard output and standard error captured (each
+// to a file of its own), standard input empty.
 // Kills it after `timeoutSec` seconds; `whileRunning`, when given, is called
 // while it runs (to signal it, say).
 RunResult RunProgram(const std::string& exe, const std::vector<std::string>& args,
