@@ -18,11 +18,14 @@
 
 #include "dialogue/dialogue.h"
 #include "programs/common/arguments.h"
+#include "programs/common/guidance.h"
 #include "programs/common/help.h"
+#include "programs/common/hints.h"
 #include "programs/common/input_file.h"
 #include "programs/common/run_end.h"
 #include "programs/common/stop_signal.h"
 #include "programs/ferrolt/basic_text.h"
+#include "programs/ferrolt/typing_work.h"
 #include "serial/serial_link.h"
 
 namespace {
@@ -33,18 +36,21 @@ ComPort comHandle = kInvalidComPort;
 int32_t comError = 0;
 std::FILE* fp = nullptr;
 char srcFileName[80];
-char dataBuf[100];   // prompt texts, then the piece of the program being typed
-int8_t inByte = 0;   // the echo received
-int8_t outByte = 0;  // the character being typed
+char dataBuf[100];    // prompt texts, then the piece of the program being typed
+int8_t inByte = 0;    // the echo received
+int8_t outByte = 0;   // the character being typed
+TypingWork work{};    // what the text will take, for the announcement and summary
+long linesTyped = 0;  // program lines typed to their end
+long charsTyped = 0;  // characters typed
 
-constexpr std::size_t kPromptCapacity = 80;  // bytes collected at most per prompt
-constexpr int32_t kPromptPauseMs = 250;      // before collecting a prompt
-constexpr int32_t kPromptByteMs = 3000;      // allowed per byte of a prompt
-constexpr int32_t kSettleDrainMs = 25;       // quiet time that ends a prompt's tail
-constexpr int32_t kEchoMs = 1000;            // allowed for one character's echo
-constexpr int32_t kLineDrainMs = 100;        // quiet time after a piece or a lost echo
-constexpr int32_t kCharPauseMs = 2;          // after every character typed
-constexpr int32_t kClosePauseMs = 25;        // lets the last CR leave before closing
+constexpr std::size_t kPromptCapacity = 80;                // bytes collected at most per prompt
+constexpr int32_t kPromptPauseMs = kFerroltPromptPauseMs;  // before collecting a prompt
+constexpr int32_t kPromptByteMs = 3000;                    // allowed per byte of a prompt
+constexpr int32_t kSettleDrainMs = kFerroltSettleQuietMs;  // quiet that ends a prompt's tail
+constexpr int32_t kEchoMs = 1000;                          // allowed for one character's echo
+constexpr int32_t kLineDrainMs = kFerroltLineQuietMs;      // quiet after a piece or a lost echo
+constexpr int32_t kCharPauseMs = kFerroltCharPauseMs;      // after every character typed
+constexpr int32_t kClosePauseMs = kFerroltClosePauseMs;    // lets the last CR leave
 // A lost echo is forgiven, but a target that stopped echoing altogether
 // would otherwise cost a second a character for the rest of the file.
 constexpr int kEchoesMissedInARow = 8;
@@ -82,13 +88,16 @@ int8_t WaitForEcho() {
 // A second stop signal ends the run at once, from the signal handler.
 void StopAtOnce() {
     AbandonCom(comHandle);
+    AbandonProgress();
 }
 
-// Closes the file, then the port, and gives back `status` for main to return.
+// Closes the file, then the port, sums the run up on standard error, and
+// gives back `status` for main to return.
 int CloseAndExit(int status) {
     std::fclose(fp);
     CloseCom(comHandle);
     std::fflush(stdout);
+    SummarizeTyping(linesTyped, work.lines, charsTyped);
     return status;
 }
 
@@ -122,6 +131,7 @@ int main(int argc, char* argv[]) {
     // typed is what was checked.
     fp = OpenInputFile(argv[1]);
     if (fp == nullptr) {
+        HintOptionLike("Ferrolt", argv[1]);
         return -1;
     }
     std::strcpy(srcFileName, argv[1]);
@@ -144,11 +154,18 @@ int main(int argc, char* argv[]) {
         std::fclose(fp);
         return -1;
     }
+    // Announced on standard error: the text, and about how long typing it takes.
+    CountTypingWork(fp, &work);
+    AnnounceTyping(work, FerroltMs(work, kLeastAnswers));
 
     // Port.
     comHandle = OpenCom(sPortName, comBaudRate, &comError);
     if (comHandle == kInvalidComPort) {
         std::printf("OpenCom failed with error %d.\n", static_cast<int>(comError));
+        if (argc > 2) {
+            HintPortArgument("Ferrolt", argv[2]);
+        }
+        HintOpenFailure(sPortName, comError);
         std::fclose(fp);
         return 2;
     }
@@ -160,7 +177,9 @@ int main(int argc, char* argv[]) {
     // not taken for an echo. After a stop nothing more is sent.
     WriteComBytes(comHandle, "@", 1);
     if (WaitForTargetPrompt("$$$") != 0) {
-        return CloseAndExit(SilenceStatus(comHandle, 3));
+        const int status = SilenceStatus(comHandle, 3);
+        HintWakeUpSilence(comHandle);
+        return CloseAndExit(status);
     }
     std::printf("\n Target Ready \n");
     if (DrainComInput(comHandle, kSettleDrainMs) != 0) {
@@ -189,6 +208,7 @@ int main(int argc, char* argv[]) {
     if (DrainComInput(comHandle, kSettleDrainMs) != 0) {
         return CloseAndExit(ChatterStatus(3));
     }
+    ProgressStart(work.lines, "lines", FerroltMs(work, kLeastAnswers));
 
     // Typing: piece by piece, each ended with a CR. Only 0x20..0x7F are
     // echoed by the interpreter; a lost echo is forgiven (and counted), a
@@ -225,7 +245,9 @@ int main(int argc, char* argv[]) {
                     std::printf("\n ERROR! Echo Mismatch inByte='%c'[%02X] outByte='%c' [%02X]",
                                 inByte, static_cast<unsigned>(inByte), outByte,
                                 static_cast<unsigned>(outByte));
-                    return CloseAndExit(4);
+                    const int status = CloseAndExit(4);
+                    HintEchoMismatch(dataBuf, i, inByte);
+                    return status;
                 }
                 // An echo from 0x80 up (negative here) is let pass: only a
                 // character the interpreter could have typed counts as wrong.
@@ -235,6 +257,7 @@ int main(int argc, char* argv[]) {
                         return CloseAndExit(SilenceStatus(comHandle, 3));
                     }
                     ++missedEchoes;
+                    NoteEchoMissing(linesTyped + 1);
                     if (DrainComInput(comHandle, kLineDrainMs) != 0) {
                         return CloseAndExit(ChatterStatus(4));
                     }
@@ -244,12 +267,22 @@ int main(int argc, char* argv[]) {
             }
             std::putchar(dataBuf[i]);
             std::fflush(stdout);
+            ++charsTyped;
             PauseMs(kCharPauseMs);
         }
         WriteComBytes(comHandle, "\r", 1);
         if (DrainComInput(comHandle, kLineDrainMs) != 0) {
             return CloseAndExit(ChatterStatus(4));
         }
+        if (length > 0 && dataBuf[length - 1] == '\n') {
+            ++linesTyped;
+            ProgressUpdate(linesTyped);
+        }
+    }
+    // A last line without a line end is typed all the same.
+    if (linesTyped < work.lines) {
+        linesTyped = work.lines;
+        ProgressUpdate(linesTyped);
     }
 
     // Finish: one more CR ends the last line the interpreter may hold; a port
@@ -267,6 +300,7 @@ int main(int argc, char* argv[]) {
     WriteComBytes(comHandle, "\r", 1);
     PauseMs(kClosePauseMs);
     CloseCom(comHandle);
+    ProgressEnd();
     if (missedEchoes > 0) {
         std::printf(
             "\n WARNING! %d character(s) typed without an echo; check the program"
@@ -274,5 +308,7 @@ int main(int argc, char* argv[]) {
             missedEchoes);
     }
     std::printf("\n Done...\n");
+    std::fflush(stdout);
+    SummarizeTyping(linesTyped, work.lines, charsTyped);
     return 0;
 }

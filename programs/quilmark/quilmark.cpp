@@ -34,7 +34,9 @@
 #include "dialogue/dialogue.h"
 #include "hexrec/dump_text.h"
 #include "programs/common/arguments.h"
+#include "programs/common/guidance.h"
 #include "programs/common/help.h"
+#include "programs/common/hints.h"
 #include "programs/common/run_end.h"
 #include "programs/common/stop_signal.h"
 #include "programs/quilmark/dump_request.h"
@@ -47,6 +49,8 @@ namespace {
 char srcFileName[80];
 std::FILE* fp = nullptr;
 uint32_t endAddress = 0;  // requests stop once startAddress reaches it
+DumpWork work{};          // the requests the range takes, for the guidance
+long saved = 0;           // records written
 
 // Upper-cases the letters of `text` in place.
 void UpperCase(char* text) {
@@ -75,6 +79,7 @@ int WriteFileText(const char* text) {
 void StopAtOnce() {
     AbandonSavedFile();
     AbandonCom(comHandle);
+    AbandonProgress();
 }
 
 // Closes the output file, keeping what it holds in the output's place when
@@ -144,6 +149,7 @@ int main(int argc, char* argv[]) {
     int32_t address = ParseHexAddress(argv[1]);
     if (address < 0) {
         std::printf("\n ERROR! Bad Start Address '%s' (give one to four hex digits)\n", argv[1]);
+        HintOptionLike("Quilmark", argv[1]);
         return kStatusArguments;
     }
     startAddress = static_cast<uint32_t>(address);
@@ -177,11 +183,19 @@ int main(int argc, char* argv[]) {
     }
     std::snprintf(srcFileName, sizeof srcFileName, "%s", argv[3]);
     std::printf("FILE: '%s'\n", srcFileName);
+    // Announced on standard error: the requests, and about how long they take.
+    work.requests =
+        startAddress < endAddress ? static_cast<long>((endAddress - startAddress + 15) / 16) : 0;
+    AnnounceDump(work, startAddress, QuilmarkMs(work, kLeastAnswers));
 
     // Port.
     comHandle = OpenCom(sPortName, comBaudRate, &comError);
     if (comHandle == kInvalidComPort) {
         std::printf("OpenCom (1) failed with error %d.\n", comError);
+        if (argc > 4) {
+            HintPortArgument("Quilmark", argv[4]);
+        }
+        HintOpenFailure(sPortName, comError);
         DiscardSavedFile(fp);
         return kStatusNoPort;
     }
@@ -193,12 +207,12 @@ int main(int argc, char* argv[]) {
     if (woken != kStatusDone) {
         return CloseAndExit(woken, false);
     }
+    ProgressStart(work.requests, "requests", QuilmarkMs(work, kLeastAnswers));
 
     // Dump: one record per request; startAddress is 32 bits wide, so the step
     // past the last record of memory (FFF0) ends the loop instead of wrapping.
     // A stop signal ends it between records, the file kept valid as below.
     int status = kStatusDone;
-    int saved = 0;  // records written
     while (startAddress < endAddress && status == kStatusDone) {
         if (StopSignal() != 0) {
             break;
@@ -207,12 +221,14 @@ int main(int argc, char* argv[]) {
         if (status == kStatusDone) {
             startAddress += kDumpBytes;
             ++saved;
+            ProgressUpdate(saved);
         }
     }
     if (StopSignal() != 0 && status != kStatusFileError &&
         (status != kStatusDone || startAddress < endAddress)) {
         status = StoppedStatus();
     } else if (status == kStatusSilent || status == kStatusBadAnswer) {
+        NoteAddressNotRead(startAddress);
         std::printf(
             "\n ERROR! Memory at %04X could not be read; the file holds what was saved before "
             "it\n",
@@ -231,5 +247,7 @@ int main(int argc, char* argv[]) {
     if (status == kStatusDone) {
         std::printf("\n Done...\n");
     }
+    std::fflush(stdout);
+    SummarizeDump(saved, work.requests);
     return status;
 }

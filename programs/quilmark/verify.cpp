@@ -24,6 +24,8 @@
 #include "hexrec/dump_text.h"
 #include "hexrec/hexrec.h"
 #include "programs/common/arguments.h"
+#include "programs/common/guidance.h"
+#include "programs/common/hints.h"
 #include "programs/common/input_file.h"
 #include "programs/common/record_file.h"
 #include "programs/common/run_end.h"
@@ -43,6 +45,8 @@ bool fileHolds[kMemoryBytes];           // true where the file has a data byte
 bool blockNeeded[kBlocks];              // true for blocks holding a file byte
 unsigned long bytesCompared = 0;
 unsigned long bytesDiffering = 0;
+DumpWork work{};      // the blocks to read back, for the guidance
+long blocksRead = 0;  // ... read so far
 
 // Reads the checked file `fp` from its start to its end record into
 // fileBytes, fileHolds and blockNeeded; a later record over an earlier one's
@@ -133,14 +137,17 @@ int CompareBlock() {
 // A second stop signal ends the run at once, from the signal handler.
 void StopAtOnce() {
     AbandonCom(comHandle);
+    AbandonProgress();
 }
 
-// Closes the port and gives back `status` for VerifyLoad to return. The file
-// was closed before the port opened.
+// Closes the port, sums the run up on standard error, and gives back
+// `status` for VerifyLoad to return. The file was closed before the port
+// opened.
 int ClosePortAndExit(int status) {
     CloseCom(comHandle);
     comHandle = kInvalidComPort;
     std::fflush(stdout);
+    SummarizeVerify(blocksRead, work.requests);
     return status;
 }
 
@@ -174,6 +181,7 @@ int VerifyLoad(int argc, char* argv[]) {
     // a plain file only.
     fp = OpenInputFile(argv[2]);
     if (fp == nullptr) {
+        HintOptionLike("Quilmark", argv[2]);
         return kStatusNoFile;
     }
     std::strcpy(srcFileName, argv[2]);
@@ -186,11 +194,20 @@ int VerifyLoad(int argc, char* argv[]) {
     if (!taken) {
         return kStatusNoFile;
     }
+    // Announced on standard error: the blocks, and about how long they take.
+    for (bool needed : blockNeeded) {
+        work.requests += needed ? 1 : 0;
+    }
+    AnnounceVerify(work, QuilmarkVerifyMs(work, kLeastAnswers));
 
     // Port.
     comHandle = OpenCom(sPortName, comBaudRate, &comError);
     if (comHandle == kInvalidComPort) {
         std::printf("OpenCom (1) failed with error %d.\n", comError);
+        if (argc > 3) {
+            HintPortArgument("Quilmark", argv[3]);
+        }
+        HintOpenFailure(sPortName, comError);
         return kStatusNoPort;
     }
     std::printf("Com Port(1) %s open at %d baud.\n", sPortName, comBaudRate);
@@ -201,6 +218,7 @@ int VerifyLoad(int argc, char* argv[]) {
     if (woken != kStatusDone) {
         return ClosePortAndExit(woken);
     }
+    ProgressStart(work.requests, "blocks", QuilmarkVerifyMs(work, kLeastAnswers));
 
     // Compare: one request per block that holds a byte of the file, in
     // address order. A stop signal ends it between blocks.
@@ -214,11 +232,16 @@ int VerifyLoad(int argc, char* argv[]) {
         }
         startAddress = block * kDumpBytes;
         status = CompareBlock();
+        if (status == kStatusDone) {
+            ++blocksRead;
+            ProgressUpdate(blocksRead);
+        }
     }
     if (status != kStatusDone && StopSignal() != 0) {
         return ClosePortAndExit(StoppedStatus());
     }
     if (status != kStatusDone) {
+        NoteAddressNotRead(startAddress);
         std::printf(
             "\n ERROR! Memory at %04X could not be read; %lu bytes compared before it, %lu "
             "differ\n",
@@ -227,9 +250,12 @@ int VerifyLoad(int argc, char* argv[]) {
     }
 
     // Finish: the port closed, then the verdict on the whole file.
-    ClosePortAndExit(status);
+    CloseCom(comHandle);
+    comHandle = kInvalidComPort;
+    ProgressEnd();
     std::printf("\n Verify %s: %lu bytes compared, %lu differ\n",
                 bytesDiffering == 0 ? "OK" : "FAILED", bytesCompared, bytesDiffering);
     std::fflush(stdout);
+    SummarizeVerify(blocksRead, work.requests);
     return bytesDiffering == 0 ? kStatusDone : kStatusDiffers;
 }

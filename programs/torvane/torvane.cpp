@@ -19,7 +19,9 @@
 #include "dialogue/dialogue.h"
 #include "hexrec/hexrec.h"
 #include "programs/common/arguments.h"
+#include "programs/common/guidance.h"
 #include "programs/common/help.h"
+#include "programs/common/hints.h"
 #include "programs/common/input_file.h"
 #include "programs/common/record_file.h"
 #include "programs/common/run_end.h"
@@ -37,25 +39,30 @@ std::FILE* fp = nullptr;
 char dataBuf[kMaxRecordChars + 2];  // prompt text, then one whole record line
 char tempBuf[10];                   // the bytes answering a record, up to 8
 char inByte = 0;
-int err_no = 0;  // verdict of the last record: 0 accepted (or none), 1 "?", 2 "E"
+int err_no = 0;        // verdict of the last record: 0 accepted (or none), 1 "?", 2 "E"
+UploadWork work{};     // what the file will send, for the announcement and summary
+long sent = 0;         // records sent
+long notAccepted = 0;  // ... of them refused or answered without a verdict
 
 constexpr int32_t kPromptTimeout = 5000;  // ms per byte of the prompt
 constexpr std::size_t kPromptCapacity = 80;
-constexpr int32_t kVerdictTimeout = 5000;  // ms per byte of the answer to a record
-constexpr int kVerdictBytes = 8;           // answer bytes searched for a verdict
-constexpr int32_t kDrainSilence = 25;      // ms of silence that ends a drain
+constexpr int32_t kVerdictTimeout = 5000;           // ms per byte of the answer to a record
+constexpr int kVerdictBytes = 8;                    // answer bytes searched for a verdict
+constexpr int32_t kDrainSilence = kTorvaneQuietMs;  // ms of silence that ends a drain
 
 // A second stop signal ends the run at once, from the signal handler.
 void StopAtOnce() {
     AbandonCom(comHandle);
+    AbandonProgress();
 }
 
-// Closes the file, then the port, and gives back `status` for main to return.
-// Both must be open.
+// Closes the file, then the port, sums the run up on standard error, and
+// gives back `status` for main to return. Both must be open.
 int CloseAndExit(int status) {
     std::fclose(fp);
     CloseCom(comHandle);
     std::fflush(stdout);
+    SummarizeUpload(sent, work.records, sent - notAccepted);
     return status;
 }
 
@@ -126,6 +133,7 @@ int main(int argc, char* argv[]) {
     // sent is what was checked.
     fp = OpenInputFile(argv[1]);
     if (fp == nullptr) {
+        HintOptionLike("Torvane", argv[1]);
         return -1;
     }
     std::strcpy(srcFileName, argv[1]);
@@ -137,11 +145,18 @@ int main(int argc, char* argv[]) {
         std::fclose(fp);
         return -1;
     }
+    // Announced on standard error: the work, and about how long it takes.
+    CountUploadWork(fp, &work);
+    AnnounceUpload(work, TorvaneMs(work, kLeastAnswers));
 
     // Port.
     comHandle = OpenCom(sPortName, comBaudRate, &comError);
     if (comHandle == kInvalidComPort) {
         std::printf("OpenCom (1) failed with error %d.\n", comError);
+        if (argc > 2) {
+            HintPortArgument("Torvane", argv[2]);
+        }
+        HintOpenFailure(sPortName, comError);
         std::fclose(fp);
         return 2;
     }
@@ -150,20 +165,24 @@ int main(int argc, char* argv[]) {
 
     // Handshake: wake the monitor, give it time to answer, collect "$$$".
     WriteComBytes(comHandle, "@", 1);
-    PauseMs(250);
+    PauseMs(kTorvaneWakePauseMs);
     if (WaitForPrompt(comHandle, dataBuf, sizeof dataBuf, "$$$", kPromptTimeout, kPromptCapacity,
                       &inByte) != 0) {
-        return CloseAndExit(SilenceStatus(comHandle, 3));
+        const int status = SilenceStatus(comHandle, 3);
+        HintWakeUpSilence(comHandle);
+        return CloseAndExit(status);
     }
     std::printf("\n Target Ready\n");
     std::fflush(stdout);
     if (DrainComInput(comHandle, kDrainSilence) != 0) {
         return CloseAndExit(ChatterStatus(3));
     }
+    ProgressStart(work.records, "records", TorvaneMs(work, kLeastAnswers));
 
     // Records, one at a time, each answer awaited before the next line is read.
-    int notAccepted = 0;
     uint64_t sentDigest = kDigestStart;
+    long lineNumber = 0;          // of the line read last, for the summary
+    unsigned long upperBits = 0;  // set by extended address records
     for (;;) {
         if (StopSignal() != 0) {
             return CloseAndExit(StoppedStatus());
@@ -177,6 +196,7 @@ int main(int argc, char* argv[]) {
         if (got == kLineEndOfFile) {
             break;
         }
+        ++lineNumber;
         // The file was sound when checked; a failure now means it changed or
         // the disk failed, and a guessed record must not reach the target.
         if (got != kLineRead || (length > 0 && CheckRecordLine(dataBuf, length) != nullptr)) {
@@ -195,8 +215,9 @@ int main(int argc, char* argv[]) {
 
         // The colon wakes the monitor's record loader; the pause lets it get
         // ready for the rest, which goes out in one write.
+        const unsigned long loadAddress = RecordLoadAddress(dataBuf, &upperBits);
         WriteComBytes(comHandle, ":", 1);
-        PauseMs(25);
+        PauseMs(kTorvaneColonPauseMs);
         dataBuf[RecordChars(len)] = '\0';
         std::printf("Len:%d Type:%d %s", len, type, dataBuf);
         std::fflush(stdout);
@@ -204,6 +225,10 @@ int main(int argc, char* argv[]) {
 
         int verdict = WaitForVerdict();
         if (verdict < 0) {
+            // Sent, but no verdict: the summary names it.
+            ++sent;
+            ++notAccepted;
+            NoteRecordNotAccepted(lineNumber, loadAddress, '\0');
             return CloseAndExit(SilenceStatus(comHandle, 4));
         }
         if (verdict == '\0') {
@@ -211,18 +236,22 @@ int main(int argc, char* argv[]) {
             // may not be stored, so it is not counted as accepted.
             std::printf(" ERROR! No Verdict\n");
             ++notAccepted;
+            NoteRecordNotAccepted(lineNumber, loadAddress, '\0');
         } else {
             std::printf("%s\n", std::strchr(tempBuf, verdict));
             if (err_no != 0) {
                 ++notAccepted;
+                NoteRecordNotAccepted(lineNumber, loadAddress, static_cast<char>(verdict));
             }
         }
+        ++sent;
+        ProgressUpdate(sent);
         std::fflush(stdout);
         if (DrainComInput(comHandle, kDrainSilence) != 0) {
             return CloseAndExit(ChatterStatus(4));
         }
         // A refused record gets the monitor a second to recover.
-        PauseMs(err_no != 0 ? 1000 : 25);
+        PauseMs(err_no != 0 ? kRefusedPauseMs : kTorvaneAcceptedPauseMs);
     }
 
     // Finish: "!" tells the monitor the upload is over; a port lost after the
@@ -241,11 +270,14 @@ int main(int argc, char* argv[]) {
     }
     std::fclose(fp);
     WriteComBytes(comHandle, "!", 1);
-    PauseMs(25);
+    PauseMs(kTorvaneClosePauseMs);
     CloseCom(comHandle);
+    ProgressEnd();
     if (notAccepted > 0) {
-        std::printf(" WARNING! %d record(s) not accepted by the target\n", notAccepted);
+        std::printf(" WARNING! %ld record(s) not accepted by the target\n", notAccepted);
     }
     std::printf("\n Done...\n");
+    std::fflush(stdout);
+    SummarizeUpload(sent, work.records, sent - notAccepted);
     return notAccepted > 0 ? 5 : 0;
 }

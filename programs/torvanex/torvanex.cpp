@@ -16,7 +16,9 @@
 #include "dialogue/dialogue.h"
 #include "hexrec/hexrec.h"
 #include "programs/common/arguments.h"
+#include "programs/common/guidance.h"
 #include "programs/common/help.h"
+#include "programs/common/hints.h"
 #include "programs/common/input_file.h"
 #include "programs/common/record_file.h"
 #include "programs/common/run_end.h"
@@ -31,7 +33,10 @@ std::FILE* fp = nullptr;
 ComPort fdPort = kInvalidComPort;
 char dataBuf[kMaxRecordChars + 2];  // prompt text, then one whole record line
 char inByte = 0;
-int err_no = 0;  // verdict of the last record: 0 accepted, 1 "?", 2 "E"
+int err_no = 0;     // verdict of the last record: 0 accepted, 1 "?", 2 "E"
+UploadWork work{};  // what the file will send, for the announcement and summary
+long sent = 0;      // records sent
+long refused = 0;   // ... of them refused by the target, or left without a verdict
 
 constexpr int32_t kPromptTimeout = 5000;   // ms per byte of the prompt
 constexpr int32_t kVerdictTimeout = 5000;  // ms per wait for the verdict
@@ -44,13 +49,16 @@ constexpr int32_t kVerdictLimitMs = kVerdictWaits * kVerdictTimeout;
 // A second stop signal ends the run at once, from the signal handler.
 void StopAtOnce() {
     AbandonCom(fdPort);
+    AbandonProgress();
 }
 
-// Closes the file, then the port, and gives back `status` for main to return.
+// Closes the file, then the port, sums the run up on standard error, and
+// gives back `status` for main to return.
 int CloseAndExit(int status) {
     std::fclose(fp);
     CloseCom(fdPort);
     std::fflush(stdout);
+    SummarizeUpload(sent, work.records, sent - refused);
     return status;
 }
 
@@ -124,6 +132,7 @@ int main(int argc, char* argv[]) {
     // checked.
     fp = OpenInputFile(argv[1]);
     if (fp == nullptr) {
+        HintOptionLike("Torvanex", argv[1]);
         return 2;
     }
     std::strcpy(srcFileName, argv[1]);
@@ -135,12 +144,16 @@ int main(int argc, char* argv[]) {
         std::fclose(fp);
         return 2;
     }
+    // Announced on standard error: the work, and about how long it takes.
+    CountUploadWork(fp, &work);
+    AnnounceUpload(work, TorvanexMs(work, kLeastAnswers));
 
     // Port.
     int32_t comError = 0;
     fdPort = OpenCom(sPortName, 9600, &comError);
     if (fdPort == kInvalidComPort) {
         std::printf("OpenCom(%s) failed with error %d.\n", sPortName, errno);
+        HintOpenFailure(sPortName, comError);
         std::fclose(fp);
         return 3;
     }
@@ -149,19 +162,23 @@ int main(int argc, char* argv[]) {
 
     // Handshake: wake the monitor and wait for its "$$$".
     WriteComBytes(fdPort, "@", 1);
-    PauseMs(10);
+    PauseMs(kTorvanexWakePauseMs);
     if (WaitForPrompt(fdPort, dataBuf, sizeof dataBuf, "$$$", kPromptTimeout, 80, &inByte) != 0) {
-        return CloseAndExit(SilenceStatus(fdPort, 3));
+        const int status = SilenceStatus(fdPort, 3);
+        HintWakeUpSilence(fdPort);
+        return CloseAndExit(status);
     }
     std::printf("\n Target Ready\n");
-    PauseMs(10);
+    PauseMs(kTorvanexReadyPauseMs);
     FlushComInput(fdPort);
+    ProgressStart(work.records, "records", TorvanexMs(work, kLeastAnswers));
 
     // Records, one at a time, each verdict awaited before the next line is
     // read. A stop lands between records: the record in flight is sent whole
     // and its verdict awaited first.
-    int refused = 0;
     uint64_t sentDigest = kDigestStart;
+    long lineNumber = 0;          // of the line read last, for the summary
+    unsigned long upperBits = 0;  // set by extended address records
     for (;;) {
         if (StopSignal() != 0) {
             return CloseAndExit(StoppedStatus());
@@ -175,6 +192,7 @@ int main(int argc, char* argv[]) {
         if (got == kLineEndOfFile) {
             break;
         }
+        ++lineNumber;
         // The file was sound when checked; a failure now means it changed or
         // the disk failed, and a guessed record must not reach the target.
         if (got != kLineRead || (length > 0 && CheckRecordLine(dataBuf, length) != nullptr)) {
@@ -193,20 +211,27 @@ int main(int argc, char* argv[]) {
 
         // Colon, a pause and a flush of stale input, then the record one
         // character at a time so the monitor keeps up.
+        const unsigned long loadAddress = RecordLoadAddress(dataBuf, &upperBits);
         WriteComBytes(fdPort, ":", 1);
         dataBuf[RecordChars(len)] = '\0';
         std::printf("Len:%d Type:%d ", len, type);
-        PauseMs(5);
+        PauseMs(kTorvanexColonPauseMs);
         FlushComInput(fdPort);
         for (std::size_t i = 1; dataBuf[i] != '\0'; ++i) {
             WriteComBytes(fdPort, &dataBuf[i], 1);
             std::putchar(dataBuf[i]);
             std::fflush(stdout);
-            PauseMs(3);
+            PauseMs(kTorvanexCharPauseMs);
         }
 
         // Verdict: other bytes are skipped, but not without end.
         int verdict = WaitForVerdict();
+        if (verdict < 0) {
+            // Sent, but no verdict: the summary names it.
+            ++sent;
+            ++refused;
+            NoteRecordNotAccepted(lineNumber, loadAddress, '\0');
+        }
         if (verdict == -1) {
             return CloseAndExit(SilenceStatus(fdPort, 4));
         }
@@ -215,13 +240,16 @@ int main(int argc, char* argv[]) {
             return CloseAndExit(4);
         }
         std::printf("%c\r\n", inByte);
+        ++sent;
         if (err_no != 0) {
             ++refused;
+            NoteRecordNotAccepted(lineNumber, loadAddress, inByte);
         }
+        ProgressUpdate(sent);
         if (StopSignal() != 0) {
             return CloseAndExit(StoppedStatus());
         }
-        PauseMs(err_no != 0 ? 1000 : 5);
+        PauseMs(err_no != 0 ? kRefusedPauseMs : kTorvanexAcceptedPauseMs);
         FlushComInput(fdPort);
     }
 
@@ -234,9 +262,12 @@ int main(int argc, char* argv[]) {
     }
     std::fclose(fp);
     CloseCom(fdPort);
+    ProgressEnd();
     if (refused > 0) {
-        std::printf(" WARNING! %d record(s) refused by the target\n", refused);
+        std::printf(" WARNING! %ld record(s) refused by the target\n", refused);
     }
     std::printf("Done\r\n");
+    std::fflush(stdout);
+    SummarizeUpload(sent, work.records, sent - refused);
     return refused > 0 ? 5 : 0;
 }
