@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <regex>
 #include <string>
 #include <vector>
@@ -57,6 +58,11 @@ RunResult RunProgramAsUnprivilegedUser(const TempDir& dir, const std::string& ex
         const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(out, STDOUT_FILENO);
         dup2(err, STDERR_FILENO);
+        // As RunProgram: the program yields the processor to the simulated target.
+        errno = 0;
+        if (nice(kProgramNice) == -1 && errno != 0) {
+            _exit(126);
+        }
         if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) {
             _exit(126);
         }

@@ -20,8 +20,6 @@
 
 namespace {
 
-// How much lower than the test's own the programs' scheduling priority is.
-constexpr int kProgramNice = 10;
 // The simulated target's priority, where it may be raised.
 constexpr int kSimulatorNice = -10;
 

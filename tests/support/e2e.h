@@ -70,6 +70,10 @@ class SimTarget {
     int pid_ = -1;
 };
 
+// How much lower than the test's own the programs' scheduling priority is:
+// the programs yield the processor to the simulated target (RunProgram).
+constexpr int kProgramNice = 10;
+
 struct RunResult {
     int status = -1;     // exit status (0..255), or -1 when killed or timed out
     std::string output;  // standard output

@@ -52,6 +52,11 @@ TerminalRunResult RunOnTerminal(const std::string& exe, const std::vector<std::s
     const pid_t pid = fork();
     if (pid == 0) {
         close(screen);
+        // As RunProgram: the program yields the processor to the simulated target.
+        errno = 0;
+        if (nice(kProgramNice) == -1 && errno != 0) {
+            _exit(126);
+        }
         const int out =
             outputOnTerminal ? console : open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int in = open("/dev/null", O_RDONLY);
