@@ -1,10 +1,11 @@
 #!/bin/bash
 # Cross-builds the Linux programs and targetsim for arm64 or armhf (the
-# toolchain files in cmake/, no tests: there is no GoogleTest for the target),
-# packs the .deb, checks it (its name, Architecture, the programs' machine,
-# lintian) and runs the smoke of tests/cross/qemu_smoke.sh: the cross-built
-# Torvanex, Quilmark and Ferrolt under qemu-user against the simulated target
-# of the native build in NATIVE_BUILD (default build, built when missing).
+# toolchain files in cmake/, every warning an error, no tests: there is no
+# GoogleTest for the target), packs the .deb, checks it (its name,
+# Architecture, the programs' machine, lintian) and runs the smoke of
+# tests/cross/qemu_smoke.sh: the cross-built Torvanex, Quilmark and Ferrolt
+# under qemu-user against the simulated target of the native build in
+# NATIVE_BUILD (default build, built when missing).
 #
 #   scripts/cross.sh arm64|armhf [NATIVE_BUILD]
 set -euo pipefail
@@ -27,7 +28,8 @@ fail() {
     exit 1
 }
 
-cmake -S . -B "$build" --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE="cmake/$triplet.cmake" -DBUILD_TESTING=OFF >/dev/null
+cmake -S . -B "$build" --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE="cmake/$triplet.cmake" \
+    -DBUILD_TESTING=OFF -DZ80_WERROR=ON >/dev/null
 cmake --build "$build" -j2 --target package >"$build/package.log" 2>&1 || {
     cat "$build/package.log"
     fail "the cross build or its package failed"
