@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "serial/port_name.h"
 #include "serial/serial_link.h"
 
 // The deadlines below add milliseconds straight to clock() values.
@@ -46,37 +47,12 @@ void ConfigureComTimeouts(HANDLE handle) {
     SetCommTimeouts(handle, &timeouts);
 }
 
-// True for "COM0" and "//./COM0" in either case: port numbers start at 1.
-bool NamesComZero(const char* name) {
-    if (std::strncmp(name, "//./", 4) == 0) {
-        name += 4;
-    }
-    return _stricmp(name, "COM0") == 0;
-}
-
 }  // namespace
 
-int ComDevicePath(const char* name, char* path, std::size_t size) {
-    if (NamesComZero(name)) {
-        return -1;
-    }
-    int written = std::snprintf(path, size, "%s", name);
-    return (written < 0 || static_cast<std::size_t>(written) >= size) ? -1 : 0;
-}
-
-int BuildComPortName(const char* text, char* portName, std::size_t size) {
-    char name[kComPortNameSize];
-    int number = std::atoi(text);
-    // Single-digit ports keep their plain name; from COM10 on only the device
-    // namespace reaches them.
-    int written = std::snprintf(name, sizeof name, number <= 9 ? "COM%d" : "//./COM%d", number);
-    if (written < 0 || static_cast<std::size_t>(written) >= sizeof name ||
-        static_cast<std::size_t>(written) >= size) {
-        return -1;
-    }
-    std::memcpy(portName, name, static_cast<std::size_t>(written) + 1);
-    return 0;
-}
+// Port names on Windows: every argument is a COM number, and a COM name is
+// opened as it stands.
+const bool kPortArgumentMayBeDevicePath = false;
+const char* const kComDevicePrefix = nullptr;
 
 ComPort OpenCom(const char* name, int32_t baud, int32_t* comError) {
     HANDLE handle =
