@@ -26,6 +26,12 @@ void OnStopSignal(int) {
     stopRequested = 1;
 }
 
+volatile std::sig_atomic_t syncRequested = 0;
+
+void OnSyncSignal(int) {
+    syncRequested = 1;
+}
+
 // Loads the memory image from `path` into `session`'s monitor (as much of
 // it as the file holds). Returns 0, or -1 after printing why.
 int LoadMemoryImage(const std::string& path, Session* session) {
@@ -116,11 +122,19 @@ int main(int argc, char* argv[]) {
     sigaction(SIGTERM, &stop, nullptr);
     sigaction(SIGINT, &stop, nullptr);
     sigaction(SIGHUP, &stop, nullptr);
+    // SIGUSR1 asks for the transcript up to now: answered with "SYNC" on
+    // standard output once everything the host wrote is in the file.
+    struct sigaction sync {};
+    sync.sa_handler = OnSyncSignal;
+    sigaction(SIGUSR1, &sync, nullptr);
     std::printf("PORT %s\n", port.path.c_str());
     std::fflush(stdout);
 
     // Serve until asked to stop (or hung up).
-    session.Serve(&stopRequested);
+    session.Serve(&stopRequested, &syncRequested, [] {
+        std::printf("SYNC\n");
+        std::fflush(stdout);
+    });
 
     // Save the memory image and the line's figures, and leave.
     if (!options.memoryOut.empty() && SaveMemoryImage(options.memoryOut, &session) != 0) {

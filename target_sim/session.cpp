@@ -113,10 +113,19 @@ bool Session::AwaitHost(int writing) {
     return ready > 0 && (waiting.revents & POLLIN) != 0;
 }
 
-void Session::Serve(const volatile std::sig_atomic_t* stopRequested) {
+void Session::Serve(const volatile std::sig_atomic_t* stopRequested,
+                    volatile std::sig_atomic_t* syncRequested,
+                    const std::function<void()>& synced) {
     std::string settings = LineSettings(port_->slave);
     Note('L', settings);
     while (*stopRequested == 0) {
+        if (*syncRequested != 0) {
+            *syncRequested = 0;
+            while (ServeChunk()) {
+            }
+            transcript_->Flush();
+            synced();
+        }
         // A chattering target keeps the port's buffer full (tens of KiB) and
         // wakes often, so the line never falls quiet for the host however
         // fast it reads, even while the simulator waits for the processor.

@@ -9,6 +9,7 @@
 
 #include <csignal>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "target_sim/monitor.h"
@@ -39,7 +40,10 @@ class Session {
     // Serves the host until `*stopRequested` is set or the target hangs up
     // (the port is then closed, both ends), then takes in what the host
     // wrote just before, so the transcript holds everything it sent.
-    void Serve(const volatile std::sig_atomic_t* stopRequested);
+    // Whenever `*syncRequested` is set, clears it, takes in what the host
+    // has written, writes the transcript to its file and calls `synced`.
+    void Serve(const volatile std::sig_atomic_t* stopRequested,
+               volatile std::sig_atomic_t* syncRequested, const std::function<void()>& synced);
 
   private:
     SimLink Link();

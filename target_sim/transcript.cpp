@@ -38,6 +38,21 @@ void Transcript::Note(char kind, int64_t timeUs, const std::string& text) {
     queued_.notify_one();
 }
 
+void Transcript::Flush() {
+    if (file_ == nullptr) {
+        return;
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    std::string lines;
+    lines.swap(pending_);
+    // Taken before the queue is let go: lines the writer took earlier are
+    // written first.
+    std::lock_guard<std::mutex> writing(fileMutex_);
+    lock.unlock();
+    std::fwrite(lines.data(), 1, lines.size(), file_);
+    std::fflush(file_);
+}
+
 void Transcript::Close() {
     if (file_ == nullptr) {
         return;
@@ -62,9 +77,11 @@ void Transcript::WriteLines() {
         std::string lines;
         lines.swap(pending_);
         // The serve loop keeps queueing while the disk is written.
+        std::unique_lock<std::mutex> writing(fileMutex_);
         lock.unlock();
         std::fwrite(lines.data(), 1, lines.size(), file_);
         std::fflush(file_);
+        writing.unlock();
         lock.lock();
     }
 }

@@ -26,6 +26,10 @@ class Transcript {
     // nothing when no file is open.
     void Note(char kind, int64_t timeUs, const std::string& text);
 
+    // Writes every line queued so far to the file before it returns (waiting
+    // for the disk, unlike Note).
+    void Flush();
+
     // Writes every queued line, stops the writer and closes the file.
     // Safe to repeat.
     void Close();
@@ -34,7 +38,8 @@ class Transcript {
     void WriteLines();
 
     std::FILE* file_ = nullptr;
-    std::mutex mutex_;
+    std::mutex mutex_;      // guards pending_ and closing_
+    std::mutex fileMutex_;  // held while lines are written, so they stay in order
     std::condition_variable queued_;
     std::string pending_;  // lines not yet handed to the file
     bool closing_ = false;

@@ -17,14 +17,6 @@ namespace {
 const std::string kExtended = ":020000040000FA";
 const std::string kEnd = ":00000001FF";
 
-std::vector<unsigned char> Bytes(unsigned first, unsigned count) {
-    std::vector<unsigned char> data;
-    for (unsigned i = 0; i < count; ++i) {
-        data.push_back(static_cast<unsigned char>((first + i * 7) & 0xFF));
-    }
-    return data;
-}
-
 std::string Header(const std::string& file, const std::string& port) {
     return "Z80 System Loader\nFILE: '" + file + "'\nSerial Port " + port +
            " open at 9600 Baud\n Target Ready\n";
@@ -46,9 +38,9 @@ RunResult Upload(const std::string& file, const SimTarget& sim) {
 
 TEST(TorvanexUpload, LoadsEveryRecordPacedAndStoresTheData) {
     TempDir dir;
-    const std::string r1 = DataRecord(0x8000, Bytes(1, 16));
-    const std::string r2 = DataRecord(0x8010, Bytes(2, 16));
-    const std::string r3 = DataRecord(0x8020, Bytes(3, 5));
+    const std::string r1 = DataRecord(0x8000, PatternBytes(1, 16));
+    const std::string r2 = DataRecord(0x8010, PatternBytes(2, 16));
+    const std::string r3 = DataRecord(0x8020, PatternBytes(3, 5));
     const std::string file =
         dir.Write("prog.hex", kExtended + "\n" + r1 + "\n" + r2 + "\n" + r3 + "\n" + kEnd + "\n");
     SimTarget sim;
@@ -96,16 +88,16 @@ TEST(TorvanexUpload, LoadsEveryRecordPacedAndStoresTheData) {
 
     auto memory = sim.Memory();
     ASSERT_EQ(memory.size(), 65536u);
-    auto expected = Bytes(1, 16);
+    auto expected = PatternBytes(1, 16);
     for (unsigned i = 0; i < 16; ++i) EXPECT_EQ(memory[0x8000 + i], expected[i]);
-    expected = Bytes(3, 5);
+    expected = PatternBytes(3, 5);
     for (unsigned i = 0; i < 5; ++i) EXPECT_EQ(memory[0x8020 + i], expected[i]);
 }
 
 TEST(TorvanexUpload, LongRecordsLowerCaseAndCrLfLinesGoOutWhole) {
     TempDir dir;
-    std::string big = DataRecord(0x1000, Bytes(9, 64));  // longer than any 80-byte read
-    std::string lower = DataRecord(0x2000, Bytes(4, 4));
+    std::string big = DataRecord(0x1000, PatternBytes(9, 64));  // longer than any 80-byte read
+    std::string lower = DataRecord(0x2000, PatternBytes(4, 4));
     for (char& c : lower) c = static_cast<char>(std::tolower(c));
     const std::string file = dir.Write("p.hex", big + "\r\n\r\n" + lower + "\r\n" + kEnd + "\r\n");
     SimTarget sim;
@@ -117,13 +109,13 @@ TEST(TorvanexUpload, LongRecordsLowerCaseAndCrLfLinesGoOutWhole) {
                               "Done\r\n");
     EXPECT_EQ(sim.Received(), "@" + big + lower);
     auto memory = sim.Memory();
-    EXPECT_EQ(memory[0x1000 + 63], Bytes(9, 64)[63]);
-    EXPECT_EQ(memory[0x2003], Bytes(4, 4)[3]);
+    EXPECT_EQ(memory[0x1000 + 63], PatternBytes(9, 64)[63]);
+    EXPECT_EQ(memory[0x2003], PatternBytes(4, 4)[3]);
 }
 
 TEST(TorvanexUpload, EndRecordStopsTheUploadAndLaterLinesAreNeverRead) {
     TempDir dir;
-    const std::string r1 = DataRecord(0x0100, Bytes(5, 8));
+    const std::string r1 = DataRecord(0x0100, PatternBytes(5, 8));
     const std::string file = dir.Write("p.hex", r1 + "\n" + kEnd + "\nnot a record at all\n");
     SimTarget sim;
 
@@ -135,8 +127,8 @@ TEST(TorvanexUpload, EndRecordStopsTheUploadAndLaterLinesAreNeverRead) {
 
 TEST(TorvanexUpload, FileWithoutEndRecordIsSentToItsLastLine) {
     TempDir dir;
-    const std::string r1 = DataRecord(0x0100, Bytes(5, 8));
-    const std::string r2 = DataRecord(0x0108, Bytes(6, 8));
+    const std::string r1 = DataRecord(0x0100, PatternBytes(5, 8));
+    const std::string r2 = DataRecord(0x0108, PatternBytes(6, 8));
     const std::string file = dir.Write("p.hex", r1 + "\n" + r2);
     SimTarget sim;
 
@@ -161,10 +153,10 @@ TEST(TorvanexUpload, EmptyFileStillWakesTheTarget) {
 
 TEST(TorvanexUpload, RefusedRecordIsReportedAndTheRunIsNotASuccess) {
     TempDir dir;
-    const std::string good = DataRecord(0x0100, Bytes(5, 8));
-    std::string badSum = DataRecord(0x0108, Bytes(6, 8));
+    const std::string good = DataRecord(0x0100, PatternBytes(5, 8));
+    std::string badSum = DataRecord(0x0108, PatternBytes(6, 8));
     badSum.back() = badSum.back() == '0' ? '1' : '0';
-    const std::string after = DataRecord(0x0110, Bytes(7, 8));
+    const std::string after = DataRecord(0x0110, PatternBytes(7, 8));
     const std::string file =
         dir.Write("p.hex", good + "\n" + badSum + "\n" + after + "\n" + kEnd + "\n");
     SimTarget sim;
@@ -180,8 +172,8 @@ TEST(TorvanexUpload, RefusedRecordIsReportedAndTheRunIsNotASuccess) {
 
 TEST(TorvanexUpload, OtherBytesAndNulBeforeTheVerdictAreSkipped) {
     TempDir dir;
-    const std::string r1 = DataRecord(0x0100, Bytes(5, 8));
-    const std::string r2 = DataRecord(0x0108, Bytes(6, 8));
+    const std::string r1 = DataRecord(0x0100, PatternBytes(5, 8));
+    const std::string r2 = DataRecord(0x0108, PatternBytes(6, 8));
     const std::string file = dir.Write("p.hex", r1 + "\n" + r2 + "\n" + kEnd + "\n");
     // "ok*" for the first; for the second a NUL and chatter, then "?".
     SimTarget sim({"--record-answer", "1=ok*", "--record-answer", "2=\\x00\\r\\nbad?"});
@@ -195,7 +187,7 @@ TEST(TorvanexUpload, OtherBytesAndNulBeforeTheVerdictAreSkipped) {
 
 TEST(TorvanexHandshake, PromptSplitOverWritesAndChatterBeforeItAreAccepted) {
     TempDir dir;
-    const std::string r1 = DataRecord(0x0100, Bytes(5, 8));
+    const std::string r1 = DataRecord(0x0100, PatternBytes(5, 8));
     const std::string file = dir.Write("p.hex", r1 + "\n" + kEnd + "\n");
     SimTarget sim({"--split-prompt", "--prompt", "\\r\\nBoot ROM 2.1\\r\\n$$$"});
 
@@ -218,7 +210,7 @@ TEST(TorvanexHandshake, EightyBytesWithoutPromptCountAsReady) {
 
 TEST(TorvanexFailures, SilentTargetAtWakeUp) {
     TempDir dir;
-    const std::string file = dir.Write("p.hex", DataRecord(0, Bytes(1, 4)) + "\n");
+    const std::string file = dir.Write("p.hex", DataRecord(0, PatternBytes(1, 4)) + "\n");
     SimTarget sim({"--silent-wake"});
 
     RunResult run = Upload(file, sim);
@@ -231,9 +223,9 @@ TEST(TorvanexFailures, SilentTargetAtWakeUp) {
 
 TEST(TorvanexFailures, SilentTargetAfterARecordStopsTheUpload) {
     TempDir dir;
-    const std::string r1 = DataRecord(0x0100, Bytes(5, 8));
-    const std::string r2 = DataRecord(0x0108, Bytes(6, 8));
-    const std::string r3 = DataRecord(0x0110, Bytes(7, 8));
+    const std::string r1 = DataRecord(0x0100, PatternBytes(5, 8));
+    const std::string r2 = DataRecord(0x0108, PatternBytes(6, 8));
+    const std::string r3 = DataRecord(0x0110, PatternBytes(7, 8));
     const std::string file = dir.Write("p.hex", r1 + "\n" + r2 + "\n" + r3 + "\n" + kEnd + "\n");
     SimTarget sim({"--silent-from-record", "2"});
 
@@ -247,8 +239,8 @@ TEST(TorvanexFailures, SilentTargetAfterARecordStopsTheUpload) {
 
 TEST(TorvanexFailures, MalformedFileIsRefusedBeforeThePortIsTouched) {
     TempDir dir;
-    const std::string file = dir.Write(
-        "bad.hex", DataRecord(0x0100, Bytes(5, 8)) + "\n\n:1001000021460136\n" + kEnd + "\n");
+    const std::string file = dir.Write("bad.hex", DataRecord(0x0100, PatternBytes(5, 8)) +
+                                                      "\n\n:1001000021460136\n" + kEnd + "\n");
     SimTarget sim;
 
     RunResult run = Upload(file, sim);
@@ -293,7 +285,7 @@ TEST(TorvanexFailures, ArgumentsFileAndPortProblems) {
 
 TEST(TorvanexFailures, APortHeldByAnotherUploadIsRefused) {
     TempDir dir;
-    const std::string file = dir.Write("p.hex", DataRecord(0x0100, Bytes(5, 8)) + "\n");
+    const std::string file = dir.Write("p.hex", DataRecord(0x0100, PatternBytes(5, 8)) + "\n");
     SimTarget sim({"--silent-wake"});
     // The first upload holds the port while it waits for the silent target;
     // once its "@" has reached the target it is held still there, so it

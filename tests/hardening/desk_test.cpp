@@ -130,16 +130,6 @@ TEST(RealDesk, FiveDigitPortNumbersAreRefusedBeforeAnythingOpens) {
 
 namespace {
 
-// True once the simulator's transcript holds an event starting with `start`.
-bool HasEvent(const SimTarget& sim, const std::string& start) {
-    for (const auto& event : sim.Events()) {
-        if (event.rfind(start, 0) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
 // Runs the native `program` with `args` ("{port}" reaching `sim`) and, once
 // `ready` holds (checked every 10 ms), does `action` once. Returns as
 // RunProgram, with status -1 also when the run ended before `ready` held.
@@ -186,10 +176,6 @@ std::size_t Count(const std::string& text, const std::string& part) {
         ++count;
     }
     return count;
-}
-
-std::string Stopped(int signal) {
-    return "\n ERROR! Stopped by signal " + std::to_string(signal) + "\n";
 }
 
 int FileStatus(const std::string& program) {

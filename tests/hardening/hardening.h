@@ -28,6 +28,11 @@ inline const std::string kEndLines = ":00000001FF\n\n";
 // Wine met by Quilmark's three tries, ends by itself in about 45 s.
 constexpr int kRunLimitSec = 150;
 
+// What a program prints when signal `signal` stopped it.
+inline std::string Stopped(int signal) {
+    return "\n ERROR! Stopped by signal " + std::to_string(signal) + "\n";
+}
+
 inline bool EndsWith(const std::string& text, const std::string& end) {
     return text.size() >= end.size() &&
            text.compare(text.size() - end.size(), end.size(), end) == 0;

@@ -14,20 +14,6 @@
 
 namespace {
 
-std::string Stopped(int signal) {
-    return "\n ERROR! Stopped by signal " + std::to_string(signal) + "\n";
-}
-
-// True once the simulator's transcript holds an event starting with `start`.
-bool HasEvent(const SimTarget& sim, const std::string& start) {
-    for (const auto& event : sim.Events()) {
-        if (event.rfind(start, 0) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
 // An upload long enough to be stopped in the middle: 30 records.
 std::vector<std::string> ManyRecords() {
     std::vector<std::string> records;

@@ -82,7 +82,9 @@ SimTarget::SimTarget(std::vector<std::string> options) {
                                       "--memory-out", dir_.path() + "/memory"};
     words.insert(words.end(), options.begin(), options.end());
     int out[2];
-    if (pipe(out) != 0) {
+    // Close-on-exec, so no other child holds the pipe open; the simulator's
+    // own standard output is a duplicate without the flag.
+    if (pipe2(out, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
     }
     pid_ = fork();
@@ -92,8 +94,6 @@ SimTarget::SimTarget(std::vector<std::string> options) {
         // RunProgram).
         setpriority(PRIO_PROCESS, 0, kSimulatorNice);
         dup2(out[1], STDOUT_FILENO);
-        close(out[0]);
-        close(out[1]);
         auto argv = ArgvOf(words);
         execv(argv[0], argv.data());
         _exit(127);
@@ -106,7 +106,7 @@ SimTarget::SimTarget(std::vector<std::string> options) {
     while (poll(&waiting, 1, 5000) > 0 && read(out[0], &c, 1) == 1 && c != '\n') {
         line += c;
     }
-    close(out[0]);
+    fromSim_ = out[0];
     if (line.rfind("PORT ", 0) != 0) {
         Stop();
         throw std::runtime_error("targetsim did not start: " + line);
@@ -126,9 +126,36 @@ void SimTarget::Stop() {
     int status = 0;
     waitpid(pid_, &status, 0);
     pid_ = -1;
+    close(fromSim_);
+    fromSim_ = -1;
+}
+
+void SimTarget::Sync() const {
+    if (pid_ <= 0 || fromSim_ < 0 || kill(pid_, SIGUSR1) != 0) {
+        return;
+    }
+    std::string line;
+    char c;
+    pollfd waiting{fromSim_, POLLIN, 0};
+    while (poll(&waiting, 1, 60000) > 0) {
+        if (read(fromSim_, &c, 1) != 1) {
+            // Ended by itself (the line hung up): its transcript is complete.
+            close(fromSim_);
+            fromSim_ = -1;
+            return;
+        }
+        if (c != '\n') {
+            line += c;
+        } else if (line == "SYNC") {
+            return;
+        } else {
+            line.clear();
+        }
+    }
 }
 
 std::vector<TranscriptLine> SimTarget::Transcript() const {
+    Sync();
     std::vector<TranscriptLine> lines;
     std::istringstream in(ReadFileText(dir_.path() + "/transcript"));
     std::string raw;
@@ -258,6 +285,23 @@ std::string ForHost(Host host, std::string_view text) {
         out += c;
     }
     return out;
+}
+
+std::vector<unsigned char> PatternBytes(unsigned first, unsigned count) {
+    std::vector<unsigned char> data;
+    for (unsigned i = 0; i < count; ++i) {
+        data.push_back(static_cast<unsigned char>((first + i * 7) & 0xFF));
+    }
+    return data;
+}
+
+bool HasEvent(const SimTarget& sim, const std::string& start) {
+    for (const auto& event : sim.Events()) {
+        if (event.rfind(start, 0) == 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::string DataRecord(unsigned address, const std::vector<unsigned char>& data) {

@@ -52,6 +52,10 @@ class SimTarget {
     // Stops the simulator (it saves its memory image then); safe to repeat.
     void Stop();
 
+    // The transcript up to now: while the simulator runs, it first takes in
+    // everything the host has written and writes its transcript out (asked
+    // for and awaited on its output pipe), so a read after a program ended
+    // sees all that program sent and was answered.
     std::vector<TranscriptLine> Transcript() const;
     // Every byte received from the host, in order.
     std::string Received() const;
@@ -65,9 +69,14 @@ class SimTarget {
     std::vector<unsigned char> Memory();
 
   private:
+    // Asks the running simulator for its transcript up to now and waits
+    // until it is in the file (or the simulator has ended).
+    void Sync() const;
+
     TempDir dir_;
     std::string port_;
     int pid_ = -1;
+    mutable int fromSim_ = -1;  // the simulator's standard output
 };
 
 // How much lower than the test's own the programs' scheduling priority is:
@@ -97,6 +106,13 @@ enum class Host { Native, Wine };
 // Text as the program prints it on `host`: on Windows, text-mode output
 // turns every "\n" into "\r\n".
 std::string ForHost(Host host, std::string_view text);
+
+// `count` bytes of a pattern that starts at `first` and steps by 7 (mod 256),
+// as test data that is not all alike.
+std::vector<unsigned char> PatternBytes(unsigned first, unsigned count);
+
+// True once the simulator's transcript holds an event starting with `start`.
+bool HasEvent(const SimTarget& sim, const std::string& start);
 
 // An Intel HEX data record for `data` at `address`, with its checksum.
 std::string DataRecord(unsigned address, const std::vector<unsigned char>& data);

@@ -19,14 +19,6 @@ const std::string kLineSettings = "speed=9600 data=8 stop=2 parity=none raw=yes"
 const std::string kNoResponse = "\n ERROR! No Response from target";
 const std::string kDone = "\n Done...\n";
 
-std::vector<unsigned char> Bytes(unsigned first, unsigned count) {
-    std::vector<unsigned char> data;
-    for (unsigned i = 0; i < count; ++i) {
-        data.push_back(static_cast<unsigned char>((first + i * 7) & 0xFF));
-    }
-    return data;
-}
-
 // `record` with its checksum made wrong: the target answers it with "E".
 std::string WithBadChecksum(std::string record) {
     char& last = record.back();
@@ -138,9 +130,9 @@ class TorvaneUpload : public ::testing::TestWithParam<Host> {
 
 TEST_P(TorvaneUpload, SendsEachRecordAfterItsColonInOneWriteAndEndsWithBang) {
     TempDir dir;
-    const std::string r1 = DataRecord(0x8000, Bytes(1, 16));
-    const std::string r2 = DataRecord(0x8010, Bytes(2, 16));
-    const std::string r3 = DataRecord(0x8020, Bytes(3, 5));
+    const std::string r1 = DataRecord(0x8000, PatternBytes(1, 16));
+    const std::string r2 = DataRecord(0x8010, PatternBytes(2, 16));
+    const std::string r3 = DataRecord(0x8020, PatternBytes(3, 5));
     // CR LF lines and an empty line, as DOS editors leave them.
     const std::string file = dir.Write("prog.hex", kExtended + "\r\n" + r1 + "\r\n\r\n" + r2 +
                                                        "\r\n" + r3 + "\r\n" + kEnd + "\r\n");
@@ -162,16 +154,16 @@ TEST_P(TorvaneUpload, SendsEachRecordAfterItsColonInOneWriteAndEndsWithBang) {
 
     auto memory = sim.Memory();
     ASSERT_EQ(memory.size(), 65536u);
-    const auto first = Bytes(1, 16);
-    const auto last = Bytes(3, 5);
+    const auto first = PatternBytes(1, 16);
+    const auto last = PatternBytes(3, 5);
     for (unsigned i = 0; i < 16; ++i) EXPECT_EQ(memory[0x8000 + i], first[i]) << i;
     for (unsigned i = 0; i < 5; ++i) EXPECT_EQ(memory[0x8020 + i], last[i]) << i;
 }
 
 TEST_P(TorvaneUpload, LongestAndLowerCaseRecordsGoOutWholeAndCtrlZEndsTheFile) {
     TempDir dir;
-    const std::string longest = DataRecord(0x1000, Bytes(9, 255));
-    std::string lower = DataRecord(0x2000, Bytes(4, 4));
+    const std::string longest = DataRecord(0x1000, PatternBytes(9, 255));
+    std::string lower = DataRecord(0x2000, PatternBytes(4, 4));
     for (char& c : lower) c = static_cast<char>(std::tolower(c));
     // A Ctrl-Z ends the file as text mode reads it: what follows is never read.
     const std::string file = dir.Write("p.hex", longest + "\n" + lower + "\n\x1A" + "junk\n");
@@ -184,14 +176,14 @@ TEST_P(TorvaneUpload, LongestAndLowerCaseRecordsGoOutWholeAndCtrlZEndsTheFile) {
               Shown(Ready(file) + RecordLine(longest, "*") + RecordLine(lower, "*") + kDone));
     EXPECT_EQ(sim.Received(), "@" + longest + lower + "!");
     auto memory = sim.Memory();
-    EXPECT_EQ(memory[0x1000], Bytes(9, 255)[0]);
-    EXPECT_EQ(memory[0x1000 + 254], Bytes(9, 255)[254]);
-    EXPECT_EQ(memory[0x2003], Bytes(4, 4)[3]);
+    EXPECT_EQ(memory[0x1000], PatternBytes(9, 255)[0]);
+    EXPECT_EQ(memory[0x1000 + 254], PatternBytes(9, 255)[254]);
+    EXPECT_EQ(memory[0x2003], PatternBytes(4, 4)[3]);
 }
 
 TEST_P(TorvaneUpload, EndRecordEndsTheUploadAndLaterLinesAreNeverRead) {
     TempDir dir;
-    const std::string r1 = DataRecord(0x0100, Bytes(5, 8));
+    const std::string r1 = DataRecord(0x0100, PatternBytes(5, 8));
     const std::string file = dir.Write("p.hex", r1 + "\n" + kEnd + "\nnot a record at all\n");
     SimTarget sim;
 
@@ -204,9 +196,9 @@ TEST_P(TorvaneUpload, EndRecordEndsTheUploadAndLaterLinesAreNeverRead) {
 
 TEST_P(TorvaneUpload, RefusedRecordsDoNotStopTheUploadButSetStatusFive) {
     TempDir dir;
-    const std::string bad = WithBadChecksum(DataRecord(0x0200, Bytes(6, 8)));
-    const std::string questioned = DataRecord(0x0208, Bytes(7, 8));
-    const std::string good = DataRecord(0x0210, Bytes(8, 8));
+    const std::string bad = WithBadChecksum(DataRecord(0x0200, PatternBytes(6, 8)));
+    const std::string questioned = DataRecord(0x0208, PatternBytes(7, 8));
+    const std::string good = DataRecord(0x0210, PatternBytes(8, 8));
     const std::string file =
         dir.Write("p.hex", bad + "\n" + questioned + "\n" + good + "\n" + kEnd + "\n");
     // The second record is answered "?" after some chatter.
@@ -221,7 +213,7 @@ TEST_P(TorvaneUpload, RefusedRecordsDoNotStopTheUploadButSetStatusFive) {
     EXPECT_EQ(sim.Received(), "@" + bad + questioned + good + "!");
     auto memory = sim.Memory();
     EXPECT_EQ(memory[0x0200], 0);  // refused: never stored
-    EXPECT_EQ(memory[0x0210], Bytes(8, 8)[0]);
+    EXPECT_EQ(memory[0x0210], PatternBytes(8, 8)[0]);
 
     // A refused record gives the monitor a second before the next colon: the
     // next colon is read no sooner than a second after the answer to the
@@ -245,8 +237,8 @@ TEST_P(TorvaneUpload, RefusedRecordsDoNotStopTheUploadButSetStatusFive) {
 
 TEST_P(TorvaneUpload, VerdictIsFoundAmongOtherBytesOfTheAnswer) {
     TempDir dir;
-    const std::string r1 = DataRecord(0x0300, Bytes(1, 4));
-    const std::string r2 = DataRecord(0x0304, Bytes(2, 4));
+    const std::string r1 = DataRecord(0x0300, PatternBytes(1, 4));
+    const std::string r2 = DataRecord(0x0304, PatternBytes(2, 4));
     const std::string file = dir.Write("p.hex", r1 + "\n" + r2 + "\n" + kEnd + "\n");
     // "ok*": "o" and "k" are collected, "*" ends the wait; "E" in "xyE" is a
     // verdict even after other bytes.
@@ -262,8 +254,8 @@ TEST_P(TorvaneUpload, VerdictIsFoundAmongOtherBytesOfTheAnswer) {
 
 TEST_P(TorvaneUpload, EightBytesWithoutVerdictAreMarkedAndTheUploadGoesOn) {
     TempDir dir;
-    const std::string r1 = DataRecord(0x0400, Bytes(1, 4));
-    const std::string r2 = DataRecord(0x0404, Bytes(2, 4));
+    const std::string r1 = DataRecord(0x0400, PatternBytes(1, 4));
+    const std::string r2 = DataRecord(0x0404, PatternBytes(2, 4));
     const std::string file = dir.Write("p.hex", r1 + "\n" + r2 + "\n" + kEnd + "\n");
     // Only eight bytes are searched: the "*" after them is drained, not taken.
     SimTarget sim({"--record-answer", "1=abcdefgh*"});
@@ -279,7 +271,7 @@ TEST_P(TorvaneUpload, EightBytesWithoutVerdictAreMarkedAndTheUploadGoesOn) {
 
 TEST_P(TorvaneUpload, SilenceAtWakeUpEndsWithStatusThree) {
     TempDir dir;
-    const std::string r1 = DataRecord(0x0100, Bytes(5, 8));
+    const std::string r1 = DataRecord(0x0100, PatternBytes(5, 8));
     const std::string file = dir.Write("p.hex", r1 + "\n" + kEnd + "\n");
     SimTarget sim({"--silent-wake"});
 
@@ -292,9 +284,9 @@ TEST_P(TorvaneUpload, SilenceAtWakeUpEndsWithStatusThree) {
 
 TEST_P(TorvaneUpload, SilenceAfterARecordEndsWithStatusFourAndNoBang) {
     TempDir dir;
-    const std::string r1 = DataRecord(0x0100, Bytes(5, 8));
-    const std::string r2 = DataRecord(0x0108, Bytes(6, 8));
-    const std::string r3 = DataRecord(0x0110, Bytes(7, 8));
+    const std::string r1 = DataRecord(0x0100, PatternBytes(5, 8));
+    const std::string r2 = DataRecord(0x0108, PatternBytes(6, 8));
+    const std::string r3 = DataRecord(0x0110, PatternBytes(7, 8));
     const std::string file = dir.Write("p.hex", r1 + "\n" + r2 + "\n" + r3 + "\n" + kEnd + "\n");
     SimTarget sim({"--silent-from-record", "2"});
 
@@ -322,8 +314,8 @@ TEST_P(TorvaneUpload, EmptyFileStillWakesTheTargetAndEndsTheUpload) {
 
 TEST_P(TorvaneUpload, UnsoundOrUnreadableFileIsRefusedBeforeThePortOpens) {
     TempDir dir;
-    const std::string r1 = DataRecord(0x0100, Bytes(5, 8));
-    const std::string shortened = DataRecord(0x0108, Bytes(6, 8)).substr(0, 20);
+    const std::string r1 = DataRecord(0x0100, PatternBytes(5, 8));
+    const std::string shortened = DataRecord(0x0108, PatternBytes(6, 8)).substr(0, 20);
     const std::string file = dir.Write("p.hex", r1 + "\n\n" + shortened + "\n" + kEnd + "\n");
     const std::string text = dir.Write("notes.txt", r1 + "\nLoad this at 0100\n");
     SimTarget sim;
@@ -414,7 +406,7 @@ class TorvaneUnderWine : public ::testing::Test {
 
 TEST_F(TorvaneUnderWine, WithoutAPortArgumentComTenIsOpened) {
     TempDir dir;
-    const std::string r1 = DataRecord(0x0100, Bytes(5, 8));
+    const std::string r1 = DataRecord(0x0100, PatternBytes(5, 8));
     const std::string file = dir.Write("p.hex", r1 + "\n" + kEnd + "\n");
     SimTarget sim;
 
