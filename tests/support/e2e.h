@@ -5,29 +5,11 @@
 #include <sys/types.h>
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-// A temporary directory removed with everything in it at the end of scope.
-class TempDir {
-  public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const {
-        return path_;
-    }
-    // Writes `content` to `name` inside the directory; returns the full path.
-    std::string Write(const std::string& name, std::string_view content) const;
-
-  private:
-    std::string path_;
-};
-
-std::string ReadFileText(const std::string& path);
+#include "tests/support/launch.h"
 
 // One line of the simulator's transcript.
 struct TranscriptLine {
@@ -47,7 +29,7 @@ class SimTarget {
 
     // The pseudo-terminal path the programs open.
     const std::string& port() const {
-        return port_;
+        return process_.port;
     }
     // Stops the simulator (it saves its memory image then); safe to repeat.
     void Stop();
@@ -74,9 +56,7 @@ class SimTarget {
     void Sync() const;
 
     TempDir dir_;
-    std::string port_;
-    int pid_ = -1;
-    mutable int fromSim_ = -1;  // the simulator's standard output
+    mutable SimProcess process_;  // its output is read by Sync
 };
 
 // How much lower than the test's own the programs' scheduling priority is:
@@ -88,9 +68,6 @@ struct RunResult {
     std::string output;  // standard output
     std::string errors;  // standard error (a file, so never a terminal)
 };
-
-// Called about every 10 ms while a program runs, with its process id.
-using WhileRunning = std::function<void(pid_t)>;
 
 // Runs `exe` with `args`, standard output and standard error captured (each
 // to a file of its own), standard input empty.
