@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -170,16 +171,21 @@ int OpenScreen(Screen* screen) {
         }
     }
     close(master);
+    // Only the program's standard error is the terminal, not a copy of it.
+    fcntl(screen->console, F_SETFD, FD_CLOEXEC);
     return 0;
 }
 
-// Closes the program's end of `screen`: the reader sees the terminal closed
-// and ends.
+// Closes the program's end of `screen` and stops the reader. The reader is
+// stopped rather than left to see the terminal closed: processes the run
+// left behind (Wine's services, started by the first Wine run) keep the
+// terminal open as their standard error.
 void CloseScreen(Screen* screen) {
     if (screen->console >= 0) {
         close(screen->console);
     }
     if (screen->reader > 0) {
+        kill(screen->reader, SIGKILL);
         waitpid(screen->reader, nullptr, 0);
     }
     screen->console = -1;
