@@ -28,11 +28,14 @@ int WaitForPrompt(ComPort port, char* dataBuf, std::size_t bufSize, const char* 
 }
 
 int DrainComInput(ComPort port, int32_t timeoutMs) {
-    // Bounded by time rather than bytes, so a target that trickles its
-    // chatter just faster than `timeoutMs` is caught as surely as a flood.
+    // Bounded by time, so a target that trickles its chatter just faster
+    // than `timeoutMs` is caught; and by the bytes the line carries in that
+    // time, so a flood is caught by what was received, however late this
+    // program or the sender got the processor.
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(kDrainLimitMs);
+    long drained = 0;
     while (WaitForComByte(port, timeoutMs) != 0) {
-        if (std::chrono::steady_clock::now() >= giveUp) {
+        if (++drained >= kDrainLimitBytes || std::chrono::steady_clock::now() >= giveUp) {
             return -1;
         }
     }

@@ -29,9 +29,14 @@ int WaitForPrompt(ComPort port, char* dataBuf, std::size_t bufSize, const char* 
 
 // How long a drain reads before it gives up on a line that never falls quiet.
 constexpr int32_t kDrainLimitMs = 5000;
+// The same bound in bytes: what a 9600 baud 8N2 line (11 bits a character)
+// carries in kDrainLimitMs. A real line cannot bring more any sooner; a
+// faster link (a pseudo-terminal, a buffered adapter) reaches it first.
+constexpr long kDrainLimitBytes = static_cast<long>(kDrainLimitMs) * 9600 / 11 / 1000;
 
 // Reads and throws away bytes until one wait of `timeoutMs` milliseconds
 // passes with nothing received (a NUL byte, or the port gone, reads as that).
 // Returns 0 when the line fell quiet; -1 when bytes kept coming for
-// kDrainLimitMs milliseconds (a target stuck talking), the line left as it is.
+// kDrainLimitMs milliseconds or kDrainLimitBytes bytes, whichever comes
+// first (a target stuck talking), the rest left on the line as it is.
 int DrainComInput(ComPort port, int32_t timeoutMs);

@@ -25,7 +25,10 @@ void QueueAnswer(SimLine* line, const std::string& text, int64_t notBeforeNs) {
 }
 
 int WriteDueAnswers(SimLine* line, int fd, int64_t nowNs) {
-    unsigned char due[512];
+    // Large enough for one write to fill a pseudo-terminal's buffers, so a
+    // flood of chatter is on the line at once rather than in pieces that a
+    // busy machine could space out into quiet gaps.
+    static unsigned char due[32768];
     std::size_t count = 0;
     while (count < line->answers.size() && count < sizeof due &&
            line->answers[count].dueNs <= nowNs) {
