@@ -11,3 +11,12 @@ void AddToDigest(uint64_t* digest, const char* text, std::size_t length) {
     }
     *digest = value;
 }
+
+std::FILE* RefuseFile(const char* name, const char* what) {
+    if (what != nullptr) {
+        std::printf("ERROR: Cannot Open File '%s': is %s, not a file\n", name, what);
+    } else {
+        std::printf("ERROR: Cannot Open File '%s'\n", name);
+    }
+    return nullptr;
+}

@@ -5,6 +5,7 @@
 // Summary:
 //   NotAFile          what a path is when it is not a plain file
 //   OpenInputFile     open a plain file for reading; refuse anything else
+//   RefuseFile        say why a file argument cannot be used
 //   StampFile         note the file's size and last change before its check
 //   FileChangedSince  whether the file changed since its stamp
 //   AddToDigest       add text read to a running digest
@@ -27,6 +28,12 @@ const char* NotAFile(const char* name);
 // '<name>'" and a newline, with ": is a terminal, not a file" (or a FIFO, a
 // device, a socket, a folder) before the newline when that is why.
 std::FILE* OpenInputFile(const char* name);
+
+// Says why the file argument `name` cannot be used: "ERROR: Cannot Open File
+// '<name>'" and a newline, with ": is <what>, not a file" before the newline
+// when `what` (as NotAFile gives it) is not nullptr. Returns nullptr, for the
+// caller to hand back as its failed stream.
+std::FILE* RefuseFile(const char* name, const char* what);
 
 // A file's size and the time of its last change, in the system's own units.
 struct FileStamp {

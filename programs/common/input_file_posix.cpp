@@ -51,15 +51,6 @@ const char* KindOf(const struct stat& info) {
     return "a device";
 }
 
-std::FILE* Refuse(const char* name, const char* what) {
-    if (what != nullptr) {
-        std::printf("ERROR: Cannot Open File '%s': is %s, not a file\n", name, what);
-    } else {
-        std::printf("ERROR: Cannot Open File '%s'\n", name);
-    }
-    return nullptr;
-}
-
 int64_t ChangedNs(const struct stat& info) {
     return static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
 }
@@ -74,27 +65,27 @@ const char* NotAFile(const char* name) {
 std::FILE* OpenInputFile(const char* name) {
     struct stat info {};
     if (stat(name, &info) != 0) {
-        return Refuse(name, nullptr);
+        return RefuseFile(name, nullptr);
     }
     if (KindOf(info) != nullptr) {
-        return Refuse(name, KindOf(info));
+        return RefuseFile(name, KindOf(info));
     }
     // Non-blocking, should the path have been swapped for a FIFO meanwhile;
     // what was opened is looked at again before it is read.
     const int fd = open(name, O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        return Refuse(name, nullptr);
+        return RefuseFile(name, nullptr);
     }
     if (fstat(fd, &info) != 0 || KindOf(info) != nullptr) {
         const char* what = KindOf(info);
         close(fd);
-        return Refuse(name, what);
+        return RefuseFile(name, what);
     }
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     std::FILE* fp = fdopen(fd, "rb");
     if (fp == nullptr) {
         close(fd);
-        return Refuse(name, nullptr);
+        return RefuseFile(name, nullptr);
     }
     return fp;
 }

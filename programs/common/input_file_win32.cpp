@@ -11,15 +11,6 @@
 
 namespace {
 
-std::FILE* Refuse(const char* name, const char* what) {
-    if (what != nullptr) {
-        std::printf("ERROR: Cannot Open File '%s': is %s, not a file\n", name, what);
-    } else {
-        std::printf("ERROR: Cannot Open File '%s'\n", name);
-    }
-    return nullptr;
-}
-
 HANDLE HandleOf(std::FILE* fp) {
     return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(fp)));
 }
@@ -36,16 +27,16 @@ const char* NotAFile(const char* name) {
 
 std::FILE* OpenInputFile(const char* name) {
     if (NotAFile(name) != nullptr) {
-        return Refuse(name, NotAFile(name));
+        return RefuseFile(name, NotAFile(name));
     }
     std::FILE* fp = std::fopen(name, "rb");
     if (fp == nullptr) {
-        return Refuse(name, nullptr);
+        return RefuseFile(name, nullptr);
     }
     const DWORD type = GetFileType(HandleOf(fp));
     if (type != FILE_TYPE_DISK) {
         std::fclose(fp);
-        return Refuse(name, type == FILE_TYPE_PIPE ? "a pipe" : "a device");
+        return RefuseFile(name, type == FILE_TYPE_PIPE ? "a pipe" : "a device");
     }
     return fp;
 }

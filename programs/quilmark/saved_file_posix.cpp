@@ -19,15 +19,6 @@ char outputPath[PATH_MAX];
 char tempPath[PATH_MAX + 8];
 volatile bool haveTemp = false;
 
-std::FILE* Refuse(const char* name, const char* what) {
-    if (what != nullptr) {
-        std::printf("ERROR: Cannot Open File '%s': is %s, not a file\n", name, what);
-    } else {
-        std::printf("ERROR: Cannot Open File '%s'\n", name);
-    }
-    return nullptr;
-}
-
 // The permissions a new file gets here: 0666 less the umask.
 mode_t NewFileMode() {
     const mode_t mask = umask(0);
@@ -42,32 +33,32 @@ std::FILE* CreateSavedFile(const char* name) {
     mode_t mode = NewFileMode();
     if (std::snprintf(outputPath, sizeof outputPath, "%s", name) >=
         static_cast<int>(sizeof outputPath)) {
-        return Refuse(name, nullptr);
+        return RefuseFile(name, nullptr);
     }
     if (stat(name, &info) == 0) {
         if (NotAFile(name) != nullptr) {
-            return Refuse(name, NotAFile(name));
+            return RefuseFile(name, NotAFile(name));
         }
         // The old file would be replaced, not written: keep the refusal a
         // file this user may not write has always had.
         if (access(name, W_OK) != 0) {
-            return Refuse(name, nullptr);
+            return RefuseFile(name, nullptr);
         }
         mode = info.st_mode & 07777;
         // A link keeps leading where it led: the file behind it is replaced.
         struct stat link {};
         if (lstat(name, &link) == 0 && S_ISLNK(link.st_mode) &&
             realpath(name, outputPath) == nullptr) {
-            return Refuse(name, nullptr);
+            return RefuseFile(name, nullptr);
         }
     }
     if (std::snprintf(tempPath, sizeof tempPath, "%s.XXXXXX", outputPath) >=
         static_cast<int>(sizeof tempPath)) {
-        return Refuse(name, nullptr);
+        return RefuseFile(name, nullptr);
     }
     const int fd = mkstemp(tempPath);
     if (fd < 0) {
-        return Refuse(name, nullptr);
+        return RefuseFile(name, nullptr);
     }
     haveTemp = true;
     fchmod(fd, mode);  // mkstemp makes it 0600
@@ -76,7 +67,7 @@ std::FILE* CreateSavedFile(const char* name) {
         close(fd);
         unlink(tempPath);
         haveTemp = false;
-        return Refuse(name, nullptr);
+        return RefuseFile(name, nullptr);
     }
     return fp;
 }

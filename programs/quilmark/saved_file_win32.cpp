@@ -14,29 +14,20 @@ char outputPath[MAX_PATH];
 char tempPath[MAX_PATH];
 bool haveTemp = false;
 
-std::FILE* Refuse(const char* name, const char* what) {
-    if (what != nullptr) {
-        std::printf("ERROR: Cannot Open File '%s': is %s, not a file\n", name, what);
-    } else {
-        std::printf("ERROR: Cannot Open File '%s'\n", name);
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 std::FILE* CreateSavedFile(const char* name) {
     if (std::snprintf(outputPath, sizeof outputPath, "%s", name) >=
         static_cast<int>(sizeof outputPath)) {
-        return Refuse(name, nullptr);
+        return RefuseFile(name, nullptr);
     }
     const DWORD attributes = GetFileAttributesA(name);
     if (attributes != INVALID_FILE_ATTRIBUTES) {
         if (NotAFile(name) != nullptr) {
-            return Refuse(name, NotAFile(name));
+            return RefuseFile(name, NotAFile(name));
         }
         if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-            return Refuse(name, nullptr);
+            return RefuseFile(name, nullptr);
         }
         // Only a disk file may be replaced: a name that opens a device (a
         // COM port, the console, a pipe) is refused without touching it.
@@ -49,7 +40,7 @@ std::FILE* CreateSavedFile(const char* name) {
             CloseHandle(existing);
         }
         if (type != FILE_TYPE_DISK) {
-            return Refuse(name, type == FILE_TYPE_PIPE ? "a pipe" : "a device");
+            return RefuseFile(name, type == FILE_TYPE_PIPE ? "a pipe" : "a device");
         }
     }
     // The output's folder: all before the last slash or backslash, or ".".
@@ -66,14 +57,14 @@ std::FILE* CreateSavedFile(const char* name) {
         cut[cut == folder ? 1 : 0] = '\0';
     }
     if (GetTempFileNameA(folder, "qmk", 0, tempPath) == 0) {
-        return Refuse(name, nullptr);
+        return RefuseFile(name, nullptr);
     }
     haveTemp = true;
     std::FILE* fp = std::fopen(tempPath, "w");
     if (fp == nullptr) {
         DeleteFileA(tempPath);
         haveTemp = false;
-        return Refuse(name, nullptr);
+        return RefuseFile(name, nullptr);
     }
     return fp;
 }
