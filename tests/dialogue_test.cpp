@@ -2,11 +2,13 @@
 #include "dialogue/dialogue.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <string>
 #include <thread>
 
+#include "dialogue/handshake.h"
 #include "tests/support/pty_pair.h"
 
 namespace {
@@ -116,4 +118,43 @@ TEST_F(Dialogue, DrainEmptiesTheLineUntilItIsQuiet) {
 
 TEST_F(Dialogue, DrainOfAQuietLineEndsAtOnce) {
     EXPECT_EQ(DrainComInput(port, 25), 0);
+}
+
+// Every program's row: the wake-up goes out, the prompt is collected, the
+// ready line printed and the rest of the answer settled off the line.
+TEST_F(Dialogue, HandshakeWakesCollectsPrintsAndSettles) {
+    for (const HandshakeRow& row :
+         {kTorvanexHandshake, kTorvaneHandshake, kQuilmarkHandshake, kFerroltHandshake}) {
+        pty.Send("\r\nMON $$$ tail");
+        ASSERT_TRUE(pty.AwaitUnread(14));
+        testing::internal::CaptureStdout();
+        const int result = Handshake(port, row, dataBuf, sizeof dataBuf, &inByte);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), row.readyLine);
+        EXPECT_EQ(result, kHandshakeDone);
+        EXPECT_STREQ(dataBuf, "\r\nMON $$$");
+        EXPECT_EQ(pty.Unread(), 0);
+        char sent[4] = {};
+        EXPECT_EQ(read(pty.target(), sent, sizeof sent), 1);
+        EXPECT_EQ(sent[0], '@');
+    }
+}
+
+// No prompt: nothing is printed. A stop during the pause ends the handshake
+// before anything is collected; a flood after the prompt is reported.
+TEST_F(Dialogue, HandshakeSilentStoppedOrNeverQuiet) {
+    const HandshakeRow quick = {0, 80, 300, "\n Ready\n", 25, false};
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(Handshake(port, quick, dataBuf, sizeof dataBuf, &inByte), kHandshakeSilent);
+    pty.Send("$$$");
+    ASSERT_TRUE(pty.AwaitUnread(3));
+    EXPECT_EQ(Handshake(port, quick, dataBuf, sizeof dataBuf, &inByte, [] { return 2; }),
+              kHandshakeSilent);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(pty.Unread(), 3);
+
+    pty.Send(std::string(static_cast<std::size_t>(kDrainLimitBytes) + 10, 'c'));
+    ASSERT_TRUE(pty.AwaitUnread(1000));
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(Handshake(port, quick, dataBuf, sizeof dataBuf, &inByte), kHandshakeNeverQuiet);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), quick.readyLine);
 }

@@ -15,6 +15,8 @@
 
 #include <cstdint>
 
+#include "dialogue/handshake.h"
+
 // The line: 9600 baud, 11 bits a character (start bit, 8 data bits, 2 stop
 // bits), so one character takes about 1.15 ms on the wire.
 constexpr int32_t kLineBaud = 9600;
@@ -26,36 +28,40 @@ constexpr double kLineCharMs = kLineBitsPerChar * 1000.0 / kLineBaud;
 constexpr int32_t kRefusedPauseMs = 1000;
 
 // Torvanex: the record goes out one character at a time.
-constexpr int32_t kTorvanexWakePauseMs = 10;     // after "@", before the prompt wait
-constexpr int32_t kTorvanexReadyPauseMs = 10;    // after the ready line, before the flush
+constexpr int32_t kTorvanexWakePauseMs = kTorvanexHandshake.wakePauseMs;  // after the wake-up
+constexpr int32_t kTorvanexReadyPauseMs = kTorvanexHandshake.settleMs;    // before the flush
 constexpr int32_t kTorvanexColonPauseMs = 5;     // after the colon, before the flush
 constexpr int32_t kTorvanexCharPauseMs = 3;      // after every character of a record
 constexpr int32_t kTorvanexAcceptedPauseMs = 5;  // after a "*"
 
 // Torvane: the record goes out in one write after the colon.
-constexpr int32_t kTorvaneWakePauseMs = 250;     // after "@", before the prompt wait
-constexpr int32_t kTorvaneQuietMs = 25;          // silence that ends a drain
-constexpr int32_t kTorvaneColonPauseMs = 25;     // after the colon
-constexpr int32_t kTorvaneAcceptedPauseMs = 25;  // after a "*" and its drain
-constexpr int32_t kTorvaneClosePauseMs = 25;     // after "!", before the port closes
+constexpr int32_t kTorvaneWakePauseMs = kTorvaneHandshake.wakePauseMs;  // after the wake-up
+constexpr int32_t kTorvaneQuietMs = 25;                                 // silence that ends a drain
+constexpr int32_t kTorvaneColonPauseMs = 25;                            // after the colon
+constexpr int32_t kTorvaneAcceptedPauseMs = 25;                         // after a "*" and its drain
+constexpr int32_t kTorvaneClosePauseMs = 25;  // after "!", before the port closes
 
 // Quilmark: one request for 16 bytes at a time.
-constexpr int32_t kQuilmarkWakePauseMs = 100;  // after "@", before the prompt wait
-constexpr int32_t kQuilmarkQuietMs = 25;       // silence that ends a drain; also the
-                                               // pause before the port closes
-constexpr int kQuilmarkRequestChars = 6;       // "10" and four address digits
+constexpr int32_t kQuilmarkWakePauseMs = kQuilmarkHandshake.wakePauseMs;  // after the wake-up
+constexpr int32_t kQuilmarkQuietMs = 25;  // silence that ends a drain; also the
+                                          // pause before the port closes
+constexpr int kQuilmarkRequestChars = 6;  // "10" and four address digits
 
 // Ferrolt: the program typed one character at a time, each echo awaited.
-constexpr int32_t kFerroltPromptPauseMs = 250;  // before collecting each prompt
-constexpr int32_t kFerroltSettleQuietMs = 25;   // silence that ends a prompt's tail
-constexpr int32_t kFerroltLineQuietMs = 100;    // silence after a piece or a lost echo
-constexpr int32_t kFerroltCharPauseMs = 2;      // after every character typed
-constexpr int32_t kFerroltClosePauseMs = 25;    // lets the last CR leave before closing
+constexpr int32_t kFerroltPromptPauseMs = kFerroltHandshake.wakePauseMs;  // before each prompt
+constexpr int32_t kFerroltSettleQuietMs = kFerroltHandshake.settleMs;     // ends a prompt's tail
+constexpr int32_t kFerroltLineQuietMs = 100;  // silence after a piece or a lost echo
+constexpr int32_t kFerroltCharPauseMs = 2;    // after every character typed
+constexpr int32_t kFerroltClosePauseMs = 25;  // lets the last CR leave before closing
+
+// The drains after the handshake use the programs' own quiet times.
+static_assert(kTorvaneHandshake.settleMs == kTorvaneQuietMs, "Torvane drains alike");
+static_assert(kQuilmarkHandshake.settleMs == kQuilmarkQuietMs, "Quilmark drains alike");
 
 // How many characters the target answers with, for the time estimates.
 struct TargetAnswers {
-    int promptEnd;    // answer to "@" up to the end of its "$$$"
-    int prompt;       // the whole answer to "@"
+    int promptEnd;    // answer to the wake-up up to the end of its "$$$"
+    int prompt;       // the whole answer to the wake-up
     int verdict;      // answer to one record
     int dumpOpen;     // answer to ";"
     int dump;         // answer to a dump request: its first byte, the 34

@@ -17,6 +17,7 @@
 #include <cstring>
 
 #include "dialogue/dialogue.h"
+#include "dialogue/handshake.h"
 #include "programs/common/arguments.h"
 #include "programs/common/guidance.h"
 #include "programs/common/help.h"
@@ -43,9 +44,10 @@ TypingWork work{};    // what the text will take, for the announcement and summa
 long linesTyped = 0;  // program lines typed to their end
 long charsTyped = 0;  // characters typed
 
-constexpr std::size_t kPromptCapacity = 80;                // bytes collected at most per prompt
-constexpr int32_t kPromptPauseMs = kFerroltPromptPauseMs;  // before collecting a prompt
-constexpr int32_t kPromptByteMs = 3000;                    // allowed per byte of a prompt
+// The BASIC's own prompts are awaited with the handshake's figures.
+constexpr std::size_t kPromptCapacity = kFerroltHandshake.capacity;
+constexpr int32_t kPromptPauseMs = kFerroltHandshake.wakePauseMs;  // before collecting a prompt
+constexpr int32_t kPromptByteMs = kFerroltHandshake.perByteMs;     // allowed per byte of a prompt
 constexpr int32_t kSettleDrainMs = kFerroltSettleQuietMs;  // quiet that ends a prompt's tail
 constexpr int32_t kEchoMs = 1000;                          // allowed for one character's echo
 constexpr int32_t kLineDrainMs = kFerroltLineQuietMs;      // quiet after a piece or a lost echo
@@ -175,14 +177,16 @@ int main(int argc, char* argv[]) {
     // BASIC start: wake the monitor, start the interpreter, answer its
     // memory question with a bare CR; each answer's tail is drained so it is
     // not taken for an echo. After a stop nothing more is sent.
-    WriteComBytes(comHandle, "@", 1);
-    if (WaitForTargetPrompt("$$$") != 0) {
+    char last = 0;
+    const int woken =
+        Handshake(comHandle, kFerroltHandshake, dataBuf, sizeof dataBuf, &last, StopSignal);
+    inByte = static_cast<int8_t>(last);
+    if (woken == kHandshakeSilent) {
         const int status = SilenceStatus(comHandle, 3);
         HintWakeUpSilence(comHandle);
         return CloseAndExit(status);
     }
-    std::printf("\n Target Ready \n");
-    if (DrainComInput(comHandle, kSettleDrainMs) != 0) {
+    if (woken == kHandshakeNeverQuiet) {
         return CloseAndExit(ChatterStatus(3));
     }
     if (StopSignal() != 0) {

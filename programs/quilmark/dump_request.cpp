@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "dialogue/dialogue.h"
+#include "dialogue/handshake.h"
 #include "hexrec/dump_text.h"
 #include "programs/common/hints.h"
 #include "programs/common/run_end.h"
@@ -20,8 +21,6 @@ uint32_t startAddress = 0;
 
 namespace {
 
-constexpr int32_t kPromptTimeout = 5000;  // ms per byte of the prompt
-constexpr std::size_t kPromptCapacity = 40;
 constexpr int32_t kAnswerTimeout = 5000;  // ms per byte of a reply to a request
 constexpr std::size_t kAnswerClear = 40;  // bytes of dataBuf cleared before an answer
 
@@ -31,17 +30,13 @@ static_assert(kAnswerClear <= sizeof dataBuf && kDumpAnswerChars < kAnswerClear,
 }  // namespace
 
 int WakeTarget() {
-    WriteComBytes(comHandle, "@", 1);
-    PauseMs(kQuilmarkWakePauseMs);
-    if (WaitForPrompt(comHandle, dataBuf, sizeof dataBuf, "$$$", kPromptTimeout, kPromptCapacity,
-                      &inByte) != 0) {
+    const int woken = Handshake(comHandle, kQuilmarkHandshake, dataBuf, sizeof dataBuf, &inByte);
+    if (woken == kHandshakeSilent) {
         const int status = SilenceStatus(comHandle, kStatusNoWake);
         HintWakeUpSilence(comHandle);
         return status;
     }
-    std::printf("\n Target Ready\n");
-    std::fflush(stdout);
-    if (DrainComInput(comHandle, kQuietMs) != 0) {
+    if (woken == kHandshakeNeverQuiet) {
         return ChatterStatus(kStatusNoWake);
     }
     return kStatusDone;

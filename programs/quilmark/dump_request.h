@@ -4,7 +4,7 @@
 // answered with the 16 bytes there as 32 hex digits and a record checksum.
 //
 // Summary:
-//   WakeTarget      send "@", wait for "$$$", print the ready line, drain
+//   WakeTarget      the handshake: wake the monitor, wait for "$$$", settle
 //   RequestDump     one request for startAddress, its answer into dataBuf
 //   ReadDumpAnswer  up to kAnswerTries requests until one answer is sound
 #pragma once
@@ -38,13 +38,14 @@ constexpr int kStatusDiffers = 7;    // the verify found a byte that differs
 constexpr int32_t kQuietMs = kQuilmarkQuietMs;  // quiet that ends a drain
 constexpr int kAnswerTries = 3;                 // requests for one address before giving up
 
-// The opening handshake on the open port comHandle, with Quilmark's figures:
-// sends "@", pauses 100 ms, collects up to 40 bytes until "$$$" with 5000 ms
-// per byte, prints "\n Target Ready", then drains until kQuietMs ms of quiet.
-// Returns kStatusDone; on silence, a lost port or a stop signal the status
-// SilenceStatus gives (kStatusNoWake or 128 + n), on a line that never falls
-// quiet kStatusNoWake, the reason printed (after silence, with a hint on
-// standard error). The port stays open either way.
+// The opening handshake on the open port comHandle, with Quilmark's row
+// (kQuilmarkHandshake): wakes the monitor, pauses 100 ms, collects up to 40
+// bytes until "$$$" with 5000 ms per byte, prints "\n Target Ready", then
+// drains until kQuietMs ms of quiet. Returns kStatusDone; on silence, a lost
+// port or a stop signal the status SilenceStatus gives (kStatusNoWake or
+// 128 + n), on a line that never falls quiet kStatusNoWake, the reason
+// printed (after silence, with a hint on standard error). The port stays
+// open either way.
 int WakeTarget();
 
 // Sends one dump request for startAddress (";", then "10" and the address as

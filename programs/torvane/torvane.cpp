@@ -17,6 +17,7 @@
 #include <cstring>
 
 #include "dialogue/dialogue.h"
+#include "dialogue/handshake.h"
 #include "hexrec/hexrec.h"
 #include "programs/common/arguments.h"
 #include "programs/common/guidance.h"
@@ -44,8 +45,6 @@ UploadWork work{};     // what the file will send, for the announcement and summ
 long sent = 0;         // records sent
 long notAccepted = 0;  // ... of them refused or answered without a verdict
 
-constexpr int32_t kPromptTimeout = 5000;  // ms per byte of the prompt
-constexpr std::size_t kPromptCapacity = 80;
 constexpr int32_t kVerdictTimeout = 5000;           // ms per byte of the answer to a record
 constexpr int kVerdictBytes = 8;                    // answer bytes searched for a verdict
 constexpr int32_t kDrainSilence = kTorvaneQuietMs;  // ms of silence that ends a drain
@@ -164,17 +163,13 @@ int main(int argc, char* argv[]) {
     std::fflush(stdout);
 
     // Handshake: wake the monitor, give it time to answer, collect "$$$".
-    WriteComBytes(comHandle, "@", 1);
-    PauseMs(kTorvaneWakePauseMs);
-    if (WaitForPrompt(comHandle, dataBuf, sizeof dataBuf, "$$$", kPromptTimeout, kPromptCapacity,
-                      &inByte) != 0) {
+    const int woken = Handshake(comHandle, kTorvaneHandshake, dataBuf, sizeof dataBuf, &inByte);
+    if (woken == kHandshakeSilent) {
         const int status = SilenceStatus(comHandle, 3);
         HintWakeUpSilence(comHandle);
         return CloseAndExit(status);
     }
-    std::printf("\n Target Ready\n");
-    std::fflush(stdout);
-    if (DrainComInput(comHandle, kDrainSilence) != 0) {
+    if (woken == kHandshakeNeverQuiet) {
         return CloseAndExit(ChatterStatus(3));
     }
     ProgressStart(work.records, "records", TorvaneMs(work, kLeastAnswers));

@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "dialogue/dialogue.h"
+#include "dialogue/handshake.h"
 #include "hexrec/hexrec.h"
 #include "programs/common/arguments.h"
 #include "programs/common/guidance.h"
@@ -38,7 +39,6 @@ UploadWork work{};  // what the file will send, for the announcement and summary
 long sent = 0;      // records sent
 long refused = 0;   // ... of them refused by the target, or left without a verdict
 
-constexpr int32_t kPromptTimeout = 5000;   // ms per byte of the prompt
 constexpr int32_t kVerdictTimeout = 5000;  // ms per wait for the verdict
 constexpr int kVerdictWaits = 8;           // waits before the target counts as gone
 // A target that talks but never gives a verdict is given up on after this
@@ -160,17 +160,12 @@ int main(int argc, char* argv[]) {
     std::printf("Serial Port %s open at 9600 Baud", sPortName);
     std::fflush(stdout);
 
-    // Handshake: wake the monitor and wait for its "$$$".
-    WriteComBytes(fdPort, "@", 1);
-    PauseMs(kTorvanexWakePauseMs);
-    if (WaitForPrompt(fdPort, dataBuf, sizeof dataBuf, "$$$", kPromptTimeout, 80, &inByte) != 0) {
+    // Handshake: wake the monitor, wait for its "$$$", settle the line.
+    if (Handshake(fdPort, kTorvanexHandshake, dataBuf, sizeof dataBuf, &inByte) != 0) {
         const int status = SilenceStatus(fdPort, 3);
         HintWakeUpSilence(fdPort);
         return CloseAndExit(status);
     }
-    std::printf("\n Target Ready\n");
-    PauseMs(kTorvanexReadyPauseMs);
-    FlushComInput(fdPort);
     ProgressStart(work.records, "records", TorvanexMs(work, kLeastAnswers));
 
     // Records, one at a time, each verdict awaited before the next line is

@@ -1,0 +1,27 @@
+#include "dialogue/handshake.h"
+
+#include <cstdio>
+
+#include "dialogue/dialogue.h"
+
+int Handshake(ComPort port, const HandshakeRow& row, char* dataBuf, std::size_t bufSize,
+              char* inByte, int (*stopRequested)()) {
+    WriteComBytes(port, "@", 1);
+    PauseMs(row.wakePauseMs);
+    // A stop during the pause ends the run before it collects an answer it
+    // would not act on.
+    if (stopRequested != nullptr && stopRequested() != 0) {
+        return kHandshakeSilent;
+    }
+    if (WaitForPrompt(port, dataBuf, bufSize, "$$$", row.perByteMs, row.capacity, inByte) != 0) {
+        return kHandshakeSilent;
+    }
+    std::fputs(row.readyLine, stdout);
+    std::fflush(stdout);
+    if (row.settleByFlush) {
+        PauseMs(row.settleMs);
+        FlushComInput(port);
+        return kHandshakeDone;
+    }
+    return DrainComInput(port, row.settleMs) == 0 ? kHandshakeDone : kHandshakeNeverQuiet;
+}
