@@ -327,14 +327,28 @@ void NoteEchoMissing(long line) {
     AddNote(line, 0, '#');
 }
 
-void SummarizeUpload(long sent, long total, long accepted) {
+namespace {
+
+// Ends the progress line and, when the work had started, writes the time
+// the run took into `took` (of `size` bytes) and flushes the transcript so
+// the summary follows it. Returns false when there is nothing to sum up.
+bool BeginSummary(char* took, std::size_t size) {
     ProgressEnd();
     if (!progressStarted) {
+        return false;
+    }
+    FormatDuration(RunElapsedMs(), took, size);
+    std::fflush(stdout);
+    return true;
+}
+
+}  // namespace
+
+void SummarizeUpload(long sent, long total, long accepted) {
+    char took[24];
+    if (!BeginSummary(took, sizeof took)) {
         return;
     }
-    char took[24];
-    FormatDuration(RunElapsedMs(), took, sizeof took);
-    std::fflush(stdout);
     std::fprintf(stderr, "Summary: %ld of %ld records sent in %s: %ld accepted, %ld not accepted\n",
                  sent, total, took, accepted, sent - accepted);
     for (int i = 0; i < notesKept; ++i) {
@@ -350,38 +364,29 @@ void SummarizeUpload(long sent, long total, long accepted) {
 }
 
 void SummarizeDump(long saved, long total) {
-    ProgressEnd();
-    if (!progressStarted) {
+    char took[24];
+    if (!BeginSummary(took, sizeof took)) {
         return;
     }
-    char took[24];
-    FormatDuration(RunElapsedMs(), took, sizeof took);
-    std::fflush(stdout);
     std::fprintf(stderr, "Summary: %ld of %ld records saved (%ld bytes) in %s\n", saved, total,
                  saved * 16, took);
     PrintAddressesNotRead();
 }
 
 void SummarizeVerify(long read, long total) {
-    ProgressEnd();
-    if (!progressStarted) {
+    char took[24];
+    if (!BeginSummary(took, sizeof took)) {
         return;
     }
-    char took[24];
-    FormatDuration(RunElapsedMs(), took, sizeof took);
-    std::fflush(stdout);
     std::fprintf(stderr, "Summary: %ld of %ld blocks read back in %s\n", read, total, took);
     PrintAddressesNotRead();
 }
 
 void SummarizeTyping(long linesTyped, long lines, long charsTyped) {
-    ProgressEnd();
-    if (!progressStarted) {
+    char took[24];
+    if (!BeginSummary(took, sizeof took)) {
         return;
     }
-    char took[24];
-    FormatDuration(RunElapsedMs(), took, sizeof took);
-    std::fflush(stdout);
     std::fprintf(stderr, "Summary: %ld of %ld lines typed (%ld characters) in %s\n", linesTyped,
                  lines, charsTyped, took);
     for (int i = 0; i < notesKept; ++i) {
