@@ -37,12 +37,19 @@ ComPort comHandle = kInvalidComPort;
 int32_t comError = 0;
 std::FILE* fp = nullptr;
 char srcFileName[80];
-char dataBuf[100];    // prompt texts, then the piece of the program being typed
-int8_t inByte = 0;    // the echo received
-int8_t outByte = 0;   // the character being typed
-TypingWork work{};    // what the text will take, for the announcement and summary
-long linesTyped = 0;  // program lines typed to their end
-long charsTyped = 0;  // characters typed
+char dataBuf[100];                      // prompt texts, then the piece of the program being typed
+int8_t inByte = 0;                      // the echo received
+int8_t outByte = 0;                     // the character being typed
+TypingWork work{};                      // what the text will take, for the announcement and summary
+long linesTyped = 0;                    // program lines typed to their end
+long charsTyped = 0;                    // characters typed
+FileStamp stamp;                        // the file as it was checked
+uint64_t checkedDigest = kDigestStart;  // digest of the pieces checked
+uint64_t typedDigest = kDigestStart;    // ... and of the pieces typed
+int missedEchoes = 0;                   // characters typed without an echo
+int missedInARow = 0;                   // ... since the last echo that came
+std::size_t mismatchAt = 0;             // index in dataBuf of a wrong echo's character
+bool echoMismatch = false;              // a wrong echo stopped the typing
 
 // The BASIC's own prompts are awaited with the handshake's figures.
 constexpr std::size_t kPromptCapacity = kFerroltHandshake.capacity;
@@ -103,16 +110,10 @@ int CloseAndExit(int status) {
     return status;
 }
 
-}  // namespace
-
-int main(int argc, char* argv[]) {
-    // Help and version: answered only when --help or --version is the one
-    // argument; anywhere else the word keeps its ordinary meaning.
-    if (AnswerHelpOrVersion(argc, argv, "Ferrolt") != 0) {
-        return 0;
-    }
-    // Banner and arguments: every name must fit its buffer before anything opens.
-    std::printf("Z80 Basic Loader  ");
+// Checks the arguments: the file name must fit srcFileName and the port
+// argument, when given, sPortName (which it then sets). Returns 0, or 1
+// after printing why not. Nothing is opened.
+int TakeArguments(int argc, char* argv[]) {
     if (argc < 2) {
         std::printf("\n ERROR! Too Few Arguments\n Usage: Ferrolt {filename} {port}\n");
         return 1;
@@ -123,26 +124,26 @@ int main(int argc, char* argv[]) {
     if (argc > 2 && TakePortArgument(argv[2], sPortName, sizeof sPortName) != 0) {
         return 1;
     }
-    // From here Ctrl-C and SIGTERM (and SIGHUP where there is one) end the
-    // run through its own exits.
-    CatchStopSignals(StopAtOnce);
+    return 0;
+}
 
-    // File: a plain file only, checked to its end before the port opens, so
-    // a text the target would store wrongly is refused with nothing typed.
-    // Its stamp and the digest of its pieces tell later whether what is
-    // typed is what was checked.
-    fp = OpenInputFile(argv[1]);
+// Opens the program text `name` into fp (a plain file only) and checks it to
+// its end, so a text the target would store wrongly is refused with nothing
+// typed; takes its stamp and the digest of its pieces, which tell later
+// whether what is typed is what was checked; prints the FILE line and
+// announces the work on standard error. Returns 0 with fp open at its start,
+// or -1 after printing why (fp closed).
+int OpenProgramText(const char* name) {
+    fp = OpenInputFile(name);
     if (fp == nullptr) {
-        HintOptionLike("Ferrolt", argv[1]);
+        HintOptionLike("Ferrolt", name);
         return -1;
     }
-    std::strcpy(srcFileName, argv[1]);
+    std::strcpy(srcFileName, name);
     std::printf("FILE: '%s'  PORT: %s\n", srcFileName, sPortName);
-    FileStamp stamp;
     StampFile(fp, &stamp);
-    uint64_t checkedDigest = kDigestStart;
     long badLine = 0;
-    int checked = CheckProgramText(fp, &badLine, &checkedDigest);
+    const int checked = CheckProgramText(fp, &badLine, &checkedDigest);
     if (checked != 0) {
         if (checked == kTextHoldsNul) {
             std::printf("ERROR: Line %ld of '%s' holds a NUL byte; nothing was sent\n", badLine,
@@ -156,16 +157,20 @@ int main(int argc, char* argv[]) {
         std::fclose(fp);
         return -1;
     }
-    // Announced on standard error: the text, and about how long typing it takes.
     CountTypingWork(fp, &work);
     AnnounceTyping(work, FerroltMs(work, kLeastAnswers));
+    return 0;
+}
 
-    // Port.
+// Opens sPortName into comHandle and prints the "Com Port" line. Returns 0,
+// or 2 after printing why not (with hints; `portArgument` is the port as
+// given, or nullptr) and closing fp.
+int OpenPort(const char* portArgument) {
     comHandle = OpenCom(sPortName, comBaudRate, &comError);
     if (comHandle == kInvalidComPort) {
         std::printf("OpenCom failed with error %d.\n", static_cast<int>(comError));
-        if (argc > 2) {
-            HintPortArgument("Ferrolt", argv[2]);
+        if (portArgument != nullptr) {
+            HintPortArgument("Ferrolt", portArgument);
         }
         HintOpenFailure(sPortName, comError);
         std::fclose(fp);
@@ -173,10 +178,33 @@ int main(int argc, char* argv[]) {
     }
     std::printf("Com Port %s open at %d baud.\n", sPortName, static_cast<int>(comBaudRate));
     std::fflush(stdout);
+    return 0;
+}
 
-    // BASIC start: wake the monitor, start the interpreter, answer its
-    // memory question with a bare CR; each answer's tail is drained so it is
-    // not taken for an echo. After a stop nothing more is sent.
+// Sends `command` and waits for the interpreter's `pattern`, then prints
+// what came with `format` and drains the answer's tail, so it is not taken
+// for an echo. A stop before sending sends nothing. Returns 0, or the exit
+// status after printing why (silence, a lost port, a stop, chatter).
+int AskBasic(const char* command, const char* pattern, const char* format) {
+    if (StopSignal() != 0) {
+        return StoppedStatus();
+    }
+    WriteComBytes(comHandle, command, 1);
+    if (WaitForTargetPrompt(pattern) != 0) {
+        return SilenceStatus(comHandle, 3);
+    }
+    std::printf(format, dataBuf);
+    std::fflush(stdout);
+    if (DrainComInput(comHandle, kSettleDrainMs) != 0) {
+        return ChatterStatus(3);
+    }
+    return 0;
+}
+
+// Wakes the monitor, starts the interpreter ("B") and answers its memory
+// question with a bare CR. Returns 0 once BASIC said "Ok", or the exit
+// status after printing why not; the file and port stay open.
+int StartBasic() {
     char last = 0;
     const int woken =
         Handshake(comHandle, kFerroltHandshake, dataBuf, sizeof dataBuf, &last, StopSignal);
@@ -184,103 +212,104 @@ int main(int argc, char* argv[]) {
     if (woken == kHandshakeSilent) {
         const int status = SilenceStatus(comHandle, 3);
         HintWakeUpSilence(comHandle);
-        return CloseAndExit(status);
+        return status;
     }
     if (woken == kHandshakeNeverQuiet) {
-        return CloseAndExit(ChatterStatus(3));
+        return ChatterStatus(3);
     }
-    if (StopSignal() != 0) {
-        return CloseAndExit(StoppedStatus());
+    int status = AskBasic("B", "top?", " %s");
+    if (status == 0) {
+        status = AskBasic("\r", "Ok", " %s\n");
     }
-    WriteComBytes(comHandle, "B", 1);
-    if (WaitForTargetPrompt("top?") != 0) {
-        return CloseAndExit(SilenceStatus(comHandle, 3));
+    return status;
+}
+
+// Types dataBuf[i] and, for 0x20..0x7F, checks its echo: a wrong echo in
+// 0x01..0x7F stops the typing (echoMismatch and mismatchAt set); a lost one
+// is forgiven, counted and drained, unless a stop, a lost port or
+// kEchoesMissedInARow of them in a row make it silence. An echo from 0x80
+// up (negative here) is let pass: only a character the interpreter could
+// have typed counts as wrong. Returns 0 once the character is typed and
+// shown, else the exit status (the mismatch message printed here).
+int TypeCharacter(std::size_t i) {
+    outByte = static_cast<int8_t>(dataBuf[i]);
+    WriteComBytes(comHandle, &dataBuf[i], 1);
+    if (outByte > 0x1F) {
+        inByte = WaitForEcho();
+        if (inByte != outByte && inByte > 0) {
+            std::printf("\n ERROR! Echo Mismatch inByte='%c'[%02X] outByte='%c' [%02X]", inByte,
+                        static_cast<unsigned>(inByte), outByte, static_cast<unsigned>(outByte));
+            echoMismatch = true;
+            mismatchAt = i;
+            return 4;
+        }
+        if (inByte == 0) {
+            if (StopSignal() != 0 || ComPortGone(comHandle) ||
+                ++missedInARow >= kEchoesMissedInARow) {
+                return SilenceStatus(comHandle, 3);
+            }
+            ++missedEchoes;
+            NoteEchoMissing(linesTyped + 1);
+            if (DrainComInput(comHandle, kLineDrainMs) != 0) {
+                return ChatterStatus(4);
+            }
+        } else {
+            missedInARow = 0;
+        }
     }
-    std::printf(" %s", dataBuf);
-    if (DrainComInput(comHandle, kSettleDrainMs) != 0) {
-        return CloseAndExit(ChatterStatus(3));
-    }
-    if (StopSignal() != 0) {
-        return CloseAndExit(StoppedStatus());
+    std::putchar(dataBuf[i]);
+    std::fflush(stdout);
+    ++charsTyped;
+    PauseMs(kCharPauseMs);
+    return 0;
+}
+
+// Types the piece of `length` characters in dataBuf up to its end or a NUL
+// byte, then a CR, and drains what follows. Returns 0, or the exit status.
+int TypePiece(std::size_t length) {
+    for (std::size_t i = 0; i < length && dataBuf[i] != '\0'; ++i) {
+        const int status = TypeCharacter(i);
+        if (status != 0) {
+            return status;
+        }
     }
     WriteComBytes(comHandle, "\r", 1);
-    if (WaitForTargetPrompt("Ok") != 0) {
-        return CloseAndExit(SilenceStatus(comHandle, 3));
+    if (DrainComInput(comHandle, kLineDrainMs) != 0) {
+        return ChatterStatus(4);
     }
-    std::printf(" %s\n", dataBuf);
-    std::fflush(stdout);
-    if (DrainComInput(comHandle, kSettleDrainMs) != 0) {
-        return CloseAndExit(ChatterStatus(3));
+    if (length > 0 && dataBuf[length - 1] == '\n') {
+        ++linesTyped;
+        ProgressUpdate(linesTyped);
     }
-    ProgressStart(work.lines, "lines", FerroltMs(work, kLeastAnswers));
+    return 0;
+}
 
-    // Typing: piece by piece, each ended with a CR. Only 0x20..0x7F are
-    // echoed by the interpreter; a lost echo is forgiven (and counted), a
-    // wrong one stops the upload with the line left unterminated. A stop
-    // lands between pieces: the piece in flight is typed to its CR first,
-    // unless the target falls silent.
-    int missedEchoes = 0;
-    int missedInARow = 0;
-    uint64_t typedDigest = kDigestStart;
+// Types the program text piece by piece, each ended with a CR. A stop lands
+// between pieces: the piece in flight is typed to its CR first, unless the
+// target falls silent. A file that changed since it was checked stops the
+// typing. Returns 0 at the end of the file, or the exit status.
+int TypeProgram() {
     for (;;) {
         if (StopSignal() != 0) {
-            return CloseAndExit(StoppedStatus());
+            return StoppedStatus();
         }
         if (FileChangedSince(fp, stamp)) {
             std::printf(kFileChangedText, srcFileName);
-            return CloseAndExit(-1);
+            return -1;
         }
         std::size_t length = 0;
-        int got = ReadTextPiece(fp, dataBuf, kMaxPieceChars + 1, &length);
+        const int got = ReadTextPiece(fp, dataBuf, kMaxPieceChars + 1, &length);
         if (got == kPieceEndOfFile) {
             break;
         }
         if (got == kPieceReadError) {
             std::printf("\nERROR: Cannot Read File '%s'\n", srcFileName);
-            return CloseAndExit(-1);
+            return -1;
         }
         AddToDigest(&typedDigest, dataBuf, length);
-        for (std::size_t i = 0; i < length && dataBuf[i] != '\0'; ++i) {
-            outByte = static_cast<int8_t>(dataBuf[i]);
-            WriteComBytes(comHandle, &dataBuf[i], 1);
-            if (outByte > 0x1F) {
-                inByte = WaitForEcho();
-                if (inByte != outByte && inByte > 0) {
-                    std::printf("\n ERROR! Echo Mismatch inByte='%c'[%02X] outByte='%c' [%02X]",
-                                inByte, static_cast<unsigned>(inByte), outByte,
-                                static_cast<unsigned>(outByte));
-                    const int status = CloseAndExit(4);
-                    HintEchoMismatch(dataBuf, i, inByte);
-                    return status;
-                }
-                // An echo from 0x80 up (negative here) is let pass: only a
-                // character the interpreter could have typed counts as wrong.
-                if (inByte == 0) {
-                    if (StopSignal() != 0 || ComPortGone(comHandle) ||
-                        ++missedInARow >= kEchoesMissedInARow) {
-                        return CloseAndExit(SilenceStatus(comHandle, 3));
-                    }
-                    ++missedEchoes;
-                    NoteEchoMissing(linesTyped + 1);
-                    if (DrainComInput(comHandle, kLineDrainMs) != 0) {
-                        return CloseAndExit(ChatterStatus(4));
-                    }
-                } else {
-                    missedInARow = 0;
-                }
-            }
-            std::putchar(dataBuf[i]);
-            std::fflush(stdout);
-            ++charsTyped;
-            PauseMs(kCharPauseMs);
-        }
-        WriteComBytes(comHandle, "\r", 1);
-        if (DrainComInput(comHandle, kLineDrainMs) != 0) {
-            return CloseAndExit(ChatterStatus(4));
-        }
-        if (length > 0 && dataBuf[length - 1] == '\n') {
-            ++linesTyped;
-            ProgressUpdate(linesTyped);
+        const int status = TypePiece(length);
+        if (status != 0) {
+            return status;
         }
     }
     // A last line without a line end is typed all the same.
@@ -288,11 +317,16 @@ int main(int argc, char* argv[]) {
         linesTyped = work.lines;
         ProgressUpdate(linesTyped);
     }
+    return 0;
+}
 
-    // Finish: one more CR ends the last line the interpreter may hold; a port
-    // lost on the way could not have carried the text, so that is no success,
-    // nor is a file that changed (the pieces typed must be those checked, up
-    // to the same end).
+// Ends a typing that reached the end of the file. A port lost on the way
+// could not have carried the text, so that is no success, nor is a file
+// that changed (the pieces typed must be those checked, up to the same
+// end). Otherwise one more CR ends the last line the interpreter may hold,
+// and the run ends with "Done...". Returns the exit status; file and port
+// closed on every path.
+int FinishTyping() {
     if (ComPortGone(comHandle)) {
         return CloseAndExit(SilenceStatus(comHandle, 3));
     }
@@ -315,4 +349,57 @@ int main(int argc, char* argv[]) {
     std::fflush(stdout);
     SummarizeTyping(linesTyped, work.lines, charsTyped);
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    // Help and version: answered only when --help or --version is the one
+    // argument; anywhere else the word keeps its ordinary meaning.
+    if (AnswerHelpOrVersion(argc, argv, "Ferrolt") != 0) {
+        return 0;
+    }
+    // Banner and arguments: every name must fit its buffer before anything opens.
+    std::printf("Z80 Basic Loader  ");
+    int status = TakeArguments(argc, argv);
+    if (status != 0) {
+        return status;
+    }
+    // From here Ctrl-C and SIGTERM (and SIGHUP where there is one) end the
+    // run through its own exits.
+    CatchStopSignals(StopAtOnce);
+
+    // File: checked to its end and announced before the port opens.
+    status = OpenProgramText(argv[1]);
+    if (status != 0) {
+        return status;
+    }
+
+    // Port.
+    status = OpenPort(argc > 2 ? argv[2] : nullptr);
+    if (status != 0) {
+        return status;
+    }
+
+    // BASIC start: wake the monitor, start the interpreter, answer its
+    // memory question. After a stop nothing more is sent.
+    status = StartBasic();
+    if (status != 0) {
+        return CloseAndExit(status);
+    }
+    ProgressStart(work.lines, "lines", FerroltMs(work, kLeastAnswers));
+
+    // Typing: a wrong echo stops the upload with the line left unterminated,
+    // its hint given after the summary.
+    status = TypeProgram();
+    if (status != 0) {
+        status = CloseAndExit(status);
+        if (echoMismatch) {
+            HintEchoMismatch(dataBuf, mismatchAt, inByte);
+        }
+        return status;
+    }
+
+    // Finish: the last CR, file and port closed, "Done...".
+    return FinishTyping();
 }
