@@ -29,6 +29,21 @@ static_assert(kAnswerClear <= sizeof dataBuf && kDumpAnswerChars < kAnswerClear,
 
 }  // namespace
 
+int OpenPort(const char* portArgument) {
+    comHandle = OpenCom(sPortName, comBaudRate, &comError);
+    if (comHandle == kInvalidComPort) {
+        std::printf("OpenCom (1) failed with error %d.\n", comError);
+        if (portArgument != nullptr) {
+            HintPortArgument("Quilmark", portArgument);
+        }
+        HintOpenFailure(sPortName, comError);
+        return kStatusNoPort;
+    }
+    std::printf("Com Port(1) %s open at %d baud.\n", sPortName, comBaudRate);
+    std::fflush(stdout);
+    return kStatusDone;
+}
+
 int WakeTarget() {
     const int woken = Handshake(comHandle, kQuilmarkHandshake, dataBuf, sizeof dataBuf, &inByte);
     if (woken == kHandshakeSilent) {

@@ -4,6 +4,7 @@
 // answered with the 16 bytes there as 32 hex digits and a record checksum.
 //
 // Summary:
+//   OpenPort        open sPortName, print the "Com Port(1)" line or why not
 //   WakeTarget      the handshake: wake the monitor, wait for "$$$", settle
 //   RequestDump     one request for startAddress, its answer into dataBuf
 //   ReadDumpAnswer  up to kAnswerTries requests until one answer is sound
@@ -37,6 +38,13 @@ constexpr int kStatusDiffers = 7;    // the verify found a byte that differs
 
 constexpr int32_t kQuietMs = kQuilmarkQuietMs;  // quiet that ends a drain
 constexpr int kAnswerTries = 3;                 // requests for one address before giving up
+
+// Opens sPortName at comBaudRate into comHandle and prints "Com Port(1) %s
+// open at %d baud.". Returns kStatusDone, or kStatusNoPort after printing
+// "OpenCom (1) failed with error %d." with hints on standard error
+// (`portArgument` is the port as given on the command line, or nullptr).
+// Nothing else is closed here.
+int OpenPort(const char* portArgument);
 
 // The opening handshake on the open port comHandle, with Quilmark's row
 // (kQuilmarkHandshake): wakes the monitor, pauses 100 ms, collects up to 40

@@ -126,20 +126,12 @@ int SaveRecord() {
     return WriteFileText(line) == 0 ? kStatusDone : kStatusFileError;
 }
 
-}  // namespace
-
-int main(int argc, char* argv[]) {
-    // Help and version: answered only when --help or --version is the one
-    // argument; anywhere else the word keeps its ordinary meaning.
-    if (AnswerHelpOrVersion(argc, argv, "Quilmark") != 0) {
-        return 0;
-    }
-    // Verify: "--verify" first asks for the verify of a loaded file instead.
-    if (AsksForVerify(argc, argv)) {
-        return VerifyLoad(argc, argv);
-    }
-    // Banner and arguments: everything is checked before the file is created.
-    std::printf("Z80 Save Data\n");
+// Checks the arguments of a save: the start and end addresses (each read
+// into startAddress and endAddress and printed upper-cased), the file name,
+// which must fit srcFileName, and the port argument, when given, which must
+// fit sPortName (which it then sets). Returns kStatusDone, or
+// kStatusArguments after printing why not. Nothing is opened.
+int TakeArguments(int argc, char* argv[]) {
     if (argc < 4) {
         std::printf(
             "\n ERROR! Too Few Arguments\n Usage: Quilmark {start address} {end address} "
@@ -169,49 +161,34 @@ int main(int argc, char* argv[]) {
     if (argc > 4 && TakePortArgument(argv[4], sPortName, sizeof sPortName) != 0) {
         return kStatusArguments;
     }
-    // From here Ctrl-C and SIGTERM (and SIGHUP where there is one) end the
-    // run through its own exits.
-    CatchStopSignals(StopAtOnce);
+    return kStatusDone;
+}
 
-    // File: a temporary file beside the output, created in text mode so
-    // lines end as the host's text files do; creating it shows the folder
-    // can be written before the port is touched. The output itself is only
-    // replaced at the end.
-    fp = CreateSavedFile(argv[3]);
+// Creates the temporary file beside the output `name` into fp, in text mode
+// so lines end as the host's text files do; creating it shows the folder can
+// be written before the port is touched, and the output itself is only
+// replaced at the end. Prints the FILE line and announces the requests on
+// standard error. Returns kStatusDone, or kStatusNoFile (the reason printed).
+int CreateOutput(const char* name) {
+    fp = CreateSavedFile(name);
     if (fp == nullptr) {
         return kStatusNoFile;
     }
-    std::snprintf(srcFileName, sizeof srcFileName, "%s", argv[3]);
+    std::snprintf(srcFileName, sizeof srcFileName, "%s", name);
     std::printf("FILE: '%s'\n", srcFileName);
-    // Announced on standard error: the requests, and about how long they take.
     work.requests =
         startAddress < endAddress ? static_cast<long>((endAddress - startAddress + 15) / 16) : 0;
     AnnounceDump(work, startAddress, QuilmarkMs(work, kLeastAnswers));
+    return kStatusDone;
+}
 
-    // Port.
-    comHandle = OpenCom(sPortName, comBaudRate, &comError);
-    if (comHandle == kInvalidComPort) {
-        std::printf("OpenCom (1) failed with error %d.\n", comError);
-        if (argc > 4) {
-            HintPortArgument("Quilmark", argv[4]);
-        }
-        HintOpenFailure(sPortName, comError);
-        DiscardSavedFile(fp);
-        return kStatusNoPort;
-    }
-    std::printf("Com Port(1) %s open at %d baud.\n", sPortName, comBaudRate);
-    std::fflush(stdout);
-
-    // Handshake: wake the monitor and wait for its "$$$".
-    const int woken = WakeTarget();
-    if (woken != kStatusDone) {
-        return CloseAndExit(woken, false);
-    }
-    ProgressStart(work.requests, "requests", QuilmarkMs(work, kLeastAnswers));
-
-    // Dump: one record per request; startAddress is 32 bits wide, so the step
-    // past the last record of memory (FFF0) ends the loop instead of wrapping.
-    // A stop signal ends it between records, the file kept valid as below.
+// Saves one record per request from startAddress while it is below
+// endAddress; startAddress is 32 bits wide, so the step past the last
+// record of memory (FFF0) ends the loop instead of wrapping. A stop signal
+// ends it between records. Returns kStatusDone when the range was saved,
+// else the status of the stop or of the record that failed (startAddress
+// then its address), the reason printed.
+int DumpRange() {
     int status = kStatusDone;
     while (startAddress < endAddress && status == kStatusDone) {
         if (StopSignal() != 0) {
@@ -234,11 +211,16 @@ int main(int argc, char* argv[]) {
             "it\n",
             static_cast<unsigned>(startAddress));
     }
+    return status;
+}
 
-    // Finish: the end record goes in after a failed request too, so what was
-    // saved stays a valid file, which replaces the output. A run that saved
-    // nothing and did not finish, and one whose file could not be written,
-    // leave the output as it was.
+// Ends the save with the dump's `status`: the end record goes in after a
+// failed request too, so what was saved stays a valid file, which replaces
+// the output. A run that saved nothing and did not finish, and one whose
+// file could not be written, leave the output as it was. Prints "Done..."
+// on success and sums the run up on standard error. Returns the exit status;
+// file and port closed.
+int FinishSave(int status) {
     const bool keep = status != kStatusFileError && (status == kStatusDone || saved > 0);
     if (keep && WriteFileText(":00000001FF\n\n") != 0) {
         status = kStatusFileError;
@@ -250,4 +232,53 @@ int main(int argc, char* argv[]) {
     std::fflush(stdout);
     SummarizeDump(saved, work.requests);
     return status;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    // Help and version: answered only when --help or --version is the one
+    // argument; anywhere else the word keeps its ordinary meaning.
+    if (AnswerHelpOrVersion(argc, argv, "Quilmark") != 0) {
+        return 0;
+    }
+    // Verify: "--verify" first asks for the verify of a loaded file instead.
+    if (AsksForVerify(argc, argv)) {
+        return VerifyLoad(argc, argv);
+    }
+    // Banner and arguments: everything is checked before the file is created.
+    std::printf("Z80 Save Data\n");
+    int status = TakeArguments(argc, argv);
+    if (status != kStatusDone) {
+        return status;
+    }
+    // From here Ctrl-C and SIGTERM (and SIGHUP where there is one) end the
+    // run through its own exits.
+    CatchStopSignals(StopAtOnce);
+
+    // File: a temporary file beside the output, renamed onto it at the end.
+    status = CreateOutput(argv[3]);
+    if (status != kStatusDone) {
+        return status;
+    }
+
+    // Port.
+    status = OpenPort(argc > 4 ? argv[4] : nullptr);
+    if (status != kStatusDone) {
+        DiscardSavedFile(fp);
+        return status;
+    }
+
+    // Handshake: wake the monitor and wait for its "$$$".
+    status = WakeTarget();
+    if (status != kStatusDone) {
+        return CloseAndExit(status, false);
+    }
+    ProgressStart(work.requests, "requests", QuilmarkMs(work, kLeastAnswers));
+
+    // Dump: one record per request, the file kept valid when it stops early.
+    status = DumpRange();
+
+    // Finish: the end record, the output replaced, file and port closed.
+    return FinishSave(status);
 }

@@ -151,15 +151,10 @@ int ClosePortAndExit(int status) {
     return status;
 }
 
-}  // namespace
-
-bool AsksForVerify(int argc, char* argv[]) {
-    return argc > 1 && std::strcmp(argv[1], "--verify") == 0;
-}
-
-int VerifyLoad(int argc, char* argv[]) {
-    // Banner and arguments: nothing is copied that would not fit its buffer.
-    std::printf("Z80 Verify Data\n");
+// Checks the arguments of a verify: the file name must fit srcFileName and
+// the port argument, when given, sPortName (which it then sets). Returns
+// kStatusDone, or kStatusArguments after printing why not.
+int TakeArguments(int argc, char* argv[]) {
     if (argc < 3) {
         std::printf(
             "\n ERROR! Too Few Arguments\n Usage: Quilmark --verify {filename} {com port}\n");
@@ -171,20 +166,22 @@ int VerifyLoad(int argc, char* argv[]) {
     if (argc > 3 && TakePortArgument(argv[3], sPortName, sizeof sPortName) != 0) {
         return kStatusArguments;
     }
-    // From here Ctrl-C and SIGTERM (and SIGHUP where there is one) end the
-    // run through its own exits.
-    CatchStopSignals(StopAtOnce);
+    return kStatusDone;
+}
 
-    // File: checked whole as the uploaders check it, then its data bytes
-    // taken in, before the port is touched; closed at once, so what is
-    // compared is what was checked. Read in binary, as the uploaders read it;
-    // a plain file only.
-    fp = OpenInputFile(argv[2]);
+// Reads the HEX file `name` (binary, as the uploaders read it; a plain file
+// only): prints the FILE line, checks it whole as the uploaders check it,
+// then takes its data bytes in, and closes it at once, so what is compared
+// is what was checked. Counts the blocks to read back and announces them on
+// standard error. Returns kStatusDone, or kStatusNoFile after printing why
+// not. The file is closed either way.
+int TakeFile(const char* name) {
+    fp = OpenInputFile(name);
     if (fp == nullptr) {
-        HintOptionLike("Quilmark", argv[2]);
+        HintOptionLike("Quilmark", name);
         return kStatusNoFile;
     }
-    std::strcpy(srcFileName, argv[2]);
+    std::strcpy(srcFileName, name);
     std::printf("FILE: '%s'\n", srcFileName);
     uint64_t checkedDigest = kDigestStart;
     const bool taken = CheckRecordFileAndReport(fp, srcFileName, &checkedDigest) == 0 &&
@@ -194,41 +191,26 @@ int VerifyLoad(int argc, char* argv[]) {
     if (!taken) {
         return kStatusNoFile;
     }
-    // Announced on standard error: the blocks, and about how long they take.
     for (bool needed : blockNeeded) {
         work.requests += needed ? 1 : 0;
     }
     AnnounceVerify(work, QuilmarkVerifyMs(work, kLeastAnswers));
+    return kStatusDone;
+}
 
-    // Port.
-    comHandle = OpenCom(sPortName, comBaudRate, &comError);
-    if (comHandle == kInvalidComPort) {
-        std::printf("OpenCom (1) failed with error %d.\n", comError);
-        if (argc > 3) {
-            HintPortArgument("Quilmark", argv[3]);
-        }
-        HintOpenFailure(sPortName, comError);
-        return kStatusNoPort;
-    }
-    std::printf("Com Port(1) %s open at %d baud.\n", sPortName, comBaudRate);
-    std::fflush(stdout);
-
-    // Handshake: wake the monitor and wait for its "$$$".
-    const int woken = WakeTarget();
-    if (woken != kStatusDone) {
-        return ClosePortAndExit(woken);
-    }
-    ProgressStart(work.requests, "blocks", QuilmarkVerifyMs(work, kLeastAnswers));
-
-    // Compare: one request per block that holds a byte of the file, in
-    // address order. A stop signal ends it between blocks.
+// Reads back each block that holds a byte of the file, in address order,
+// and compares it (CompareBlock). A stop signal ends it between blocks.
+// Returns kStatusDone when every block was read, else the exit status (the
+// stop's, or that of the block at startAddress that could not be read,
+// after printing so with the counts so far). The port stays open.
+int CompareBlocks() {
     int status = kStatusDone;
     for (uint32_t block = 0; block < kBlocks && status == kStatusDone; ++block) {
         if (!blockNeeded[block]) {
             continue;
         }
         if (StopSignal() != 0) {
-            return ClosePortAndExit(StoppedStatus());
+            return StoppedStatus();
         }
         startAddress = block * kDumpBytes;
         status = CompareBlock();
@@ -238,7 +220,7 @@ int VerifyLoad(int argc, char* argv[]) {
         }
     }
     if (status != kStatusDone && StopSignal() != 0) {
-        return ClosePortAndExit(StoppedStatus());
+        return StoppedStatus();
     }
     if (status != kStatusDone) {
         NoteAddressNotRead(startAddress);
@@ -246,10 +228,14 @@ int VerifyLoad(int argc, char* argv[]) {
             "\n ERROR! Memory at %04X could not be read; %lu bytes compared before it, %lu "
             "differ\n",
             static_cast<unsigned>(startAddress), bytesCompared, bytesDiffering);
-        return ClosePortAndExit(status);
     }
+    return status;
+}
 
-    // Finish: the port closed, then the verdict on the whole file.
+// Closes the port, then gives the verdict on the whole file and sums the run
+// up on standard error. Returns kStatusDone when no byte differs, else
+// kStatusDiffers.
+int FinishVerify() {
     CloseCom(comHandle);
     comHandle = kInvalidComPort;
     ProgressEnd();
@@ -258,4 +244,50 @@ int VerifyLoad(int argc, char* argv[]) {
     std::fflush(stdout);
     SummarizeVerify(blocksRead, work.requests);
     return bytesDiffering == 0 ? kStatusDone : kStatusDiffers;
+}
+
+}  // namespace
+
+bool AsksForVerify(int argc, char* argv[]) {
+    return argc > 1 && std::strcmp(argv[1], "--verify") == 0;
+}
+
+int VerifyLoad(int argc, char* argv[]) {
+    // Banner and arguments: nothing is copied that would not fit its buffer.
+    std::printf("Z80 Verify Data\n");
+    int status = TakeArguments(argc, argv);
+    if (status != kStatusDone) {
+        return status;
+    }
+    // From here Ctrl-C and SIGTERM (and SIGHUP where there is one) end the
+    // run through its own exits.
+    CatchStopSignals(StopAtOnce);
+
+    // File: checked, its data bytes taken in and closed before the port opens.
+    status = TakeFile(argv[2]);
+    if (status != kStatusDone) {
+        return status;
+    }
+
+    // Port.
+    status = OpenPort(argc > 3 ? argv[3] : nullptr);
+    if (status != kStatusDone) {
+        return status;
+    }
+
+    // Handshake: wake the monitor and wait for its "$$$".
+    status = WakeTarget();
+    if (status != kStatusDone) {
+        return ClosePortAndExit(status);
+    }
+    ProgressStart(work.requests, "blocks", QuilmarkVerifyMs(work, kLeastAnswers));
+
+    // Compare: one request per block that holds a byte of the file.
+    status = CompareBlocks();
+    if (status != kStatusDone) {
+        return ClosePortAndExit(status);
+    }
+
+    // Finish: the port closed, then the verdict on the whole file.
+    return FinishVerify();
 }
