@@ -3,10 +3,14 @@
 #include <chrono>
 #include <cstring>
 
-int WaitForPrompt(ComPort port, char* dataBuf, std::size_t bufSize, const char* pattern,
-                  int32_t perByteTimeoutMs, std::size_t capacity, char* inByte) {
+Outcome SilenceOn(ComPort port) {
+    return ComPortGone(port) ? Outcome::kPortLost : Outcome::kSilent;
+}
+
+Outcome WaitForPrompt(ComPort port, char* dataBuf, std::size_t bufSize, const char* pattern,
+                      int32_t perByteTimeoutMs, std::size_t capacity, char* inByte) {
     if (bufSize == 0) {
-        return -1;
+        return Outcome::kSilent;
     }
     if (capacity >= bufSize) {
         capacity = bufSize - 1;
@@ -16,18 +20,18 @@ int WaitForPrompt(ComPort port, char* dataBuf, std::size_t bufSize, const char* 
     while (count < capacity) {
         unsigned char received = WaitForComByte(port, perByteTimeoutMs);
         if (received == 0) {
-            return -1;
+            return SilenceOn(port);
         }
         *inByte = static_cast<char>(received);
         dataBuf[count++] = static_cast<char>(received);
         if (std::strstr(dataBuf, pattern) != nullptr) {
-            return 0;
+            return Outcome::kDone;
         }
     }
-    return 0;
+    return Outcome::kDone;
 }
 
-int DrainComInput(ComPort port, int32_t timeoutMs) {
+Outcome DrainComInput(ComPort port, int32_t timeoutMs) {
     // Bounded by time, so a target that trickles its chatter just faster
     // than `timeoutMs` is caught; and by the bytes the line carries in that
     // time, so a flood is caught by what was received, however late this
@@ -36,8 +40,8 @@ int DrainComInput(ComPort port, int32_t timeoutMs) {
     long drained = 0;
     while (WaitForComByte(port, timeoutMs) != 0) {
         if (++drained >= kDrainLimitBytes || std::chrono::steady_clock::now() >= giveUp) {
-            return -1;
+            return Outcome::kChatter;
         }
     }
-    return 0;
+    return Outcome::kDone;
 }

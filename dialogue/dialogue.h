@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "dialogue/outcome.h"
 #include "serial/serial_link.h"
 
 // What every program prints when a wait ends without an answer, when the
@@ -22,10 +23,12 @@ constexpr const char* kNeverQuietText =
 // larger than `capacity` so the text collected stays terminated (a larger
 // capacity is cut to bufSize - 1). Each byte is awaited `perByteTimeoutMs`
 // milliseconds; the last byte stored is left in *inByte.
-// Returns 0 on success, -1 when the target fell silent (a 0 from
-// WaitForComByte); the bytes collected so far stay in `dataBuf`.
-int WaitForPrompt(ComPort port, char* dataBuf, std::size_t bufSize, const char* pattern,
-                  int32_t perByteTimeoutMs, std::size_t capacity, char* inByte);
+// Returns Outcome::kDone on success; Outcome::kSilent when the target fell
+// silent (a 0 from WaitForComByte, a stop signal's cut included) or
+// `bufSize` is 0, Outcome::kPortLost when the port was found gone then; the
+// bytes collected so far stay in `dataBuf`.
+Outcome WaitForPrompt(ComPort port, char* dataBuf, std::size_t bufSize, const char* pattern,
+                      int32_t perByteTimeoutMs, std::size_t capacity, char* inByte);
 
 // How long a drain reads before it gives up on a line that never falls quiet.
 constexpr int32_t kDrainLimitMs = 5000;
@@ -36,7 +39,13 @@ constexpr long kDrainLimitBytes = static_cast<long>(kDrainLimitMs) * 9600 / 11 /
 
 // Reads and throws away bytes until one wait of `timeoutMs` milliseconds
 // passes with nothing received (a NUL byte, or the port gone, reads as that).
-// Returns 0 when the line fell quiet; -1 when bytes kept coming for
-// kDrainLimitMs milliseconds or kDrainLimitBytes bytes, whichever comes
-// first (a target stuck talking), the rest left on the line as it is.
-int DrainComInput(ComPort port, int32_t timeoutMs);
+// Returns Outcome::kDone when the line fell quiet; Outcome::kChatter when
+// bytes kept coming for kDrainLimitMs milliseconds or kDrainLimitBytes
+// bytes, whichever comes first (a target stuck talking), the rest left on
+// the line as it is.
+Outcome DrainComInput(ComPort port, int32_t timeoutMs);
+
+// Why a wait on `port` that brought nothing ended: Outcome::kPortLost once
+// the port was found hung up or removed, else Outcome::kSilent. A stop
+// signal is the caller's to tell: the serial link knows of none.
+Outcome SilenceOn(ComPort port);

@@ -4,24 +4,26 @@
 
 #include "dialogue/dialogue.h"
 
-int Handshake(ComPort port, const HandshakeRow& row, char* dataBuf, std::size_t bufSize,
-              char* inByte, int (*stopRequested)()) {
+Outcome Handshake(ComPort port, const HandshakeRow& row, char* dataBuf, std::size_t bufSize,
+                  char* inByte, int (*stopRequested)()) {
     WriteComBytes(port, "@", 1);
     PauseMs(row.wakePauseMs);
     // A stop during the pause ends the run before it collects an answer it
     // would not act on.
     if (stopRequested != nullptr && stopRequested() != 0) {
-        return kHandshakeSilent;
+        return Outcome::kStopped;
     }
-    if (WaitForPrompt(port, dataBuf, bufSize, "$$$", row.perByteMs, row.capacity, inByte) != 0) {
-        return kHandshakeSilent;
+    const Outcome prompt =
+        WaitForPrompt(port, dataBuf, bufSize, "$$$", row.perByteMs, row.capacity, inByte);
+    if (prompt != Outcome::kDone) {
+        return prompt;
     }
     std::fputs(row.readyLine, stdout);
     std::fflush(stdout);
     if (row.settleByFlush) {
         PauseMs(row.settleMs);
         FlushComInput(port);
-        return kHandshakeDone;
+        return Outcome::kDone;
     }
-    return DrainComInput(port, row.settleMs) == 0 ? kHandshakeDone : kHandshakeNeverQuiet;
+    return DrainComInput(port, row.settleMs);
 }

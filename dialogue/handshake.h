@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "dialogue/outcome.h"
 #include "serial/serial_link.h"
 
 // One program's figures for the handshake.
@@ -25,18 +26,15 @@ constexpr HandshakeRow kTorvaneHandshake = {250, 80, 5000, "\n Target Ready\n", 
 constexpr HandshakeRow kQuilmarkHandshake = {100, 40, 5000, "\n Target Ready\n", 25, false};
 constexpr HandshakeRow kFerroltHandshake = {250, 80, 3000, "\n Target Ready \n", 25, false};
 
-// How a handshake ended.
-constexpr int kHandshakeDone = 0;
-constexpr int kHandshakeSilent = -1;      // no prompt: silence, the port lost, or a stop
-constexpr int kHandshakeNeverQuiet = -2;  // the prompt came, the line never fell quiet after it
-
 // Runs the handshake of `row` on `port`, collecting into `dataBuf` (of
 // `bufSize` bytes, more than row.capacity) and leaving the last byte
 // collected in *inByte. `stopRequested`, when given, is asked after the
 // pause: a stop then ends the handshake before anything is collected.
-// Returns kHandshakeDone once the prompt came, the ready line was printed
-// and the line settled; kHandshakeSilent when no prompt came (nothing
-// printed; the bytes collected stay in `dataBuf`); kHandshakeNeverQuiet when
-// the drain after the ready line gave up on a target that kept talking.
-int Handshake(ComPort port, const HandshakeRow& row, char* dataBuf, std::size_t bufSize,
-              char* inByte, int (*stopRequested)() = nullptr);
+// Returns Outcome::kDone once the prompt came, the ready line was printed
+// and the line settled. When no prompt came, nothing is printed and the
+// bytes collected stay in `dataBuf`: Outcome::kStopped for a stop seen after
+// the pause, else as WaitForPrompt (Outcome::kSilent, a stop signal's cut
+// included, or Outcome::kPortLost). Outcome::kChatter when the drain after
+// the ready line gave up on a target that kept talking.
+Outcome Handshake(ComPort port, const HandshakeRow& row, char* dataBuf, std::size_t bufSize,
+                  char* inByte, int (*stopRequested)() = nullptr);

@@ -36,41 +36,13 @@ namespace {
     " 130  stopped by Ctrl-C (SIGINT)\n" \
     " 143  stopped by SIGTERM\n" HANG_UP_STATUS
 
-struct ProgramHelp {
+// The help of a program whose statuses are still written in its text.
+struct ProgramHelpText {
     const char* program;
     const char* text;  // the usage line and everything up to the version line
 };
 
-const ProgramHelp kProgramHelp[] = {
-    {"Torvanex",
-     "Usage: Torvanex {filename} {port}\n"
-     "Loads an Intel HEX file into the Z80 target's monitor, record by record,\n"
-     "over a 9600 baud 8N2 serial line, and shows the target's verdict on each.\n"
-     "  filename  the Intel HEX file; it is checked whole before anything is sent\n"
-     "  port      the serial device, /dev/ttyUSB0 when left out\n"
-     "Exit status:\n"
-     "   0  done, every record accepted\n"
-     "   1  too few arguments, or a file name or port path over 79 characters\n"
-     "   2  the file cannot be opened or read, or is not a sound HEX file\n"
-     "   3  the port cannot be opened, or no answer to the wake-up (or the port\n"
-     "      lost then)\n"
-     "   4  no verdict for a record: silence, the port lost, or only other bytes\n"
-     "   5  done, but the target refused one or more records\n" STOPPED_STATUSES},
-    {"Torvane",
-     "Usage: Torvane {filename} {port}\n"
-     "Loads an Intel HEX file into the Z80 target's monitor, each record in one\n"
-     "write, and ends the upload with \"!\". The line runs at 9600 baud 8N2.\n"
-     "  filename  the Intel HEX file; it is checked whole before anything is sent\n"
-     "  port      " COM_PORT_ABOUT "Exit status:\n"
-     "   0  done, every record accepted\n"
-     "   1  too few arguments, a file name over 79 characters, or a port that\n"
-     "      does not fit a port name\n" FAILED_STATUS
-     "  the file cannot be opened or read, or is not a sound HEX file\n"
-     "   2  the port cannot be opened\n"
-     "   3  no answer to the wake-up (or the port lost, or a line that never\n"
-     "      fell quiet, then)\n"
-     "   4  no answer after a record (the same)\n"
-     "   5  done, but one or more records were not accepted\n" STOPPED_STATUSES},
+const ProgramHelpText kProgramHelp[] = {
     {"Quilmark",
      "Usage: Quilmark {start address} {end address} {filename} {com port}\n"
      "       Quilmark --verify {filename} {com port}\n"
@@ -112,7 +84,41 @@ const ProgramHelp kProgramHelp[] = {
      "      never falls quiet while the program is typed\n" STOPPED_STATUSES},
 };
 
+// Prints one status line of the help: the number (or the host's text for
+// -1), two spaces, then `text` with each later line indented under the first.
+void PrintStatusLine(int status, const char* text) {
+    if (status == -1) {
+        std::fputs(FAILED_STATUS, stdout);
+    } else {
+        std::printf("%4d", status);
+    }
+    std::fputs("  ", stdout);
+    for (const char* c = text; *c != '\0'; ++c) {
+        std::putchar(*c);
+        if (*c == '\n') {
+            std::fputs("      ", stdout);
+        }
+    }
+    std::putchar('\n');
+}
+
 }  // namespace
+
+void PrintHelp(const ProgramHelp& help) {
+    std::fputs(help.about, stdout);
+    if (help.comPortLast) {
+        std::fputs(COM_PORT_ABOUT, stdout);
+    }
+    std::fputs("Exit status:\n", stdout);
+    for (std::size_t i = 0; i < help.statuses.count; ++i) {
+        const ExitStatusRow& row = help.statuses.rows[i];
+        if (row.status == kStoppedBySignal) {
+            std::fputs(STOPPED_STATUSES, stdout);
+        } else {
+            PrintStatusLine(row.status, row.help);
+        }
+    }
+}
 
 void PrintVersion(const char* program) {
     std::printf("%s %s\n", program, kToolsVersion);
@@ -130,7 +136,7 @@ int AnswerHelpOrVersion(int argc, char* argv[], const char* program) {
     if (std::strcmp(argv[1], "--help") != 0) {
         return 0;
     }
-    for (const ProgramHelp& help : kProgramHelp) {
+    for (const ProgramHelpText& help : kProgramHelp) {
         if (std::strcmp(help.program, program) == 0) {
             std::fputs(help.text, stdout);
             PrintVersion(program);
@@ -138,4 +144,20 @@ int AnswerHelpOrVersion(int argc, char* argv[], const char* program) {
         }
     }
     return 0;
+}
+
+int AnswerHelpOrVersion(int argc, char* argv[], const ProgramHelp& help) {
+    if (argc != 2) {
+        return 0;
+    }
+    if (std::strcmp(argv[1], "--version") == 0) {
+        PrintVersion(help.program);
+        return 1;
+    }
+    if (std::strcmp(argv[1], "--help") != 0) {
+        return 0;
+    }
+    PrintHelp(help);
+    PrintVersion(help.program);
+    return 1;
 }

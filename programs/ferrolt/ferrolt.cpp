@@ -67,8 +67,8 @@ constexpr int kEchoesMissedInARow = 8;
 // Waits for `pattern` in what the target sends: pauses 250 ms (nothing is
 // read meanwhile), clears 80 bytes of dataBuf and collects up to 80 bytes,
 // allowing 3000 ms for each. Returns 0 when the pattern came, or 80 bytes did;
-// -1 when the target fell silent, or a stop signal came before the wait
-// (nothing is then read). The text collected stays in dataBuf, terminated,
+// -1 when the target fell silent or the port was lost, or a stop signal came
+// before the wait (nothing is then read). The text collected stays in dataBuf, terminated,
 // and the last byte stored in inByte.
 int WaitForTargetPrompt(const char* pattern) {
     PauseMs(kPromptPauseMs);
@@ -76,10 +76,10 @@ int WaitForTargetPrompt(const char* pattern) {
         return -1;
     }
     char last = 0;
-    int result = WaitForPrompt(comHandle, dataBuf, sizeof dataBuf, pattern, kPromptByteMs,
-                               kPromptCapacity, &last);
+    const Outcome result = WaitForPrompt(comHandle, dataBuf, sizeof dataBuf, pattern, kPromptByteMs,
+                                         kPromptCapacity, &last);
     inByte = static_cast<int8_t>(last);
-    return result;
+    return result == Outcome::kDone ? 0 : -1;
 }
 
 // Waits up to kEchoMs for the echo of the character just sent. A wait that a
@@ -195,7 +195,7 @@ int AskBasic(const char* command, const char* pattern, const char* format) {
     }
     std::printf(format, dataBuf);
     std::fflush(stdout);
-    if (DrainComInput(comHandle, kSettleDrainMs) != 0) {
+    if (DrainComInput(comHandle, kSettleDrainMs) != Outcome::kDone) {
         return ChatterStatus(3);
     }
     return 0;
@@ -206,16 +206,16 @@ int AskBasic(const char* command, const char* pattern, const char* format) {
 // status after printing why not; the file and port stay open.
 int StartBasic() {
     char last = 0;
-    const int woken =
+    const Outcome woken =
         Handshake(comHandle, kFerroltHandshake, dataBuf, sizeof dataBuf, &last, StopSignal);
     inByte = static_cast<int8_t>(last);
-    if (woken == kHandshakeSilent) {
+    if (woken == Outcome::kChatter) {
+        return ChatterStatus(3);
+    }
+    if (woken != Outcome::kDone) {
         const int status = SilenceStatus(comHandle, 3);
         HintWakeUpSilence(comHandle);
         return status;
-    }
-    if (woken == kHandshakeNeverQuiet) {
-        return ChatterStatus(3);
     }
     int status = AskBasic("B", "top?", " %s");
     if (status == 0) {
@@ -250,7 +250,7 @@ int TypeCharacter(std::size_t i) {
             }
             ++missedEchoes;
             NoteEchoMissing(linesTyped + 1);
-            if (DrainComInput(comHandle, kLineDrainMs) != 0) {
+            if (DrainComInput(comHandle, kLineDrainMs) != Outcome::kDone) {
                 return ChatterStatus(4);
             }
         } else {
@@ -274,7 +274,7 @@ int TypePiece(std::size_t length) {
         }
     }
     WriteComBytes(comHandle, "\r", 1);
-    if (DrainComInput(comHandle, kLineDrainMs) != 0) {
+    if (DrainComInput(comHandle, kLineDrainMs) != Outcome::kDone) {
         return ChatterStatus(4);
     }
     if (length > 0 && dataBuf[length - 1] == '\n') {

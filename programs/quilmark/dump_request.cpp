@@ -45,14 +45,15 @@ int OpenPort(const char* portArgument) {
 }
 
 int WakeTarget() {
-    const int woken = Handshake(comHandle, kQuilmarkHandshake, dataBuf, sizeof dataBuf, &inByte);
-    if (woken == kHandshakeSilent) {
+    const Outcome woken =
+        Handshake(comHandle, kQuilmarkHandshake, dataBuf, sizeof dataBuf, &inByte);
+    if (woken == Outcome::kChatter) {
+        return ChatterStatus(kStatusNoWake);
+    }
+    if (woken != Outcome::kDone) {
         const int status = SilenceStatus(comHandle, kStatusNoWake);
         HintWakeUpSilence(comHandle);
         return status;
-    }
-    if (woken == kHandshakeNeverQuiet) {
-        return ChatterStatus(kStatusNoWake);
     }
     return kStatusDone;
 }
@@ -80,7 +81,7 @@ int RequestDump() {
     }
     // The line end after the answer, or the rest of a garbled one, must not
     // open the next reply.
-    if (DrainComInput(comHandle, kQuietMs) != 0) {
+    if (DrainComInput(comHandle, kQuietMs) != Outcome::kDone) {
         return -2;
     }
     return result;

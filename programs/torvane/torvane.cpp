@@ -7,17 +7,16 @@
 // it //./COM10 is opened. Where the program is built for a POSIX host, the
 // port may also be a device path, and COMn stands for /dev/ttyS{n-1}.
 //
-// Exit status: 0 done; 1 bad arguments; -1 the file cannot be opened or read,
-// or is not a sound HEX file; 2 the port cannot be opened; 3 no answer to the
-// wake-up (or the port lost, or a line that never fell quiet, then); 4 no
-// answer after a record (the same); 5 done, but one or more records were not
-// accepted by the target; 128 + n stopped by signal n (SIGINT, SIGTERM,
-// SIGHUP). A file that changes during the upload stops it with -1.
+// The run goes through its stages in order (arguments, file, port,
+// handshake, records, finish); the way a stage ends gives the exit status
+// from Torvane's table (exit_status.cpp), which the help lists. A file that
+// changes during the upload stops it as a file that cannot be read does.
 #include <cstdio>
 #include <cstring>
 
 #include "dialogue/dialogue.h"
 #include "dialogue/handshake.h"
+#include "dialogue/outcome.h"
 #include "hexrec/hexrec.h"
 #include "programs/common/arguments.h"
 #include "programs/common/guidance.h"
@@ -27,6 +26,7 @@
 #include "programs/common/record_file.h"
 #include "programs/common/run_end.h"
 #include "programs/common/stop_signal.h"
+#include "programs/torvane/exit_status.h"
 #include "serial/serial_link.h"
 
 namespace {
@@ -45,9 +45,23 @@ UploadWork work{};     // what the file will send, for the announcement and summ
 long sent = 0;         // records sent
 long notAccepted = 0;  // ... of them refused or answered without a verdict
 
+// What was checked and what is sent: the file's stamp when checked, and the
+// digests of the lines checked and of the lines read for sending.
+FileStamp stamp;
+uint64_t checkedDigest = kDigestStart;
+uint64_t sentDigest = kDigestStart;
+long lineNumber = 0;          // of the line read last, for the summary
+unsigned long upperBits = 0;  // set by extended address records
+
 constexpr int32_t kVerdictTimeout = 5000;           // ms per byte of the answer to a record
 constexpr int kVerdictBytes = 8;                    // answer bytes searched for a verdict
 constexpr int32_t kDrainSilence = kTorvaneQuietMs;  // ms of silence that ends a drain
+
+// What ReadRecord found.
+constexpr int kRecordRead = 1;
+constexpr int kEmptyLine = 2;
+constexpr int kNoMoreRecords = 0;
+constexpr int kRecordFault = -1;
 
 // A second stop signal ends the run at once, from the signal handler.
 void StopAtOnce() {
@@ -55,23 +69,135 @@ void StopAtOnce() {
     AbandonProgress();
 }
 
-// Closes the file, then the port, sums the run up on standard error, and
-// gives back `status` for main to return. Both must be open.
-int CloseAndExit(int status) {
-    std::fclose(fp);
-    CloseCom(comHandle);
-    std::fflush(stdout);
-    SummarizeUpload(sent, work.records, sent - notAccepted);
+// Ends the run whose `stage` ended with `outcome`: says why (a wait's end as
+// EndRun words it), hints after a wake-up left unanswered, then closes the
+// file and the port where they are open and, once the port was open, sums
+// the run up on standard error. Returns the exit status from
+// kTorvaneStatuses.
+int EndAt(Stage stage, Outcome outcome) {
+    const int status = EndRun(kTorvaneStatuses, stage, outcome);
+    if (stage == Stage::kHandshake && outcome != Outcome::kChatter) {
+        HintWakeUpSilence(comHandle);
+    }
+    if (fp != nullptr) {
+        std::fclose(fp);
+        fp = nullptr;
+    }
+    if (comHandle != kInvalidComPort) {
+        CloseCom(comHandle);
+        comHandle = kInvalidComPort;
+        std::fflush(stdout);
+        SummarizeUpload(sent, work.records, sent - notAccepted);
+    }
     return status;
+}
+
+// Arguments: nothing is copied that would not fit its buffer. Returns
+// Outcome::kDone, or Outcome::kBadArguments with the reason printed.
+Outcome TakeArguments(int argc, char* argv[]) {
+    if (argc < 2) {
+        std::printf("\n ERROR! Too Few Arguments\n Usage: Torvane {filename} {port}\n");
+        return Outcome::kBadArguments;
+    }
+    if (CheckFileNameFits(argv[1], sizeof srcFileName) != 0) {
+        return Outcome::kBadArguments;
+    }
+    if (argc > 2 && TakePortArgument(argv[2], sPortName, sizeof sPortName) != 0) {
+        return Outcome::kBadArguments;
+    }
+    return Outcome::kDone;
+}
+
+// File: a plain file only, opened and checked up to its end record before
+// the port is touched, so a broken file never half-loads. Read in binary,
+// since ReadTextLine treats CR LF and Ctrl-Z as text mode would on any host.
+// Its stamp and the digest of its lines tell later whether what is sent is
+// what was checked. Announces the work on standard error. Returns
+// Outcome::kDone with fp open, or Outcome::kFileError with the reason
+// printed.
+Outcome CheckFile(const char* name) {
+    fp = OpenInputFile(name);
+    if (fp == nullptr) {
+        HintOptionLike("Torvane", name);
+        return Outcome::kFileError;
+    }
+    std::strcpy(srcFileName, name);
+    std::printf("FILE: '%s'\n", srcFileName);
+    StampFile(fp, &stamp);
+    if (CheckRecordFileAndReport(fp, srcFileName, &checkedDigest) != 0) {
+        return Outcome::kFileError;
+    }
+    CountUploadWork(fp, &work);
+    AnnounceUpload(work, TorvaneMs(work, kLeastAnswers));
+    return Outcome::kDone;
+}
+
+// Port: opened at comBaudRate, 8N2. `portArgument` is the port as given, or
+// nullptr. Returns Outcome::kDone with comHandle open, or Outcome::kNoPort
+// with the system's error and hints printed.
+Outcome OpenPort(const char* portArgument) {
+    comHandle = OpenCom(sPortName, comBaudRate, &comError);
+    if (comHandle == kInvalidComPort) {
+        std::printf("OpenCom (1) failed with error %d.\n", comError);
+        if (portArgument != nullptr) {
+            HintPortArgument("Torvane", portArgument);
+        }
+        HintOpenFailure(sPortName, comError);
+        return Outcome::kNoPort;
+    }
+    std::printf("Com Port(1) %s open at %d baud.\n", sPortName, comBaudRate);
+    std::fflush(stdout);
+    return Outcome::kDone;
+}
+
+// Reads the next line into dataBuf and adds it to sentDigest. The file was
+// sound when checked; a failure now means it changed or the disk failed,
+// and a guessed record must not reach the target. Returns kRecordRead with
+// a record other than the end record; kEmptyLine for an empty line;
+// kNoMoreRecords at the end record or the end of the file; kRecordFault with
+// the reason printed.
+int ReadRecord() {
+    if (FileChangedSince(fp, stamp)) {
+        std::printf(kFileChangedText, srcFileName);
+        return kRecordFault;
+    }
+    std::size_t length = 0;
+    int got = ReadTextLine(fp, dataBuf, sizeof dataBuf, &length);
+    if (got == kLineEndOfFile) {
+        return kNoMoreRecords;
+    }
+    ++lineNumber;
+    if (got != kLineRead || (length > 0 && CheckRecordLine(dataBuf, length) != nullptr)) {
+        std::printf("\nERROR: Cannot Read File '%s'\n", srcFileName);
+        return kRecordFault;
+    }
+    AddToDigest(&sentDigest, dataBuf, length);
+    if (length == 0) {
+        return kEmptyLine;
+    }
+    return IsEndRecord(RecordLength(dataBuf), RecordType(dataBuf)) ? kNoMoreRecords : kRecordRead;
+}
+
+// Sends the record in dataBuf: the colon wakes the monitor's record loader,
+// the pause lets it get ready for the rest, which goes out in one write.
+void SendRecord() {
+    const int len = RecordLength(dataBuf);
+    WriteComBytes(comHandle, ":", 1);
+    PauseMs(kTorvaneColonPauseMs);
+    dataBuf[RecordChars(len)] = '\0';
+    std::printf("Len:%d Type:%d %s", len, RecordType(dataBuf), dataBuf);
+    std::fflush(stdout);
+    WriteComBytes(comHandle, dataBuf + 1, std::strlen(dataBuf + 1));
 }
 
 // Waits for the target's answer to a record: up to kVerdictBytes bytes, each
 // within kVerdictTimeout ms, collected in tempBuf. Sets err_no (0 for "*" or
-// no verdict, 1 for "?", 2 for "E").
-// Returns the verdict character, '\0' when the bytes held none, or -1 when the
-// target fell silent. A wait that a stop signal cut short is made once more,
-// so the record sent still gets its verdict before the run stops.
-int WaitForVerdict() {
+// no verdict, 1 for "?", 2 for "E"). Returns Outcome::kDone with the
+// verdict character in inByte; Outcome::kBadAnswer when the bytes held
+// none; Outcome::kSilent or Outcome::kPortLost when the target fell silent.
+// A wait that a stop signal cut short is made once more, so the record sent
+// still gets its verdict before the run stops.
+Outcome WaitForVerdict() {
     std::memset(tempBuf, 0, sizeof tempBuf);
     err_no = 0;
     for (int count = 0; count < kVerdictBytes; ++count) {
@@ -81,192 +207,112 @@ int WaitForVerdict() {
             inByte = static_cast<char>(WaitForComByte(comHandle, kVerdictTimeout));
         }
         if (inByte == 0) {
-            return -1;
+            return SilenceOn(comHandle);
         }
         tempBuf[count] = inByte;
         // Searched after every byte, so the verdict found is the byte just
         // received; "*" first, as a record is far more often accepted.
         if (std::strchr(tempBuf, '*') != nullptr) {
-            return '*';
+            return Outcome::kDone;
         }
         if (std::strchr(tempBuf, '?') != nullptr) {
             err_no = 1;
-            return '?';
+            return Outcome::kDone;
         }
         if (std::strchr(tempBuf, 'E') != nullptr) {
             err_no = 2;
-            return 'E';
+            return Outcome::kDone;
         }
     }
-    return '\0';
+    return Outcome::kBadAnswer;
 }
 
-}  // namespace
-
-int main(int argc, char* argv[]) {
-    // Help and version: answered only when --help or --version is the one
-    // argument; anywhere else the word keeps its ordinary meaning.
-    if (AnswerHelpOrVersion(argc, argv, "Torvane") != 0) {
-        return 0;
+// Awaits and shows the answer to the record just sent from the file's line
+// lineNumber, loaded at `loadAddress`, counts it, and drains what follows
+// it. A record answered without a verdict may or may not be stored, so it
+// is not counted as accepted; the summary names every record not accepted.
+// Returns Outcome::kDone, or Outcome::kSilent or Outcome::kPortLost when the
+// target fell silent (the record counted as sent, not accepted), or
+// Outcome::kChatter when the line never fell quiet after the answer.
+Outcome TakeVerdict(unsigned long loadAddress) {
+    const Outcome verdict = WaitForVerdict();
+    ++sent;
+    if (verdict != Outcome::kDone && verdict != Outcome::kBadAnswer) {
+        ++notAccepted;
+        NoteRecordNotAccepted(lineNumber, loadAddress, '\0');
+        return verdict;
     }
-    // Banner and arguments: nothing is copied that would not fit its buffer.
-    std::printf("Z80 System Loader\n");
-    if (argc < 2) {
-        std::printf("\n ERROR! Too Few Arguments\n Usage: Torvane {filename} {port}\n");
-        return 1;
-    }
-    if (CheckFileNameFits(argv[1], sizeof srcFileName) != 0) {
-        return 1;
-    }
-    if (argc > 2 && TakePortArgument(argv[2], sPortName, sizeof sPortName) != 0) {
-        return 1;
-    }
-    // From here Ctrl-C and SIGTERM (and SIGHUP where there is one) end the
-    // run through its own exits.
-    CatchStopSignals(StopAtOnce);
-
-    // File: a plain file only, opened and checked up to its end record before
-    // the port is touched, so a broken file never half-loads. Read in binary,
-    // since ReadTextLine treats CR LF and Ctrl-Z as text mode would on any
-    // host. Its stamp and the digest of its lines tell later whether what is
-    // sent is what was checked.
-    fp = OpenInputFile(argv[1]);
-    if (fp == nullptr) {
-        HintOptionLike("Torvane", argv[1]);
-        return -1;
-    }
-    std::strcpy(srcFileName, argv[1]);
-    std::printf("FILE: '%s'\n", srcFileName);
-    FileStamp stamp;
-    StampFile(fp, &stamp);
-    uint64_t checkedDigest = kDigestStart;
-    if (CheckRecordFileAndReport(fp, srcFileName, &checkedDigest) != 0) {
-        std::fclose(fp);
-        return -1;
-    }
-    // Announced on standard error: the work, and about how long it takes.
-    CountUploadWork(fp, &work);
-    AnnounceUpload(work, TorvaneMs(work, kLeastAnswers));
-
-    // Port.
-    comHandle = OpenCom(sPortName, comBaudRate, &comError);
-    if (comHandle == kInvalidComPort) {
-        std::printf("OpenCom (1) failed with error %d.\n", comError);
-        if (argc > 2) {
-            HintPortArgument("Torvane", argv[2]);
+    if (verdict == Outcome::kBadAnswer) {
+        std::printf(" ERROR! No Verdict\n");
+        ++notAccepted;
+        NoteRecordNotAccepted(lineNumber, loadAddress, '\0');
+    } else {
+        std::printf("%s\n", std::strchr(tempBuf, inByte));
+        if (err_no != 0) {
+            ++notAccepted;
+            NoteRecordNotAccepted(lineNumber, loadAddress, inByte);
         }
-        HintOpenFailure(sPortName, comError);
-        std::fclose(fp);
-        return 2;
     }
-    std::printf("Com Port(1) %s open at %d baud.\n", sPortName, comBaudRate);
+    ProgressUpdate(sent);
     std::fflush(stdout);
+    return DrainComInput(comHandle, kDrainSilence);
+}
 
-    // Handshake: wake the monitor, give it time to answer, collect "$$$".
-    const int woken = Handshake(comHandle, kTorvaneHandshake, dataBuf, sizeof dataBuf, &inByte);
-    if (woken == kHandshakeSilent) {
-        const int status = SilenceStatus(comHandle, 3);
-        HintWakeUpSilence(comHandle);
-        return CloseAndExit(status);
-    }
-    if (woken == kHandshakeNeverQuiet) {
-        return CloseAndExit(ChatterStatus(3));
-    }
-    ProgressStart(work.records, "records", TorvaneMs(work, kLeastAnswers));
-
-    // Records, one at a time, each answer awaited before the next line is read.
-    uint64_t sentDigest = kDigestStart;
-    long lineNumber = 0;          // of the line read last, for the summary
-    unsigned long upperBits = 0;  // set by extended address records
+// Records: one at a time, each answer awaited before the next line is read.
+// Returns Outcome::kDone after the last record (one not accepted counted,
+// not ending the run), Outcome::kStopped, Outcome::kFileError with the
+// reason printed, or how the wait for an answer ended.
+Outcome SendRecords() {
     for (;;) {
         if (StopSignal() != 0) {
-            return CloseAndExit(StoppedStatus());
+            return Outcome::kStopped;
         }
-        if (FileChangedSince(fp, stamp)) {
-            std::printf(kFileChangedText, srcFileName);
-            return CloseAndExit(-1);
+        const int read = ReadRecord();
+        if (read == kNoMoreRecords) {
+            return Outcome::kDone;
         }
-        std::size_t length = 0;
-        int got = ReadTextLine(fp, dataBuf, sizeof dataBuf, &length);
-        if (got == kLineEndOfFile) {
-            break;
+        if (read == kRecordFault) {
+            return Outcome::kFileError;
         }
-        ++lineNumber;
-        // The file was sound when checked; a failure now means it changed or
-        // the disk failed, and a guessed record must not reach the target.
-        if (got != kLineRead || (length > 0 && CheckRecordLine(dataBuf, length) != nullptr)) {
-            std::printf("\nERROR: Cannot Read File '%s'\n", srcFileName);
-            return CloseAndExit(-1);
-        }
-        AddToDigest(&sentDigest, dataBuf, length);
-        if (length == 0) {
+        if (read == kEmptyLine) {
             continue;
         }
-        int len = RecordLength(dataBuf);
-        int type = RecordType(dataBuf);
-        if (IsEndRecord(len, type)) {
-            break;
-        }
-
-        // The colon wakes the monitor's record loader; the pause lets it get
-        // ready for the rest, which goes out in one write.
         const unsigned long loadAddress = RecordLoadAddress(dataBuf, &upperBits);
-        WriteComBytes(comHandle, ":", 1);
-        PauseMs(kTorvaneColonPauseMs);
-        dataBuf[RecordChars(len)] = '\0';
-        std::printf("Len:%d Type:%d %s", len, type, dataBuf);
-        std::fflush(stdout);
-        WriteComBytes(comHandle, dataBuf + 1, std::strlen(dataBuf + 1));
-
-        int verdict = WaitForVerdict();
-        if (verdict < 0) {
-            // Sent, but no verdict: the summary names it.
-            ++sent;
-            ++notAccepted;
-            NoteRecordNotAccepted(lineNumber, loadAddress, '\0');
-            return CloseAndExit(SilenceStatus(comHandle, 4));
-        }
-        if (verdict == '\0') {
-            // The target answered, but not with a verdict: the record may or
-            // may not be stored, so it is not counted as accepted.
-            std::printf(" ERROR! No Verdict\n");
-            ++notAccepted;
-            NoteRecordNotAccepted(lineNumber, loadAddress, '\0');
-        } else {
-            std::printf("%s\n", std::strchr(tempBuf, verdict));
-            if (err_no != 0) {
-                ++notAccepted;
-                NoteRecordNotAccepted(lineNumber, loadAddress, static_cast<char>(verdict));
-            }
-        }
-        ++sent;
-        ProgressUpdate(sent);
-        std::fflush(stdout);
-        if (DrainComInput(comHandle, kDrainSilence) != 0) {
-            return CloseAndExit(ChatterStatus(4));
+        SendRecord();
+        const Outcome answer = TakeVerdict(loadAddress);
+        if (answer != Outcome::kDone) {
+            return answer;
         }
         // A refused record gets the monitor a second to recover.
         PauseMs(err_no != 0 ? kRefusedPauseMs : kTorvaneAcceptedPauseMs);
     }
+}
 
-    // Finish: "!" tells the monitor the upload is over; a port lost after the
-    // last verdict could not carry it, and the run must not read as done.
-    // Neither may a file that changed (the lines sent must be those checked,
-    // up to the same end), and after a stop nothing more is sent.
+// Finish: "!" tells the monitor the upload is over; a port lost after the
+// last verdict could not carry it, and the run must not read as done.
+// Neither may a file that changed (the lines sent must be those checked, up
+// to the same end), and after a stop nothing more is sent. Then closes the
+// file and the port, says how the upload went and sums it up. Returns
+// Outcome::kDone, or Outcome::kBadAnswer when a record was not accepted;
+// Outcome::kPortLost, Outcome::kFileError (the reason printed) or
+// Outcome::kStopped with nothing closed.
+Outcome FinishUpload() {
     if (ComPortGone(comHandle)) {
-        return CloseAndExit(SilenceStatus(comHandle, 4));
+        return Outcome::kPortLost;
     }
     if (sentDigest != checkedDigest) {
         std::printf(kFileChangedText, srcFileName);
-        return CloseAndExit(-1);
+        return Outcome::kFileError;
     }
     if (StopSignal() != 0) {
-        return CloseAndExit(StoppedStatus());
+        return Outcome::kStopped;
     }
     std::fclose(fp);
+    fp = nullptr;
     WriteComBytes(comHandle, "!", 1);
     PauseMs(kTorvaneClosePauseMs);
     CloseCom(comHandle);
+    comHandle = kInvalidComPort;
     ProgressEnd();
     if (notAccepted > 0) {
         std::printf(" WARNING! %ld record(s) not accepted by the target\n", notAccepted);
@@ -274,5 +320,50 @@ int main(int argc, char* argv[]) {
     std::printf("\n Done...\n");
     std::fflush(stdout);
     SummarizeUpload(sent, work.records, sent - notAccepted);
-    return notAccepted > 0 ? 5 : 0;
+    return notAccepted > 0 ? Outcome::kBadAnswer : Outcome::kDone;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    // Help and version: answered only when --help or --version is the one
+    // argument; anywhere else the word keeps its ordinary meaning.
+    if (AnswerHelpOrVersion(argc, argv, kTorvaneHelp) != 0) {
+        return 0;
+    }
+    // Banner and arguments.
+    std::printf("Z80 System Loader\n");
+    Outcome outcome = TakeArguments(argc, argv);
+    if (outcome != Outcome::kDone) {
+        return EndAt(Stage::kArguments, outcome);
+    }
+    // From here Ctrl-C and SIGTERM (and SIGHUP where there is one) end the
+    // run through its own exits.
+    CatchStopSignals(StopAtOnce);
+
+    // File: checked whole before the port is touched; the work announced.
+    outcome = CheckFile(argv[1]);
+    if (outcome != Outcome::kDone) {
+        return EndAt(Stage::kFile, outcome);
+    }
+    // Port.
+    outcome = OpenPort(argc > 2 ? argv[2] : nullptr);
+    if (outcome != Outcome::kDone) {
+        return EndAt(Stage::kPort, outcome);
+    }
+    // Handshake: wake the monitor, give it time to answer, collect "$$$".
+    outcome = Handshake(comHandle, kTorvaneHandshake, dataBuf, sizeof dataBuf, &inByte);
+    if (outcome != Outcome::kDone) {
+        return EndAt(Stage::kHandshake, outcome);
+    }
+    ProgressStart(work.records, "records", TorvaneMs(work, kLeastAnswers));
+
+    // Records, one at a time, each answer awaited.
+    outcome = SendRecords();
+    if (outcome != Outcome::kDone) {
+        return EndAt(Stage::kRecords, outcome);
+    }
+    // Finish: "!" sent unless the run cannot count as done, everything
+    // closed, the result told.
+    return EndAt(Stage::kFinish, FinishUpload());
 }

@@ -28,7 +28,7 @@ class Dialogue : public ::testing::Test {
     // Waits for the monitor's prompt, each byte `perByteMs` milliseconds:
     // short where the line is to fall silent, long where bytes are still to
     // come (so a busy machine cannot turn them into silence).
-    int Wait(std::size_t capacity = 80, int32_t perByteMs = 300) {
+    Outcome Wait(std::size_t capacity = 80, int32_t perByteMs = 300) {
         return WaitForPrompt(port, dataBuf, sizeof dataBuf, "$$$", perByteMs, capacity, &inByte);
     }
     PtyPair pty;
@@ -53,7 +53,7 @@ TEST_F(Dialogue, PromptSplitOverSeveralWritesIsFound) {
             pty.Send(piece);
         }
     });
-    EXPECT_EQ(Wait(80, 20000), 0);
+    EXPECT_EQ(Wait(80, 20000), Outcome::kDone);
     target.join();
     EXPECT_STREQ(dataBuf, "\r\nMON\r\n$$$");
     EXPECT_EQ(inByte, '$');
@@ -63,26 +63,26 @@ TEST_F(Dialogue, PromptSplitOverSeveralWritesIsFound) {
 TEST_F(Dialogue, CapacityFilledWithoutPromptStillSucceeds) {
     pty.Send(std::string(120, '#'));
     ASSERT_TRUE(pty.AwaitUnread(120));
-    EXPECT_EQ(Wait(40), 0);
+    EXPECT_EQ(Wait(40), Outcome::kDone);
     EXPECT_EQ(std::strlen(dataBuf), 40u);  // cleared beyond the capacity: terminated
 }
 
 TEST_F(Dialogue, SilenceAfterSomeBytesFails) {
     pty.Send("$$");
     ASSERT_TRUE(pty.AwaitUnread(2));
-    EXPECT_EQ(Wait(), -1);
+    EXPECT_EQ(Wait(), Outcome::kSilent);
     EXPECT_STREQ(dataBuf, "$$");
 }
 
 TEST_F(Dialogue, SilenceFromTheStartFails) {
-    EXPECT_EQ(Wait(), -1);
+    EXPECT_EQ(Wait(), Outcome::kSilent);
 }
 
 TEST_F(Dialogue, CapacityLargerThanTheBufferIsCut) {
     char small[8];
     pty.Send(std::string(20, '#'));
     ASSERT_TRUE(pty.AwaitUnread(20));
-    EXPECT_EQ(WaitForPrompt(port, small, sizeof small, "$$$", 300, 80, &inByte), 0);
+    EXPECT_EQ(WaitForPrompt(port, small, sizeof small, "$$$", 300, 80, &inByte), Outcome::kDone);
     EXPECT_EQ(std::strlen(small), 7u);
 }
 
@@ -96,11 +96,11 @@ TEST_F(Dialogue, DrainGivesUpOnALineThatNeverFallsQuiet) {
     // program's end shows at most its own buffer's worth of it at a time.
     pty.Send(std::string(static_cast<std::size_t>(flood), 'c'));
     ASSERT_TRUE(pty.AwaitUnread(extra));
-    EXPECT_EQ(DrainComInput(port, 1000), -1);
+    EXPECT_EQ(DrainComInput(port, 1000), Outcome::kChatter);
     ASSERT_TRUE(pty.AwaitUnread(extra));
     EXPECT_EQ(pty.Unread(), extra);
     // Once the target stops, what it left is read and the line falls quiet.
-    EXPECT_EQ(DrainComInput(port, 25), 0);
+    EXPECT_EQ(DrainComInput(port, 25), Outcome::kDone);
     pty.Send("*");
     EXPECT_EQ(WaitForComByte(port, 10000), '*');
 }
@@ -110,14 +110,14 @@ TEST_F(Dialogue, DrainEmptiesTheLineUntilItIsQuiet) {
         pty.Send("chatter");
     }
     ASSERT_TRUE(pty.AwaitUnread(35));
-    EXPECT_EQ(DrainComInput(port, 25), 0);
+    EXPECT_EQ(DrainComInput(port, 25), Outcome::kDone);
     EXPECT_EQ(pty.Unread(), 0);
     pty.Send("*");
     EXPECT_EQ(WaitForComByte(port, 10000), '*');
 }
 
 TEST_F(Dialogue, DrainOfAQuietLineEndsAtOnce) {
-    EXPECT_EQ(DrainComInput(port, 25), 0);
+    EXPECT_EQ(DrainComInput(port, 25), Outcome::kDone);
 }
 
 // Every program's row: the wake-up goes out, the prompt is collected, the
@@ -128,9 +128,9 @@ TEST_F(Dialogue, HandshakeWakesCollectsPrintsAndSettles) {
         pty.Send("\r\nMON $$$ tail");
         ASSERT_TRUE(pty.AwaitUnread(14));
         testing::internal::CaptureStdout();
-        const int result = Handshake(port, row, dataBuf, sizeof dataBuf, &inByte);
+        const Outcome result = Handshake(port, row, dataBuf, sizeof dataBuf, &inByte);
         EXPECT_EQ(testing::internal::GetCapturedStdout(), row.readyLine);
-        EXPECT_EQ(result, kHandshakeDone);
+        EXPECT_EQ(result, Outcome::kDone);
         EXPECT_STREQ(dataBuf, "\r\nMON $$$");
         EXPECT_EQ(pty.Unread(), 0);
         char sent[4] = {};
@@ -144,17 +144,29 @@ TEST_F(Dialogue, HandshakeWakesCollectsPrintsAndSettles) {
 TEST_F(Dialogue, HandshakeSilentStoppedOrNeverQuiet) {
     const HandshakeRow quick = {0, 80, 300, "\n Ready\n", 25, false};
     testing::internal::CaptureStdout();
-    EXPECT_EQ(Handshake(port, quick, dataBuf, sizeof dataBuf, &inByte), kHandshakeSilent);
+    EXPECT_EQ(Handshake(port, quick, dataBuf, sizeof dataBuf, &inByte), Outcome::kSilent);
     pty.Send("$$$");
     ASSERT_TRUE(pty.AwaitUnread(3));
     EXPECT_EQ(Handshake(port, quick, dataBuf, sizeof dataBuf, &inByte, [] { return 2; }),
-              kHandshakeSilent);
+              Outcome::kStopped);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(pty.Unread(), 3);
 
     pty.Send(std::string(static_cast<std::size_t>(kDrainLimitBytes) + 10, 'c'));
     ASSERT_TRUE(pty.AwaitUnread(1000));
     testing::internal::CaptureStdout();
-    EXPECT_EQ(Handshake(port, quick, dataBuf, sizeof dataBuf, &inByte), kHandshakeNeverQuiet);
+    EXPECT_EQ(Handshake(port, quick, dataBuf, sizeof dataBuf, &inByte), Outcome::kChatter);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), quick.readyLine);
+}
+
+// A wait that ends because the line hung up says so, not that the target
+// fell silent; a handshake on such a line ends the same way.
+TEST_F(Dialogue, PromptWaitOnALineThatHungUpReportsThePortLost) {
+    pty.HangUp();
+    EXPECT_EQ(Wait(80, 10000), Outcome::kPortLost);
+    EXPECT_EQ(SilenceOn(port), Outcome::kPortLost);
+    const HandshakeRow quick = {0, 80, 10000, "\n Ready\n", 25, false};
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(Handshake(port, quick, dataBuf, sizeof dataBuf, &inByte), Outcome::kPortLost);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 }

@@ -1,0 +1,16 @@
+// How a wait on the target, or a step of a program, ended: the one answer
+// the dialogue helpers and the programs' own waits give, and what each
+// program's exit-status table is read with.
+#pragma once
+
+enum class Outcome {
+    kDone,          // what was waited for came; the step did its work
+    kSilent,        // nothing came in time (a NUL byte reads as nothing)
+    kPortLost,      // the port hung up or its device was removed
+    kStopped,       // a stop signal (Ctrl-C, SIGTERM, SIGHUP) came
+    kChatter,       // the target kept sending, but not what was waited for
+    kBadAnswer,     // the target answered, but not as it should (a refused record)
+    kFileError,     // a file cannot be opened, read or written, is not sound, or changed
+    kBadArguments,  // the command line cannot be used
+    kNoPort,        // the port cannot be opened
+};

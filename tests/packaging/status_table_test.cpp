@@ -1,0 +1,453 @@
+// Each program's exit-status table against what people read: the help
+// printed from it, the manual page's EXIT STATUS list and the program's
+// column of the README's "Exit statuses" table. A status added, dropped or
+// reworded in one place and not the others fails here. The lookup from a
+// stage's end to a status is checked row by row against each program's
+// flow.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "programs/common/exit_status.h"
+#include "programs/common/help.h"
+#include "programs/torvane/exit_status.h"
+#include "programs/torvanex/exit_status.h"
+
+namespace {
+
+// The programs whose statuses come from a table. A program gets its row here
+// once its table exists.
+struct ProgramTable {
+    const char* program;
+    const ExitStatusTable* table;
+};
+const ProgramTable kProgramTables[] = {
+    {"Torvanex", &kTorvanexStatuses},
+    {"Torvane", &kTorvaneStatuses},
+};
+
+// Shows a case by its program in failure messages.
+void PrintTo(const ProgramTable& table, std::ostream* out) {
+    *out << table.program;
+}
+
+std::string ReadSource(const std::string& path) {
+    std::ifstream in(std::string(SOURCE_DIR) + "/" + path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string Trim(const std::string& text) {
+    std::size_t from = 0;
+    std::size_t to = text.size();
+    while (from < to && std::isspace(static_cast<unsigned char>(text[from])) != 0) {
+        ++from;
+    }
+    while (to > from && std::isspace(static_cast<unsigned char>(text[to - 1])) != 0) {
+        --to;
+    }
+    return text.substr(from, to - from);
+}
+
+// Spaces and line ends run together into one space, none at the ends.
+std::string Collapse(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (std::isspace(static_cast<unsigned char>(c)) != 0) {
+            if (!out.empty() && out.back() != ' ') {
+                out += ' ';
+            }
+        } else {
+            out += c;
+        }
+    }
+    return Trim(out);
+}
+
+// A roff line as text: "\-" a hyphen, font changes and "\&" left out; the
+// font requests .B and .BR give their words (.BR's alternate without space).
+std::string RoffText(const std::string& line) {
+    std::string text = line;
+    bool joined = false;
+    if (text.rfind(".BR ", 0) == 0) {
+        text = text.substr(4);
+        joined = true;
+    } else if (text.rfind(".B ", 0) == 0 || text.rfind(".I ", 0) == 0) {
+        text = text.substr(3);
+    } else if (!text.empty() && text[0] == '.') {
+        return "";
+    }
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size()) {
+            const char next = text[i + 1];
+            if (next == '-') {
+                out += '-';
+                ++i;
+            } else if (next == '&') {
+                ++i;
+            } else if (next == 'f' && i + 2 < text.size()) {
+                i += 2;
+            } else {
+                out += text[i];
+            }
+        } else if (text[i] == '"' && joined) {
+            continue;
+        } else if (text[i] == ' ' && joined) {
+            continue;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+// The manual page's EXIT STATUS list: each ".TP" / ".B <status>" entry and
+// its paragraph as plain text, by status.
+std::map<int, std::string> ManualStatuses(const std::string& roff) {
+    std::map<int, std::string> statuses;
+    std::istringstream in(roff);
+    std::string line;
+    bool inSection = false;
+    bool expectStatus = false;
+    int status = 0;
+    bool inEntry = false;
+    while (std::getline(in, line)) {
+        if (line.rfind(".SH", 0) == 0) {
+            if (inSection) {
+                break;
+            }
+            inSection = Trim(line.substr(3)) == "EXIT STATUS";
+            continue;
+        }
+        if (!inSection) {
+            continue;
+        }
+        if (line == ".TP") {
+            expectStatus = true;
+            inEntry = false;
+            continue;
+        }
+        if (expectStatus) {
+            expectStatus = false;
+            status = std::stoi(RoffText(line));
+            statuses[status] = "";
+            inEntry = true;
+            continue;
+        }
+        if (inEntry) {
+            statuses[status] += RoffText(line) + " ";
+        }
+    }
+    for (auto& entry : statuses) {
+        entry.second = Collapse(entry.second);
+    }
+    return statuses;
+}
+
+std::vector<std::string> Cells(const std::string& line) {
+    std::vector<std::string> cells;
+    std::size_t from = 1;  // after the leading '|'
+    for (std::size_t to = line.find('|', from); to != std::string::npos;
+         to = line.find('|', from)) {
+        cells.push_back(Trim(line.substr(from, to - from)));
+        from = to + 1;
+    }
+    return cells;
+}
+
+// The README's "Exit statuses" table, the column of `program`: its cells by
+// the row's first cell ("0", "-1 (255)", "130, 143, 129").
+std::map<std::string, std::string> ReadmeColumn(const std::string& markdown,
+                                                const std::string& program) {
+    std::map<std::string, std::string> column;
+    std::istringstream in(markdown);
+    std::string line;
+    while (std::getline(in, line) && line != "## Exit statuses") {
+    }
+    int index = -1;
+    while (std::getline(in, line)) {
+        if (line.rfind("|", 0) != 0) {
+            if (index >= 0 || line.rfind("## ", 0) == 0) {
+                break;
+            }
+            continue;
+        }
+        const std::vector<std::string> cells = Cells(line);
+        if (index < 0) {
+            for (std::size_t i = 0; i < cells.size(); ++i) {
+                if (cells[i] == "`" + program + "`") {
+                    index = static_cast<int>(i);
+                }
+            }
+            if (index < 0) {
+                break;
+            }
+            continue;
+        }
+        if (cells.empty() || cells[0].rfind("---", 0) == 0) {
+            continue;
+        }
+        column[cells[0]] = static_cast<std::size_t>(index) < cells.size() ? cells[index] : "";
+    }
+    return column;
+}
+
+// The status as the manual page gives it: the stop row under 130.
+int ManualKey(int status) {
+    return status == kStoppedBySignal ? 130 : status;
+}
+
+// The status as the README's first column gives it.
+std::string ReadmeKey(int status) {
+    if (status == kStoppedBySignal) {
+        return "130, 143, 129";
+    }
+    if (status == -1) {
+        return "-1 (255)";
+    }
+    return std::to_string(status);
+}
+
+// Where `program`'s table and its manual page and README column disagree,
+// one line each; none when they agree.
+std::vector<std::string> Differences(const std::string& program, const ExitStatusTable& table,
+                                     const std::string& manual, const std::string& readme) {
+    std::vector<std::string> found;
+    const std::map<int, std::string> pages = ManualStatuses(manual);
+    const std::map<std::string, std::string> cells = ReadmeColumn(readme, program);
+    std::map<int, bool> listed;
+    std::map<std::string, bool> listedCells;
+    for (std::size_t i = 0; i < table.count; ++i) {
+        const ExitStatusRow& row = table.rows[i];
+        listed[ManualKey(row.status)] = true;
+        listedCells[ReadmeKey(row.status)] = true;
+        const auto page = pages.find(ManualKey(row.status));
+        if (page == pages.end()) {
+            found.push_back("manual page: no status " + std::to_string(ManualKey(row.status)));
+        } else if (page->second != row.manual) {
+            found.push_back("manual page, status " + std::to_string(page->first) + ": \"" +
+                            page->second + "\", the table says \"" + row.manual + "\"");
+        }
+        const auto cell = cells.find(ReadmeKey(row.status));
+        if (cell == cells.end() || cell->second.empty()) {
+            found.push_back("README: no status " + ReadmeKey(row.status));
+        } else if (cell->second != row.readme) {
+            found.push_back("README, status " + cell->first + ": \"" + cell->second +
+                            "\", the table says \"" + row.readme + "\"");
+        }
+    }
+    for (const auto& page : pages) {
+        if (!listed[page.first]) {
+            found.push_back("manual page: status " + std::to_string(page.first) +
+                            " is not in the table");
+        }
+    }
+    for (const auto& cell : cells) {
+        if (!cell.second.empty() && !listedCells[cell.first]) {
+            found.push_back("README: status " + cell.first + " is not in the table");
+        }
+    }
+    if (cells.empty()) {
+        found.push_back("README: no column for " + program);
+    }
+    return found;
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line + "\n";
+    }
+    return text;
+}
+
+class StatusTable : public ::testing::TestWithParam<ProgramTable> {};
+
+std::string CaseName(const ::testing::TestParamInfo<ProgramTable>& info) {
+    return info.param.program;
+}
+
+}  // namespace
+
+TEST_P(StatusTable, ManualPageAndReadmeAgreeWithTheTable) {
+    const std::string program = GetParam().program;
+    const std::string manual = ReadSource("docs/man/" + program + ".1");
+    const std::string readme = ReadSource("README.md");
+    ASSERT_FALSE(manual.empty());
+    ASSERT_FALSE(readme.empty());
+    const std::vector<std::string> found = Differences(program, *GetParam().table, manual, readme);
+    EXPECT_TRUE(found.empty()) << Joined(found);
+}
+
+// One row a status, the stop row present, each stage's end in one row
+// only, every row but the stop row reached by some end, and the help's
+// lines within 80 columns.
+TEST_P(StatusTable, TableIsWellFormed) {
+    const ExitStatusTable& table = *GetParam().table;
+    std::map<int, int> rowsOf;
+    std::map<std::pair<Stage, int>, int> statusOf;
+    for (std::size_t i = 0; i < table.count; ++i) {
+        const ExitStatusRow& row = table.rows[i];
+        ++rowsOf[row.status];
+        bool reached = false;
+        for (const StageEnds& ends : row.ends) {
+            if (ends.stage == Stage::kNone) {
+                EXPECT_EQ(ends.outcomes, 0u) << "status " << row.status;
+                continue;
+            }
+            reached = reached || ends.outcomes != 0;
+            for (int o = 0; o < 32; ++o) {
+                if ((ends.outcomes & (OutcomeSet{1} << o)) != 0) {
+                    EXPECT_EQ(statusOf.count({ends.stage, o}), 0u)
+                        << "stage " << static_cast<int>(ends.stage) << ", outcome " << o
+                        << " in two rows";
+                    statusOf[{ends.stage, o}] = row.status;
+                }
+            }
+        }
+        if (row.status == kStoppedBySignal) {
+            EXPECT_FALSE(reached) << "a stop ends every stage: the stop row lists no ends";
+            continue;
+        }
+        EXPECT_TRUE(reached) << "status " << row.status << " is given by no stage's end";
+        ASSERT_NE(row.help, nullptr);
+        std::istringstream lines(row.help);
+        for (std::string line; std::getline(lines, line);) {
+            EXPECT_LE(line.size() + 6, 80u) << line;
+        }
+    }
+    EXPECT_EQ(rowsOf[kStoppedBySignal], 1);
+    for (const auto& rows : rowsOf) {
+        EXPECT_EQ(rows.second, 1) << "status " << rows.first;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, StatusTable, ::testing::ValuesIn(kProgramTables), CaseName);
+
+// Every way each program's stages end, and the status it exits with.
+struct StageEnd {
+    const ExitStatusTable* table;
+    Stage stage;
+    Outcome outcome;
+    int status;
+};
+
+TEST(StatusTableLookup, EachStageEndGivesTheProgramsStatus) {
+    const ExitStatusTable* x = &kTorvanexStatuses;
+    const ExitStatusTable* t = &kTorvaneStatuses;
+    const StageEnd kEnds[] = {
+        {x, Stage::kArguments, Outcome::kBadArguments, 1},
+        {x, Stage::kFile, Outcome::kFileError, 2},
+        {x, Stage::kPort, Outcome::kNoPort, 3},
+        {x, Stage::kHandshake, Outcome::kSilent, 3},
+        {x, Stage::kHandshake, Outcome::kPortLost, 3},
+        {x, Stage::kHandshake, Outcome::kStopped, kStoppedBySignal},
+        {x, Stage::kRecords, Outcome::kSilent, 4},
+        {x, Stage::kRecords, Outcome::kPortLost, 4},
+        {x, Stage::kRecords, Outcome::kChatter, 4},
+        {x, Stage::kRecords, Outcome::kFileError, 2},
+        {x, Stage::kRecords, Outcome::kStopped, kStoppedBySignal},
+        {x, Stage::kFinish, Outcome::kFileError, 2},
+        {x, Stage::kFinish, Outcome::kDone, 0},
+        {x, Stage::kFinish, Outcome::kBadAnswer, 5},
+        {t, Stage::kArguments, Outcome::kBadArguments, 1},
+        {t, Stage::kFile, Outcome::kFileError, -1},
+        {t, Stage::kPort, Outcome::kNoPort, 2},
+        {t, Stage::kHandshake, Outcome::kSilent, 3},
+        {t, Stage::kHandshake, Outcome::kPortLost, 3},
+        {t, Stage::kHandshake, Outcome::kChatter, 3},
+        {t, Stage::kRecords, Outcome::kSilent, 4},
+        {t, Stage::kRecords, Outcome::kPortLost, 4},
+        {t, Stage::kRecords, Outcome::kChatter, 4},
+        {t, Stage::kRecords, Outcome::kFileError, -1},
+        {t, Stage::kRecords, Outcome::kStopped, kStoppedBySignal},
+        {t, Stage::kFinish, Outcome::kPortLost, 4},
+        {t, Stage::kFinish, Outcome::kFileError, -1},
+        {t, Stage::kFinish, Outcome::kStopped, kStoppedBySignal},
+        {t, Stage::kFinish, Outcome::kDone, 0},
+        {t, Stage::kFinish, Outcome::kBadAnswer, 5},
+    };
+    for (const StageEnd& end : kEnds) {
+        EXPECT_EQ(ExitStatusFor(*end.table, end.stage, end.outcome), end.status)
+            << (end.table == x ? "Torvanex" : "Torvane") << ", stage "
+            << static_cast<int>(end.stage) << ", outcome " << static_cast<int>(end.outcome);
+    }
+    // An end no row lists is told apart from every status.
+    EXPECT_EQ(ExitStatusFor(kTorvanexStatuses, Stage::kPort, Outcome::kSilent), kNoExitStatus);
+}
+
+// The comparison itself: a status missing, added or reworded in either
+// document is found, and roff and Markdown are read as text.
+TEST(StatusTableDocs, DriftInEitherDocumentIsFound) {
+    static const ExitStatusRow kRows[] = {
+        {0, {{{Stage::kFinish, Of(Outcome::kDone)}}}, "done", "Done; with --verify, all.", "done"},
+        {-1, {{{Stage::kFile, Of(Outcome::kFileError)}}}, "bad file", "No file.", "no `file`"},
+        {kStoppedBySignal, {}, nullptr, "Stopped.", "the same"},
+    };
+    const ExitStatusTable table = {kRows, 3};
+    const std::string manual =
+        ".SH EXIT STATUS\nA status of \\-1 shows as 255.\n.TP\n.B 0\nDone; with\n"
+        ".BR \\-\\-verify ,\nall.\n.TP\n.B \\-1\nNo\n\\fBfile\\fR\\&.\n.TP\n.B 130\n"
+        "Stopped.\n.SH PORTS\n.TP\n.B 9\nNot a status.\n";
+    const std::string readme =
+        "# X\n## Exit statuses\n\n| Status | `Other` | `Prog` |\n|---|---|---|\n"
+        "| 0 | x | done |\n| -1 (255) | | no `file` |\n| 2 | y | |\n"
+        "| 130, 143, 129 | z | the same |\n\nAfter.\n| 7 | | late |\n";
+    EXPECT_EQ(Joined(Differences("Prog", table, manual, readme)), "");
+
+    auto drifted = [&](const std::string& from, const std::string& to, const std::string& text) {
+        std::string changed = text;
+        changed.replace(changed.find(from), from.size(), to);
+        return changed;
+    };
+    EXPECT_EQ(Joined(Differences("Prog", table, drifted("all.", "most.", manual), readme)),
+              "manual page, status 0: \"Done; with --verify, most.\", the table says \"Done; "
+              "with --verify, all.\"\n");
+    EXPECT_EQ(Joined(Differences("Prog", table, drifted(".B 130\n", ".B 131\n", manual), readme)),
+              "manual page: no status 130\nmanual page: status 131 is not in the table\n");
+    EXPECT_EQ(Joined(Differences("Prog", table, manual, drifted("| y | |", "| y | new |", readme))),
+              "README: status 2 is not in the table\n");
+    EXPECT_EQ(Joined(Differences("Prog", table, manual, drifted("| no `file` |", "| |", readme))),
+              "README: no status -1 (255)\n");
+    EXPECT_EQ(Joined(Differences("Prog", table, manual, drifted("| done |", "| done! |", readme))),
+              "README, status 0: \"done!\", the table says \"done\"\n");
+    EXPECT_EQ(Joined(Differences("Nobody", table, manual, readme)),
+              "README: no status 0\nREADME: no status -1 (255)\nREADME: no status 130, 143, "
+              "129\nREADME: no column for Nobody\n");
+}
+
+// The help's list is printed from the table: numbers right-aligned in four
+// places, -1 as the host shows it, later lines indented under the first,
+// and the stop row as the host's signals.
+TEST(StatusTableHelp, HelpListsTheTableRows) {
+    static const ExitStatusRow kRows[] = {
+        {0, {{{Stage::kFinish, Of(Outcome::kDone)}}}, "done", "", ""},
+        {-1, {{{Stage::kFile, Of(Outcome::kFileError)}}}, "the file\ncannot be read", "", ""},
+        {12, {{{Stage::kPort, Of(Outcome::kNoPort)}}}, "no port", "", ""},
+        {kStoppedBySignal, {}, nullptr, "", ""},
+    };
+    const ProgramHelp help = {"Prog", "Usage: Prog\n  port      ", true, {kRows, 4}};
+    testing::internal::CaptureStdout();
+    PrintHelp(help);
+    const std::string printed = testing::internal::GetCapturedStdout();
+    const std::string statuses = printed.substr(printed.find("Exit status:\n"));
+    EXPECT_EQ(statuses,
+              "Exit status:\n"
+              "   0  done\n"
+              " 255  the file\n"
+              "      cannot be read\n"
+              "  12  no port\n"
+              " 130  stopped by Ctrl-C (SIGINT)\n"
+              " 143  stopped by SIGTERM\n"
+              " 129  stopped by SIGHUP (the terminal closed)\n");
+    EXPECT_EQ(printed.rfind("Usage: Prog\n  port      a COM port number", 0), 0u) << printed;
+}
