@@ -15,8 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "dialogue/dialogue.h"
 #include "programs/common/exit_status.h"
 #include "programs/common/help.h"
+#include "programs/common/run_end.h"
 #include "programs/torvane/exit_status.h"
 #include "programs/torvanex/exit_status.h"
 
@@ -450,4 +452,30 @@ TEST(StatusTableHelp, HelpListsTheTableRows) {
               " 143  stopped by SIGTERM\n"
               " 129  stopped by SIGHUP (the terminal closed)\n");
     EXPECT_EQ(printed.rfind("Usage: Prog\n  port      a COM port number", 0), 0u) << printed;
+}
+
+// A run ended from the table: a wait's end is said in the words every
+// program uses, any other end was explained by its step; the status is the
+// table's.
+TEST(StatusTableEnd, EndRunSaysWhyForAWaitAndGivesTheTablesStatus) {
+    struct End {
+        Stage stage;
+        Outcome outcome;
+        const char* said;
+        int status;
+    };
+    const End kEnds[] = {
+        {Stage::kHandshake, Outcome::kSilent, kNoResponseText, 3},
+        {Stage::kRecords, Outcome::kPortLost, kPortLostText, 4},
+        {Stage::kRecords, Outcome::kChatter, kNeverQuietText, 4},
+        {Stage::kFile, Outcome::kFileError, "", -1},
+        {Stage::kFinish, Outcome::kBadAnswer, "", 5},
+        {Stage::kFinish, Outcome::kDone, "", 0},
+    };
+    for (const End& end : kEnds) {
+        testing::internal::CaptureStdout();
+        const int status = EndRun(kTorvaneStatuses, end.stage, end.outcome);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), end.said);
+        EXPECT_EQ(status, end.status) << "stage " << static_cast<int>(end.stage);
+    }
 }
