@@ -9,8 +9,10 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <ostream>
 #include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/e2e.h"
@@ -24,33 +26,6 @@ const std::string kEnd = ":00000001FF";
 const std::string kBanner = "\r\nZ80 BASIC 4.7\r\nMemory top? ";
 const std::string kReady = "\r\n31744 Bytes free\r\nOk\r\n";
 
-std::string Native(const std::string& program) {
-    return std::string(NATIVE_BIN_DIR) + "/" + program;
-}
-
-std::vector<unsigned char> Bytes(unsigned first, unsigned count) {
-    std::vector<unsigned char> data;
-    for (unsigned i = 0; i < count; ++i) {
-        data.push_back(static_cast<unsigned char>((first + i * 7) & 0xFF));
-    }
-    return data;
-}
-
-// The port name a run reported on its "Com Port" line ("" when none).
-std::string ReportedPort(const std::string& output) {
-    const std::regex shown("Com Port(?:\\(1\\))? (\\S+) open at");
-    std::smatch match;
-    return std::regex_search(output, match, shown) ? match[1].str() : "";
-}
-
-// `text` with each "{port}" replaced.
-std::string WithPort(std::string text, const std::string& port) {
-    for (std::size_t at; (at = text.find("{port}")) != std::string::npos;) {
-        text.replace(at, 6, port);
-    }
-    return text;
-}
-
 // True when `text` matches the regular expression `pattern` whole.
 bool Matches(const std::string& text, const std::string& pattern) {
     return std::regex_match(text, std::regex(pattern));
@@ -63,8 +38,8 @@ std::string Quoted(const std::string& text) {
 // A three-record upload whose second record the target refuses with "?".
 struct Upload {
     TempDir dir;
-    std::string r1 = DataRecord(0x8000, Bytes(1, 16));
-    std::string r2 = DataRecord(0x8010, Bytes(2, 4));
+    std::string r1 = DataRecord(0x8000, PatternBytes(1, 16));
+    std::string r2 = DataRecord(0x8010, PatternBytes(2, 4));
     std::string file =
         dir.Write("prog.hex", kExtended + "\r\n" + r1 + "\r\n\r\n" + r2 + "\r\n" + kEnd + "\r\n");
 };
@@ -90,14 +65,7 @@ const std::string kUploadSummary =
     "Summary: 3 of 3 records sent in \\d+:\\d\\d: 2 accepted, 1 not accepted\n"
     "  line 4, load address 8010: refused \\(\\?\\)\n";
 
-class GuidanceOnHost : public ::testing::TestWithParam<Host> {
-  protected:
-    void SetUp() override {
-        if (GetParam() == Host::Wine && !HostAvailable(Host::Wine)) {
-            GTEST_SKIP() << "the Windows build cannot run under Wine here";
-        }
-    }
-};
+class GuidanceOnHost : public HostTest<Host> {};
 
 }  // namespace
 
@@ -107,7 +75,7 @@ class GuidanceOnHost : public ::testing::TestWithParam<Host> {
 TEST(TorvanexGuidance, AnnouncesAndSummarizesOnStandardErrorOnly) {
     Upload upload;
     SimTarget sim({"--record-answer", "3=?"});
-    RunResult run = RunProgram(Native("Torvanex"), {upload.file, sim.port()});
+    RunResult run = RunProgram(NativeExe("Torvanex"), {upload.file, sim.port()});
     EXPECT_EQ(run.status, 5);
     EXPECT_EQ(run.output, "Z80 System Loader\nFILE: '" + upload.file + "'\nSerial Port " +
                               sim.port() + " open at 9600 Baud\n Target Ready\n" +
@@ -120,44 +88,40 @@ TEST(TorvanexGuidance, AnnouncesAndSummarizesOnStandardErrorOnly) {
 TEST_P(GuidanceOnHost, TorvaneAnnouncesAndSummarizesOnStandardErrorOnly) {
     Upload upload;
     SimTarget sim({"--record-answer", "3=?"});
-    RunResult run = RunOnHost(GetParam(), "Torvane", {upload.file, "{port}"}, sim);
+    RunResult run = Run("Torvane", {upload.file, "{port}"}, sim);
     EXPECT_EQ(run.status, 5);
     const std::string port = ReportedPort(run.output);
     EXPECT_EQ(run.output,
-              ForHost(GetParam(), "Z80 System Loader\nFILE: '" + upload.file + "'\nCom Port(1) " +
-                                      port + " open at 9600 baud.\n\n Target Ready\n" +
-                                      TorvaneLine(kExtended, '*') + TorvaneLine(upload.r1, '*') +
-                                      TorvaneLine(upload.r2, '?') +
-                                      " WARNING! 1 record(s) not accepted by the target\n"
-                                      "\n Done...\n"));
-    EXPECT_TRUE(Matches(run.errors, ForHost(GetParam(), kUploadAnnounced + kUploadSummary)))
-        << run.errors;
+              Shown("Z80 System Loader\nFILE: '" + upload.file + "'\nCom Port(1) " + port +
+                    " open at 9600 baud.\n\n Target Ready\n" + TorvaneLine(kExtended, '*') +
+                    TorvaneLine(upload.r1, '*') + TorvaneLine(upload.r2, '?') +
+                    " WARNING! 1 record(s) not accepted by the target\n"
+                    "\n Done...\n"));
+    EXPECT_TRUE(Matches(run.errors, Shown(kUploadAnnounced + kUploadSummary))) << run.errors;
 }
 
 TEST_P(GuidanceOnHost, TorvaneListsARecordWithoutAVerdict) {
     Upload upload;
     SimTarget sim({"--record-answer", "2=abcdefgh"});
-    RunResult run = RunOnHost(GetParam(), "Torvane", {upload.file, "{port}"}, sim);
+    RunResult run = Run("Torvane", {upload.file, "{port}"}, sim);
     EXPECT_EQ(run.status, 5);
     EXPECT_NE(run.output.find(" ERROR! No Verdict"), std::string::npos) << run.output;
-    EXPECT_TRUE(Matches(
-        run.errors,
-        ForHost(GetParam(), kUploadAnnounced + "Summary: 3 of 3 records sent in \\d+:\\d\\d: 2 "
-                                               "accepted, 1 not accepted\n"
-                                               "  line 2, load address 8000: no verdict\n")))
+    EXPECT_TRUE(Matches(run.errors,
+                        Shown(kUploadAnnounced + "Summary: 3 of 3 records sent in \\d+:\\d\\d: 2 "
+                                                 "accepted, 1 not accepted\n"
+                                                 "  line 2, load address 8000: no verdict\n")))
         << run.errors;
 }
 
 TEST_P(GuidanceOnHost, TorvaneNamesTheRecordThatWentUnanswered) {
     Upload upload;
     SimTarget sim({"--silent-from-record", "3"});
-    RunResult run = RunOnHost(GetParam(), "Torvane", {upload.file, "{port}"}, sim);
+    RunResult run = Run("Torvane", {upload.file, "{port}"}, sim);
     EXPECT_EQ(run.status, 4);
-    EXPECT_TRUE(Matches(
-        run.errors,
-        ForHost(GetParam(), kUploadAnnounced + "Summary: 3 of 3 records sent in \\d+:\\d\\d: 2 "
-                                               "accepted, 1 not accepted\n"
-                                               "  line 4, load address 8010: no verdict\n")))
+    EXPECT_TRUE(Matches(run.errors,
+                        Shown(kUploadAnnounced + "Summary: 3 of 3 records sent in \\d+:\\d\\d: 2 "
+                                                 "accepted, 1 not accepted\n"
+                                                 "  line 4, load address 8010: no verdict\n")))
         << run.errors;
 }
 
@@ -167,15 +131,14 @@ TEST_P(GuidanceOnHost, QuilmarkNamesTheAddressItCouldNotRead) {
     // Every try for 0010 gets an answer that is no hex.
     SimTarget sim({"--dump-answer", "2=" + std::string(34, 'x'), "--dump-answer",
                    "3=" + std::string(34, 'x'), "--dump-answer", "4=" + std::string(34, 'x')});
-    RunResult run = RunOnHost(GetParam(), "Quilmark", {"0000", "0030", file, "{port}"}, sim);
+    RunResult run = Run("Quilmark", {"0000", "0030", file, "{port}"}, sim);
     EXPECT_EQ(run.status, 5);
     EXPECT_NE(run.output.find("Memory at 0010 could not be read"), std::string::npos) << run.output;
     EXPECT_TRUE(Matches(run.errors,
-                        ForHost(GetParam(),
-                                "3 requests for 48 bytes \\(0000\\.\\.002F\\), about 0:00 at 9600 "
-                                "baud\n"
-                                "Summary: 1 of 3 records saved \\(16 bytes\\) in \\d+:\\d\\d\n"
-                                "  address 0010: could not be read\n")))
+                        Shown("3 requests for 48 bytes \\(0000\\.\\.002F\\), about 0:00 at 9600 "
+                              "baud\n"
+                              "Summary: 1 of 3 records saved \\(16 bytes\\) in \\d+:\\d\\d\n"
+                              "  address 0010: could not be read\n")))
         << run.errors;
 }
 
@@ -183,18 +146,16 @@ TEST_P(GuidanceOnHost, QuilmarkTranscriptIsUntouched) {
     TempDir dir;
     const std::string file = dir.path() + "/dump.hex";
     SimTarget sim;
-    RunResult run = RunOnHost(GetParam(), "Quilmark", {"0000", "0010", file, "{port}"}, sim);
+    RunResult run = Run("Quilmark", {"0000", "0010", file, "{port}"}, sim);
     EXPECT_EQ(run.status, 0);
     const std::string port = ReportedPort(run.output);
     EXPECT_EQ(run.output,
-              ForHost(GetParam(), "Z80 Save Data\nStart [0000] (0)  End [0010] (16)\nFILE: '" +
-                                      file + "'\nCom Port(1) " + port +
-                                      " open at 9600 baud.\n\n Target Ready\n\n 0000 " +
-                                      std::string(32, '0') + "F0*\n Done...\n"));
+              Shown("Z80 Save Data\nStart [0000] (0)  End [0010] (16)\nFILE: '" + file +
+                    "'\nCom Port(1) " + port + " open at 9600 baud.\n\n Target Ready\n\n 0000 " +
+                    std::string(32, '0') + "F0*\n Done...\n"));
     EXPECT_TRUE(Matches(
-        run.errors, ForHost(GetParam(),
-                            "1 requests for 16 bytes \\(0000\\.\\.000F\\), about 0:00 at 9600 "
-                            "baud\nSummary: 1 of 1 records saved \\(16 bytes\\) in \\d+:\\d\\d\n")))
+        run.errors, Shown("1 requests for 16 bytes \\(0000\\.\\.000F\\), about 0:00 at 9600 "
+                          "baud\nSummary: 1 of 1 records saved \\(16 bytes\\) in \\d+:\\d\\d\n")))
         << run.errors;
 }
 
@@ -204,15 +165,14 @@ TEST_P(GuidanceOnHost, QuilmarkVerifyAnnouncesTheBlocksAndSumsUp) {
         dir.Write("load.hex", DataRecord(0x0000, std::vector<unsigned char>(16, 0)) + "\n" +
                                   DataRecord(0x0020, {0, 0}) + "\n" + kEnd + "\n");
     SimTarget sim;
-    RunResult run = RunOnHost(GetParam(), "Quilmark", {"--verify", file, "{port}"}, sim);
+    RunResult run = Run("Quilmark", {"--verify", file, "{port}"}, sim);
     EXPECT_EQ(run.status, 0);
-    EXPECT_NE(run.output.find(ForHost(GetParam(), "\n Verify OK: 18 bytes compared, 0 differ\n")),
+    EXPECT_NE(run.output.find(Shown("\n Verify OK: 18 bytes compared, 0 differ\n")),
               std::string::npos)
         << run.output;
-    EXPECT_TRUE(Matches(run.errors, ForHost(GetParam(),
-                                            "2 blocks of 16 bytes to read back, about 0:00 at "
-                                            "9600 baud\n"
-                                            "Summary: 2 of 2 blocks read back in \\d+:\\d\\d\n")))
+    EXPECT_TRUE(Matches(run.errors, Shown("2 blocks of 16 bytes to read back, about 0:00 at "
+                                          "9600 baud\n"
+                                          "Summary: 2 of 2 blocks read back in \\d+:\\d\\d\n")))
         << run.errors;
 }
 
@@ -221,72 +181,79 @@ TEST_P(GuidanceOnHost, FerroltNamesTheLinesWhoseEchoesWentMissing) {
     const std::string file = dir.Write("prog.bas", "10 PRINT 1\n20 END\n");
     SimTarget sim({"--basic-banner", kBanner, "--basic-ready", kReady, "--drop-echo", "3",
                    "--drop-echo", "12"});
-    RunResult run = RunOnHost(GetParam(), "Ferrolt", {file, "{port}"}, sim);
+    RunResult run = Run("Ferrolt", {file, "{port}"}, sim);
     EXPECT_EQ(run.status, 0);
     const std::string port = ReportedPort(run.output);
     EXPECT_EQ(run.output,
-              ForHost(GetParam(),
-                      WithPort("Z80 Basic Loader  FILE: '" + file +
-                                   "'  PORT: {port}\nCom Port {port} open at 9600 baud.\n\n Target "
-                                   "Ready \n \r\nZ80 BASIC 4.7\r\nMemory top? \r\n31744 Bytes "
-                                   "free\r\nOk\n10 PRINT 1\n20 END\n\n WARNING! 2 character(s) "
-                                   "typed without an echo; check the program on the target\n "
-                                   "Done...\n",
-                               port)));
-    EXPECT_TRUE(
-        Matches(run.errors, ForHost(GetParam(),
-                                    "2 lines, 18 characters, about \\d+:\\d\\d at 9600 baud\n"
-                                    "Summary: 2 of 2 lines typed \\(18 characters\\) in "
-                                    "\\d+:\\d\\d\n"
-                                    "  line 1: 1 echo missing\n"
-                                    "  line 2: 1 echo missing\n")))
+              Shown(Filled("Z80 Basic Loader  FILE: '" + file +
+                               "'  PORT: {port}\nCom Port {port} open at 9600 baud.\n\n Target "
+                               "Ready \n \r\nZ80 BASIC 4.7\r\nMemory top? \r\n31744 Bytes "
+                               "free\r\nOk\n10 PRINT 1\n20 END\n\n WARNING! 2 character(s) "
+                               "typed without an echo; check the program on the target\n "
+                               "Done...\n",
+                           {{"{port}", port}})));
+    EXPECT_TRUE(Matches(run.errors, Shown("2 lines, 18 characters, about \\d+:\\d\\d at 9600 baud\n"
+                                          "Summary: 2 of 2 lines typed \\(18 characters\\) in "
+                                          "\\d+:\\d\\d\n"
+                                          "  line 1: 1 echo missing\n"
+                                          "  line 2: 1 echo missing\n")))
         << run.errors;
 }
 
-INSTANTIATE_TEST_SUITE_P(Hosts, GuidanceOnHost, ::testing::Values(Host::Native, Host::Wine),
-                         [](const ::testing::TestParamInfo<Host>& info) {
-                             return HostName(info.param);
-                         });
+INSTANTIATE_TEST_SUITE_P(Hosts, GuidanceOnHost, EveryHost(), HostCaseName);
 
 // ---------------------------------------------------------------------------
 // Progress, when standard error is a terminal
 
 namespace {
 
+// One program's small job of three units, run with its progress shown: one
+// row a program.
 struct ProgramRun {
-    const char* program;
-    const char* unit;
-    int total;
+    std::string program;
+    std::string unit;                     // what its progress line counts
+    int total;                            // how many the job has
+    std::string fileName;                 // its input file, made in the case's folder ("": none)
+    std::string fileText;                 // what that file holds
+    std::vector<std::string> args;        // "{file}", "{dir}" and "{port}" filled in
+    std::vector<std::string> simOptions;  // what the simulated target needs for it
 };
 
-// Runs `program` on a terminal against a fresh target, for a small job of
-// `total` units. `outputOnTerminal`: the transcript shares the terminal.
-TerminalRunResult RunWithProgress(const std::string& program, bool outputOnTerminal,
-                                  const TempDir& dir, const SimTarget& sim) {
-    if (program == "Quilmark") {
-        return RunOnTerminal(Native(program),
-                             {"0000", "0030", dir.path() + "/dump.hex", sim.port()},
-                             outputOnTerminal);
-    }
-    if (program == "Ferrolt") {
-        return RunOnTerminal(Native(program),
-                             {dir.Write("p.bas", "10 PRINT 1\n20 PRINT 2\n30 END\n"), sim.port()},
-                             outputOnTerminal);
-    }
-    return RunOnTerminal(
-        Native(program),
-        {dir.Write("p.hex", DataRecord(0x8000, Bytes(1, 16)) + "\n" +
-                                DataRecord(0x8010, Bytes(2, 16)) + "\n" +
-                                DataRecord(0x8020, Bytes(3, 16)) + "\n" + kEnd + "\n"),
-         sim.port()},
-        outputOnTerminal);
+// Shows a row by its program in test lists and failure messages.
+void PrintTo(const ProgramRun& run, std::ostream* out) {
+    *out << run.program;
 }
 
-std::vector<std::string> SimOptionsFor(const std::string& program) {
-    if (program == "Ferrolt") {
-        return {"--basic-banner", kBanner, "--basic-ready", kReady};
+std::vector<ProgramRun> ProgramRuns() {
+    const std::string records = DataRecord(0x8000, PatternBytes(1, 16)) + "\n" +
+                                DataRecord(0x8010, PatternBytes(2, 16)) + "\n" +
+                                DataRecord(0x8020, PatternBytes(3, 16)) + "\n" + kEnd + "\n";
+    const std::vector<std::string> upload = {"{file}", "{port}"};
+    return {
+        {"Torvanex", "records", 3, "p.hex", records, upload, {}},
+        {"Torvane", "records", 3, "p.hex", records, upload, {}},
+        {"Quilmark", "requests", 3, "", "", {"0000", "0030", "{dir}/dump.hex", "{port}"}, {}},
+        {"Ferrolt",
+         "lines",
+         3,
+         "p.bas",
+         "10 PRINT 1\n20 PRINT 2\n30 END\n",
+         upload,
+         {"--basic-banner", kBanner, "--basic-ready", kReady}},
+    };
+}
+
+// Runs the row's program on a terminal against `sim`, its files in `dir`.
+// `outputOnTerminal`: the transcript shares the terminal.
+TerminalRunResult RunWithProgress(const ProgramRun& c, bool outputOnTerminal, const TempDir& dir,
+                                  const SimTarget& sim) {
+    const std::string file = c.fileName.empty() ? "" : dir.Write(c.fileName, c.fileText);
+    std::vector<std::string> args;
+    for (const auto& arg : c.args) {
+        args.push_back(
+            Filled(arg, {{"{file}", file}, {"{dir}", dir.path()}, {"{port}", sim.port()}}));
     }
-    return {};
+    return RunOnTerminal(NativeExe(c.program), args, outputOnTerminal);
 }
 
 class ProgressOnTerminal : public ::testing::TestWithParam<ProgramRun> {};
@@ -296,8 +263,8 @@ class ProgressOnTerminal : public ::testing::TestWithParam<ProgramRun> {};
 TEST_P(ProgressOnTerminal, RedrawnInPlaceWhenTheTranscriptGoesElsewhere) {
     const ProgramRun& c = GetParam();
     TempDir dir;
-    SimTarget sim(SimOptionsFor(c.program));
-    TerminalRunResult run = RunWithProgress(c.program, false, dir, sim);
+    SimTarget sim(c.simOptions);
+    TerminalRunResult run = RunWithProgress(c, false, dir, sim);
     EXPECT_EQ(run.status, 0);
     const std::string total = std::to_string(c.total);
     const std::string unit = c.unit;
@@ -323,8 +290,8 @@ TEST_P(ProgressOnTerminal, RedrawnInPlaceWhenTheTranscriptGoesElsewhere) {
 TEST_P(ProgressOnTerminal, KeptOnTheBottomRowWhenTheTranscriptSharesTheTerminal) {
     const ProgramRun& c = GetParam();
     TempDir dir;
-    SimTarget sim(SimOptionsFor(c.program));
-    TerminalRunResult run = RunWithProgress(c.program, true, dir, sim);
+    SimTarget sim(c.simOptions);
+    TerminalRunResult run = RunWithProgress(c, true, dir, sim);
     EXPECT_EQ(run.status, 0);
     const std::string rows = std::to_string(kTerminalRows);
     // The region above the bottom row is set once and given back at the end.
@@ -351,19 +318,15 @@ TEST_P(ProgressOnTerminal, KeptOnTheBottomRowWhenTheTranscriptSharesTheTerminal)
     EXPECT_TRUE(Matches(seen, "[^\033]*\r\nSummary: [^\r\n]*\r\n")) << seen;
 }
 
-INSTANTIATE_TEST_SUITE_P(Native, ProgressOnTerminal,
-                         ::testing::Values(ProgramRun{"Torvanex", "records", 3},
-                                           ProgramRun{"Torvane", "records", 3},
-                                           ProgramRun{"Quilmark", "requests", 3},
-                                           ProgramRun{"Ferrolt", "lines", 3}),
+INSTANTIATE_TEST_SUITE_P(Native, ProgressOnTerminal, ::testing::ValuesIn(ProgramRuns()),
                          [](const ::testing::TestParamInfo<ProgramRun>& info) {
-                             return std::string(info.param.program);
+                             return info.param.program;
                          });
 
 TEST(ProgressOnTerminal, NotShownWhenStandardErrorIsAFile) {
     Upload upload;
     SimTarget sim;
-    RunResult run = RunProgram(Native("Torvanex"), {upload.file, sim.port()});
+    RunResult run = RunProgram(NativeExe("Torvanex"), {upload.file, sim.port()});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.errors.find('\r'), std::string::npos) << run.errors;
     EXPECT_EQ(run.errors.find("elapsed"), std::string::npos) << run.errors;

@@ -11,34 +11,39 @@
 #include <cerrno>
 #include <regex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/support/e2e.h"
 #include "tests/support/e2e_host.h"
+#include "tests/support/programs.h"
 
 namespace {
-
-std::string Native(const std::string& program) {
-    return std::string(NATIVE_BIN_DIR) + "/" + program;
-}
-
-bool Holds(const std::string& text, const std::string& pattern) {
-    return std::regex_search(text, std::regex(pattern));
-}
 
 const std::string kHexFile = DataRecord(0x8000, {1, 2, 3}) + "\n:00000001FF\n";
 
 // The arguments that make `program` open `port` with a sound file (or
 // output file) in `dir`.
-std::vector<std::string> ArgumentsFor(const std::string& program, const TempDir& dir,
+std::vector<std::string> ArgumentsFor(const ProgramRow& program, const TempDir& dir,
                                       const std::string& port) {
-    if (program == "Quilmark") {
-        return {"0000", "0010", dir.path() + "/dump.hex", port};
-    }
-    if (program == "Ferrolt") {
-        return {dir.Write("p.bas", "10 PRINT 1\n"), port};
+    switch (program.job) {
+        case Job::kSave:
+            return {"0000", "0010", dir.path() + "/dump.hex", port};
+        case Job::kTyping:
+            return {dir.Write("p.bas", "10 PRINT 1\n"), port};
+        case Job::kUpload:
+            break;
     }
     return {dir.Write("p.hex", kHexFile), port};
+}
+
+// `option` where the program's first argument belongs, with the rest of a
+// command line as far as the program needs one to read the first.
+std::vector<std::string> OptionFirst(const ProgramRow& program, const std::string& option) {
+    if (program.job == Job::kSave) {
+        return {option, "0010", "dump.hex"};
+    }
+    return {option};
 }
 
 // Runs `exe` as the unprivileged user "nobody" (uid and gid 65534, no
@@ -85,14 +90,12 @@ RunResult RunProgramAsUnprivilegedUser(const TempDir& dir, const std::string& ex
     return result;
 }
 
-class EveryProgram : public ::testing::TestWithParam<const char*> {};
+class EveryProgram : public ::testing::TestWithParam<ProgramRow> {};
 
-class WindowsProgram : public ::testing::TestWithParam<std::tuple<Host, const char*>> {
+class WindowsProgram : public HostTest<std::tuple<Host, ProgramRow>> {
   protected:
-    void SetUp() override {
-        if (std::get<0>(GetParam()) == Host::Wine && !HostAvailable(Host::Wine)) {
-            GTEST_SKIP() << "the Windows build cannot run under Wine here";
-        }
+    const ProgramRow& program() const {
+        return std::get<1>(GetParam());
     }
 };
 
@@ -107,11 +110,12 @@ const std::string kNoPortList =
 
 TEST_P(EveryProgram, NoSuchPortListsThePortsThatExist) {
     TempDir dir;
-    const std::string program = GetParam();
-    RunResult run = RunProgram(Native(program), ArgumentsFor(program, dir, "/nonexistent/ttyUSB9"));
-    EXPECT_EQ(run.status, program == "Torvanex" ? 3 : 2);
-    EXPECT_TRUE(Holds(run.output, "OpenCom.* failed with error 2\\.\n$")) << run.output;
-    EXPECT_TRUE(Holds(run.errors, "Hint: there is no port /nonexistent/ttyUSB9" + kNoPortList))
+    const ProgramRow& program = GetParam();
+    RunResult run =
+        RunProgram(NativeExe(program.name), ArgumentsFor(program, dir, "/nonexistent/ttyUSB9"));
+    EXPECT_EQ(run.status, program.portStatus);
+    EXPECT_TRUE(HoldsMatch(run.output, "OpenCom.* failed with error 2\\.\n$")) << run.output;
+    EXPECT_TRUE(HoldsMatch(run.errors, "Hint: there is no port /nonexistent/ttyUSB9" + kNoPortList))
         << run.errors;
 }
 
@@ -122,21 +126,22 @@ TEST_P(EveryProgram, BusyPortNamesWhatMayHoldIt) {
     const int holder = open(sim.port().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(holder, 0);
     ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
-    const std::string program = GetParam();
-    RunResult run = RunProgram(Native(program), ArgumentsFor(program, dir, sim.port()));
+    const ProgramRow& program = GetParam();
+    RunResult run = RunProgram(NativeExe(program.name), ArgumentsFor(program, dir, sim.port()));
     close(holder);
-    EXPECT_EQ(run.status, program == "Torvanex" ? 3 : 2);
-    EXPECT_TRUE(Holds(run.output, "failed with error 16\\.\n$")) << run.output;
-    EXPECT_TRUE(Holds(run.errors, "Hint: " + sim.port() +
-                                      " is busy: another program holds it\\. Close any terminal "
-                                      "program.*ModemManager"))
+    EXPECT_EQ(run.status, program.portStatus);
+    EXPECT_TRUE(HoldsMatch(run.output, "failed with error 16\\.\n$")) << run.output;
+    EXPECT_TRUE(
+        HoldsMatch(run.errors, "Hint: " + sim.port() +
+                                   " is busy: another program holds it\\. Close any terminal "
+                                   "program.*ModemManager"))
         << run.errors;
 }
 
 TEST_P(EveryProgram, PermissionDeniedNamesTheGroupAndANewLogin) {
     TempDir dir;
     SimTarget sim;
-    const std::string program = GetParam();
+    const ProgramRow& program = GetParam();
     std::vector<std::string> args = ArgumentsFor(program, dir, sim.port());
     RunResult run;
     if (geteuid() == 0) {
@@ -147,121 +152,101 @@ TEST_P(EveryProgram, PermissionDeniedNamesTheGroupAndANewLogin) {
             chmod((dir.path() + name).c_str(), 0644);
         }
         ASSERT_EQ(chmod(sim.port().c_str(), 0660), 0);
-        run = RunProgramAsUnprivilegedUser(dir, Native(program), args);
+        run = RunProgramAsUnprivilegedUser(dir, NativeExe(program.name), args);
     } else {
         // An ordinary user (the suite's unprivileged run) owns the simulated
         // target's port: taking its own permissions away is enough.
         ASSERT_EQ(chmod(sim.port().c_str(), 0), 0);
-        run = RunProgram(Native(program), args);
+        run = RunProgram(NativeExe(program.name), args);
     }
-    EXPECT_EQ(run.status, program == "Torvanex" ? 3 : 2) << run.output << run.errors;
-    EXPECT_TRUE(Holds(run.output, "failed with error 13\\.\n$")) << run.output;
-    EXPECT_TRUE(Holds(run.errors, "Hint: you may not use " + sim.port() +
-                                      "\\. It belongs to the group '[^']+': join it \\(for "
-                                      "example: sudo usermod -aG .*log out and in again"))
+    EXPECT_EQ(run.status, program.portStatus) << run.output << run.errors;
+    EXPECT_TRUE(HoldsMatch(run.output, "failed with error 13\\.\n$")) << run.output;
+    EXPECT_TRUE(HoldsMatch(run.errors, "Hint: you may not use " + sim.port() +
+                                           "\\. It belongs to the group '[^']+': join it \\(for "
+                                           "example: sudo usermod -aG .*log out and in again"))
         << run.errors;
 }
 
 TEST_P(EveryProgram, SilenceAtTheWakeUpNamesTheUsualCauses) {
     TempDir dir;
     SimTarget sim({"--silent-wake"});
-    const std::string program = GetParam();
-    RunResult run = RunProgram(Native(program), ArgumentsFor(program, dir, sim.port()));
+    const ProgramRow& program = GetParam();
+    RunResult run = RunProgram(NativeExe(program.name), ArgumentsFor(program, dir, sim.port()));
     EXPECT_EQ(run.status, 3);
-    EXPECT_TRUE(Holds(run.output, "\n ERROR! No Response from target$")) << run.output;
-    EXPECT_TRUE(Holds(run.errors,
-                      "Hint: the board did not answer the wake-up\\. Check that it has power; "
-                      "that the cable crosses TX and RX .* at 9600 baud; and that it is not "
-                      "left in BASIC by an earlier Ferrolt run \\(reset the board\\)\\.\n"))
+    EXPECT_TRUE(HoldsMatch(run.output, "\n ERROR! No Response from target$")) << run.output;
+    EXPECT_TRUE(HoldsMatch(run.errors,
+                           "Hint: the board did not answer the wake-up\\. Check that it has power; "
+                           "that the cable crosses TX and RX .* at 9600 baud; and that it is not "
+                           "left in BASIC by an earlier Ferrolt run \\(reset the board\\)\\.\n"))
         << run.errors;
 }
 
 TEST_P(EveryProgram, AnOptionAsFirstArgumentPointsToHelp) {
-    const std::string program = GetParam();
-    std::vector<std::string> args = {"-h"};
-    if (program == "Quilmark") {
-        args = {"-h", "0010", "dump.hex"};
-    }
-    RunResult run = RunProgram(Native(program), args);
+    const ProgramRow& program = GetParam();
+    RunResult run = RunProgram(NativeExe(program.name), OptionFirst(program, "-h"));
     EXPECT_NE(run.status, 0);
     EXPECT_EQ(run.output.find("Hint"), std::string::npos) << run.output;
-    EXPECT_TRUE(Holds(run.errors, "Hint: '-h' looks like an option, but " + program +
-                                      " takes none; for how to use it, run: " + program +
-                                      " --help\n"))
+    EXPECT_TRUE(HoldsMatch(run.errors, "Hint: '-h' looks like an option, but " + program.name +
+                                           " takes none; for how to use it, run: " + program.name +
+                                           " --help\n"))
         << run.errors;
 }
 
-INSTANTIATE_TEST_SUITE_P(Native, EveryProgram,
-                         ::testing::Values("Torvanex", "Torvane", "Quilmark", "Ferrolt"),
-                         [](const ::testing::TestParamInfo<const char*>& info) {
-                             return std::string(info.param);
+INSTANTIATE_TEST_SUITE_P(Native, EveryProgram, ::testing::ValuesIn(ProgramRows()),
+                         [](const ::testing::TestParamInfo<ProgramRow>& info) {
+                             return info.param.name;
                          });
 
 // ---------------------------------------------------------------------------
 // The Windows programs, natively and under Wine
 
 TEST_P(WindowsProgram, PortNamedInsteadOfNumberedSaysToGiveTheNumber) {
-    const Host host = std::get<0>(GetParam());
-    const std::string program = std::get<1>(GetParam());
     for (const std::string port : {"COM3", "com3", "\\\\.\\COM3"}) {
         TempDir dir;
-        std::vector<std::string> args = ArgumentsFor(program, dir, "{port}");
+        std::vector<std::string> args = ArgumentsFor(program(), dir, "{port}");
         args.back() = port;
-        RunResult run = RunOnHostAtDevice(host, "/nonexistent", program, args);
+        RunResult run = RunOnHostAtDevice(host(), "/nonexistent", program().name, args);
         // The name built from it stays what it always was: COM0.
         EXPECT_EQ(run.status, 2) << port;
-        EXPECT_TRUE(Holds(run.output, "failed with error [23]\\.\r?\n$")) << run.output;
-        EXPECT_TRUE(Holds(run.errors, "Hint: give the port as its number alone: for " +
-                                          std::regex_replace(port, std::regex("\\\\"), "\\\\") +
-                                          " type 3, as in \"" + program + " <file> 3\"\\.\r?\n"))
+        EXPECT_TRUE(HoldsMatch(run.output, "failed with error [23]\\.\r?\n$")) << run.output;
+        EXPECT_TRUE(HoldsMatch(run.errors,
+                               "Hint: give the port as its number alone: for " +
+                                   std::regex_replace(port, std::regex("\\\\"), "\\\\") +
+                                   " type 3, as in \"" + program().name + " <file> 3\"\\.\r?\n"))
             << port << ": " << run.errors;
     }
 }
 
 TEST_P(WindowsProgram, NoSuchPortListsThePortsThatExist) {
-    const Host host = std::get<0>(GetParam());
-    const std::string program = std::get<1>(GetParam());
     TempDir dir;
-    std::vector<std::string> args = ArgumentsFor(program, dir, "99");
-    RunResult run = host == Host::Native
-                        ? RunProgram(Native(program), ArgumentsFor(program, dir, "/nonexistent/x"))
-                        : RunOnHostAtDevice(host, "/nonexistent", program, args);
+    std::vector<std::string> args = ArgumentsFor(program(), dir, "99");
+    RunResult run = native() ? RunProgram(NativeExe(program().name),
+                                          ArgumentsFor(program(), dir, "/nonexistent/x"))
+                             : RunOnHostAtDevice(host(), "/nonexistent", program().name, args);
     EXPECT_EQ(run.status, 2);
-    const std::string shown = host == Host::Native ? "/nonexistent/x" : "COM99";
-    EXPECT_TRUE(Holds(run.errors, "Hint: there is no port " + shown + kNoPortList)) << run.errors;
+    const std::string shown = native() ? "/nonexistent/x" : "COM99";
+    EXPECT_TRUE(HoldsMatch(run.errors, "Hint: there is no port " + shown + kNoPortList))
+        << run.errors;
 }
 
 TEST_P(WindowsProgram, OptionLikeFirstArgumentPointsToHelp) {
-    const Host host = std::get<0>(GetParam());
-    const std::string program = std::get<1>(GetParam());
-    std::vector<std::string> args = {"/?"};
-    if (program == "Quilmark") {
-        args = {"/?", "0010", "dump.hex"};
-    }
-    RunResult run = RunOnHostAtDevice(host, "/nonexistent", program, args);
+    RunResult run =
+        RunOnHostAtDevice(host(), "/nonexistent", program().name, OptionFirst(program(), "/?"));
     EXPECT_NE(run.status, 0);
-    EXPECT_TRUE(Holds(run.errors, "Hint: '/\\?' looks like an option, but " + program +
-                                      " takes none; for how to use it, run: " + program +
-                                      " --help\r?\n"))
+    EXPECT_TRUE(HoldsMatch(
+        run.errors, "Hint: '/\\?' looks like an option, but " + program().name +
+                        " takes none; for how to use it, run: " + program().name + " --help\r?\n"))
         << run.errors;
 }
 
 INSTANTIATE_TEST_SUITE_P(Hosts, WindowsProgram,
-                         ::testing::Combine(::testing::Values(Host::Native, Host::Wine),
-                                            ::testing::Values("Torvane", "Quilmark", "Ferrolt")),
-                         [](const ::testing::TestParamInfo<std::tuple<Host, const char*>>& info) {
-                             return std::string(std::get<1>(info.param)) + "_" +
+                         ::testing::Combine(EveryHost(), ::testing::ValuesIn(WindowsProgramRows())),
+                         [](const ::testing::TestParamInfo<std::tuple<Host, ProgramRow>>& info) {
+                             return std::get<1>(info.param).name + "_" +
                                     HostName(std::get<0>(info.param));
                          });
 
-class FerroltOnHost : public ::testing::TestWithParam<Host> {
-  protected:
-    void SetUp() override {
-        if (GetParam() == Host::Wine && !HostAvailable(Host::Wine)) {
-            GTEST_SKIP() << "the Windows build cannot run under Wine here";
-        }
-    }
-};
+class FerroltOnHost : public HostTest<Host> {};
 
 TEST_P(FerroltOnHost, EchoMismatchAtALineEndPointsToOldMacLineEnds) {
     TempDir dir;
@@ -269,12 +254,12 @@ TEST_P(FerroltOnHost, EchoMismatchAtALineEndPointsToOldMacLineEnds) {
     // end of the line and answers it, and that answer meets the next character.
     const std::string file = dir.Write("mac.bas", "10 PRINT 1\r20 END\r");
     SimTarget sim({"--basic-banner", "\r\nMemory top? ", "--basic-ready", "\r\nOk\r\n"});
-    RunResult run = RunOnHost(GetParam(), "Ferrolt", {file, "{port}"}, sim);
+    RunResult run = Run("Ferrolt", {file, "{port}"}, sim);
     EXPECT_EQ(run.status, 4) << run.output;
-    EXPECT_TRUE(Holds(run.output, "ERROR! Echo Mismatch")) << run.output;
-    EXPECT_TRUE(Holds(run.errors,
-                      "Hint: the echo went wrong at a line end: the text may use "
-                      "old Mac line ends \\(a CR alone\\)\\."))
+    EXPECT_TRUE(HoldsMatch(run.output, "ERROR! Echo Mismatch")) << run.output;
+    EXPECT_TRUE(HoldsMatch(run.errors,
+                           "Hint: the echo went wrong at a line end: the text may use "
+                           "old Mac line ends \\(a CR alone\\)\\."))
         << run.errors;
 }
 
@@ -283,12 +268,9 @@ TEST_P(FerroltOnHost, EchoMismatchElsewhereGivesNoLineEndHint) {
     const std::string file = dir.Write("p.bas", "10 PRINT 1\n");
     SimTarget sim(
         {"--basic-banner", "\r\nMemory top? ", "--basic-ready", "\r\nOk\r\n", "--echo", "4=p"});
-    RunResult run = RunOnHost(GetParam(), "Ferrolt", {file, "{port}"}, sim);
+    RunResult run = Run("Ferrolt", {file, "{port}"}, sim);
     EXPECT_EQ(run.status, 4) << run.output;
     EXPECT_EQ(run.errors.find("Hint"), std::string::npos) << run.errors;
 }
 
-INSTANTIATE_TEST_SUITE_P(Hosts, FerroltOnHost, ::testing::Values(Host::Native, Host::Wine),
-                         [](const ::testing::TestParamInfo<Host>& info) {
-                             return HostName(info.param);
-                         });
+INSTANTIATE_TEST_SUITE_P(Hosts, FerroltOnHost, EveryHost(), HostCaseName);

@@ -25,8 +25,6 @@
 
 namespace {
 
-const std::string kBin = NATIVE_BIN_DIR;
-
 // True while `port` is claimed for exclusive use (TIOCEXCL). Opening it
 // succeeds for root whatever the claim, so this is asked, not tried.
 bool ClaimedExclusive(const std::string& port) {
@@ -75,18 +73,18 @@ TEST(RealDesk, TheDryRunWorksProgramAfterProgramOnOneBoard) {
     const std::string saved = dir.path() + "/saved.hex";
     const std::string game = dir.Write("hello.bas", ReadFileText(EXAMPLES_DIR "/hello.bas"));
 
-    RunResult run = RunProgram(kBin + "/Torvanex", {helloFile, link});
+    RunResult run = RunProgram(NativeExe("Torvanex"), {helloFile, link});
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_TRUE(EndsWith(run.output, "Done\r\n")) << run.output;
     EXPECT_FALSE(ClaimedExclusive(sim.port()));
 
-    run = RunProgram(kBin + "/Quilmark", {"--verify", helloFile, link});
+    run = RunProgram(NativeExe("Quilmark"), {"--verify", helloFile, link});
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_NE(run.output.find("Verify OK: 159 bytes compared, 0 differ"), std::string::npos)
         << run.output;
     EXPECT_FALSE(ClaimedExclusive(sim.port()));
 
-    run = RunProgram(kBin + "/Quilmark", {"8000", "80A0", saved, link});
+    run = RunProgram(NativeExe("Quilmark"), {"8000", "80A0", saved, link});
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_FALSE(ClaimedExclusive(sim.port()));
     // Whole records: the range saved is one byte longer than the one loaded.
@@ -94,12 +92,12 @@ TEST(RealDesk, TheDryRunWorksProgramAfterProgramOnOneBoard) {
     ASSERT_EQ(loaded.size(), 159u);
     EXPECT_EQ(DataOf(ReadFileText(saved)).substr(0, loaded.size()), loaded);
 
-    run = RunProgram(kBin + "/Torvane", {helloFile, link});
+    run = RunProgram(NativeExe("Torvane"), {helloFile, link});
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_TRUE(EndsWith(run.output, " Done...\n")) << run.output;
     EXPECT_FALSE(ClaimedExclusive(sim.port()));
 
-    run = RunProgram(kBin + "/Ferrolt", {game, link});
+    run = RunProgram(NativeExe("Ferrolt"), {game, link});
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_TRUE(EndsWith(run.output, " Done...\n")) << run.output;
     EXPECT_FALSE(ClaimedExclusive(sim.port()));
@@ -112,12 +110,12 @@ TEST(RealDesk, FiveDigitPortNumbersAreRefusedBeforeAnythingOpens) {
     HardeningJob job(dir);
     const std::string kept = "what was there before\n";
     dir.Write("save.hex", kept);
-    for (const std::string program : {"Torvane", "Quilmark", "Ferrolt"}) {
+    for (const auto& program : WindowsProgramRows()) {
         for (const std::string port : {"12345", "99999999"}) {
-            SCOPED_TRACE(program + " " + port);
+            SCOPED_TRACE(program.name + " " + port);
             std::vector<std::string> args = job.Args(program);
             args.back() = port;
-            RunResult run = RunProgram(kBin + "/" + program, args);
+            RunResult run = RunProgram(NativeExe(program.name), args);
             EXPECT_EQ(run.status, 1);
             EXPECT_TRUE(EndsWith(run.output, "\n ERROR! Port '" + port +
                                                  "' does not fit a port name (at most 11 "
@@ -129,29 +127,6 @@ TEST(RealDesk, FiveDigitPortNumbersAreRefusedBeforeAnythingOpens) {
 }
 
 namespace {
-
-// Runs the native `program` with `args` ("{port}" reaching `sim`) and, once
-// `ready` holds (checked every 10 ms), does `action` once. Returns as
-// RunProgram, with status -1 also when the run ended before `ready` held.
-RunResult RunAndDo(const std::string& program, const std::vector<std::string>& args,
-                   const SimTarget& sim, const std::function<bool()>& ready,
-                   const std::function<void(pid_t)>& action) {
-    std::vector<std::string> words;
-    for (const auto& arg : args) {
-        words.push_back(arg == "{port}" ? sim.port() : arg);
-    }
-    bool done = false;
-    RunResult run = RunProgram(kBin + "/" + program, words, kRunLimitSec, {}, [&](pid_t pid) {
-        if (!done && ready()) {
-            action(pid);
-            done = true;
-        }
-    });
-    if (!done) {
-        run.status = -1;
-    }
-    return run;
-}
 
 // `count` records of 16 bytes from 4000, one per line, and the end record.
 std::vector<std::string> Records(unsigned count) {
@@ -178,10 +153,6 @@ std::size_t Count(const std::string& text, const std::string& part) {
     return count;
 }
 
-int FileStatus(const std::string& program) {
-    return program == "Torvanex" ? 2 : 255;
-}
-
 }  // namespace
 
 // A FIFO, a terminal (the port itself, given where the file belongs), a
@@ -203,11 +174,14 @@ TEST(RealDesk, FileArgumentsThatAreNoFilesAreRefusedBeforeAnythingBlocks) {
                                                                        {sim.port(), "a terminal"},
                                                                        {"/dev/null", "a device"},
                                                                        {socketPath, "a socket"}};
-    for (const std::string program : {"Torvanex", "Torvane", "Ferrolt"}) {
+    for (const auto& program : ProgramRows()) {
+        if (program.job == Job::kSave) {
+            continue;  // below: its file is the third argument
+        }
         for (const auto& [path, what] : notFiles) {
-            SCOPED_TRACE(program + " " + path);
-            RunResult run = RunProgram(kBin + "/" + program, {path, sim.port()}, 30);
-            EXPECT_EQ(run.status, FileStatus(program));
+            SCOPED_TRACE(program.name + " " + path);
+            RunResult run = RunProgram(NativeExe(program.name), {path, sim.port()}, 30);
+            EXPECT_EQ(run.status, program.fileStatus);
             EXPECT_TRUE(EndsWith(run.output, "ERROR: Cannot Open File '" + path + "': is " + what +
                                                  ", not a file\n"))
                 << run.output;
@@ -215,7 +189,7 @@ TEST(RealDesk, FileArgumentsThatAreNoFilesAreRefusedBeforeAnythingBlocks) {
     }
     for (const auto& [path, what] : notFiles) {
         SCOPED_TRACE("Quilmark " + path);
-        RunResult run = RunProgram(kBin + "/Quilmark", {"0000", "0010", path, sim.port()}, 30);
+        RunResult run = RunProgram(NativeExe("Quilmark"), {"0000", "0010", path, sim.port()}, 30);
         EXPECT_EQ(run.status, 255);
         EXPECT_TRUE(EndsWith(
             run.output, "ERROR: Cannot Open File '" + path + "': is " + what + ", not a file\n"))
@@ -235,30 +209,31 @@ TEST(RealDesk, AFileChangedWhileItIsSentIsNeverReportedDone) {
     for (int line = 10; line <= 400; line += 10) {
         program += std::to_string(line) + " PRINT \"LINE " + std::to_string(line) + "\"\n";
     }
+    const std::string hex = Lines(records, 30) + ":00000001FF\n";
     struct Change {
         std::string program;
+        std::string fileName;  // the file it is given, holding `before`
+        std::string before;
         std::string seen;     // the event after which the file changes
         std::string changed;  // what the file then holds
     };
-    std::string rewritten = Lines(records, 30) + ":00000001FF\n";
+    std::string rewritten = hex;
     rewritten[rewritten.find(records[20]) + 9] = 'F';  // same size, other data
     const std::vector<Change> changes = {
-        {"Torvanex", "record 3 ", Lines(records, 10)},
-        {"Torvanex", "record 3 ", rewritten},
-        {"Torvane", "record 3 ", Lines(records, 10)},
-        {"Ferrolt", "basic line 20 ", program.substr(0, program.find("150 "))},
+        {"Torvanex", "prog.hex", hex, "record 3 ", Lines(records, 10)},
+        {"Torvanex", "prog.hex", hex, "record 3 ", rewritten},
+        {"Torvane", "prog.hex", hex, "record 3 ", Lines(records, 10)},
+        {"Ferrolt", "prog.bas", program, "basic line 20 ", program.substr(0, program.find("150 "))},
     };
     for (const auto& change : changes) {
         SCOPED_TRACE(change.program + " " + std::to_string(change.changed.size()));
-        const bool basic = change.program == "Ferrolt";
-        const std::string file = dir.Write(basic ? "prog.bas" : "prog.hex",
-                                           basic ? program : Lines(records, 30) + ":00000001FF\n");
+        const std::string file = dir.Write(change.fileName, change.before);
         SimTarget sim;
         RunResult run = RunAndDo(
             change.program, {file, "{port}"}, sim, [&] { return HasEvent(sim, change.seen); },
-            [&](pid_t) { dir.Write(basic ? "prog.bas" : "prog.hex", change.changed); });
+            [&](pid_t) { dir.Write(change.fileName, change.changed); });
         sim.Stop();
-        EXPECT_EQ(run.status, FileStatus(change.program));
+        EXPECT_EQ(run.status, ProgramNamed(change.program).fileStatus);
         EXPECT_TRUE(
             EndsWith(run.output, "\nERROR: File '" + file + "' changed while it was being sent\n"))
             << run.output;
@@ -287,7 +262,7 @@ TEST(RealDesk, QuilmarkReplacesAFileOnlyWithWhatItSaved) {
     }
     {
         SimTarget sim(job.Options("Quilmark", {"--hang-up-at", "dump:3"}));
-        RunResult run = RunProgram(kBin + "/Quilmark", {"0000", "0100", job.saved, sim.port()});
+        RunResult run = RunProgram(NativeExe("Quilmark"), {"0000", "0100", job.saved, sim.port()});
         EXPECT_EQ(run.status, 4);
         EXPECT_EQ(ReadFileText(job.saved), job.SavedRecords(2) + kEndLines);
     }
@@ -295,7 +270,7 @@ TEST(RealDesk, QuilmarkReplacesAFileOnlyWithWhatItSaved) {
         const std::string link = dir.path() + "/link.hex";
         ASSERT_EQ(symlink(job.saved.c_str(), link.c_str()), 0);
         SimTarget sim(job.Options("Quilmark", {}));
-        RunResult run = RunProgram(kBin + "/Quilmark", {"0000", "0030", link, sim.port()});
+        RunResult run = RunProgram(NativeExe("Quilmark"), {"0000", "0030", link, sim.port()});
         EXPECT_EQ(run.status, 0) << run.output;
         struct stat info {};
         ASSERT_EQ(lstat(link.c_str(), &info), 0);
@@ -374,12 +349,12 @@ TEST(RealDesk, ASecondCtrlCStopsAtOnce) {
     TempDir dir;
     HardeningJob job(dir);
     SimTarget sim({"--silent-from-record", "2"});
-    RunResult run =
-        RunProgram(kBin + "/Torvanex", {job.hexFile, sim.port()}, kRunLimitSec, {}, [&](pid_t pid) {
-            if (HasEvent(sim, "record 2 not answered")) {
-                kill(pid, SIGINT);  // again every 10 ms until it ends
-            }
-        });
+    RunResult run = RunProgram(NativeExe("Torvanex"), {job.hexFile, sim.port()}, kRunLimitSec, {},
+                               [&](pid_t pid) {
+                                   if (HasEvent(sim, "record 2 not answered")) {
+                                       kill(pid, SIGINT);  // again every 10 ms until it ends
+                                   }
+                               });
     EXPECT_EQ(run.status, 128 + SIGINT);
     EXPECT_TRUE(EndsWith(run.output, "\n ERROR! Stopped at once by signal 2\n")) << run.output;
     EXPECT_FALSE(ClaimedExclusive(sim.port()));

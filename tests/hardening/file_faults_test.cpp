@@ -13,39 +13,31 @@
 #include "tests/hardening/hardening.h"
 #include "tests/support/e2e.h"
 #include "tests/support/e2e_host.h"
+#include "tests/support/programs.h"
 
 namespace {
 
-// The uploaders and the BASIC loader read a file; Quilmark writes one.
-const std::vector<std::string> kReaders = {"Torvanex", "Torvane", "Ferrolt"};
-
-class FileFaults : public ::testing::TestWithParam<Host> {
+class FileFaults : public HostTest<Host> {
   protected:
-    void SetUp() override {
-        if (!HostAvailable(GetParam())) {
-            GTEST_SKIP() << HostName(GetParam()) << ": " << HostUnavailableReason(GetParam());
+    // The programs that read a file (the uploaders and the BASIC loader;
+    // Quilmark writes one) built for this host.
+    std::vector<ProgramRow> Readers() const {
+        std::vector<ProgramRow> readers;
+        for (const auto& program : ProgramRows()) {
+            if (program.job != Job::kSave && (native() || program.windowsBuild)) {
+                readers.push_back(program);
+            }
         }
-    }
-    bool native() const {
-        return GetParam() == Host::Native;
-    }
-    std::string Shown(const std::string& text) const {
-        return ForHost(GetParam(), text);
-    }
-    // The programs of kReaders built for this host.
-    std::vector<std::string> Readers() const {
-        if (native()) {
-            return kReaders;
-        }
-        return {"Torvane", "Ferrolt"};
+        return readers;
     }
     // Runs `program` on `file` against `sim`.
-    RunResult Read(const std::string& program, const std::string& file, const SimTarget& sim) {
-        return RunOnHost(GetParam(), program, {file, "{port}"}, sim, kRunLimitSec);
+    RunResult Read(const ProgramRow& program, const std::string& file, const SimTarget& sim) {
+        return Run(program.name, {file, "{port}"}, sim, kRunLimitSec);
     }
-    // The status for a file that is refused.
-    static int FileStatus(const std::string& program) {
-        return program == "Torvanex" ? 2 : 255;
+    // The file `program` reads of these two.
+    static const std::string& InputOf(const ProgramRow& program, const std::string& hex,
+                                      const std::string& basic) {
+        return program.job == Job::kTyping ? basic : hex;
     }
 
     TempDir dir_;
@@ -68,9 +60,9 @@ TEST_P(FileFaults, RandomBytesAreRefusedAndAnEmptyFileIsNoWork) {
     const std::string empty = dir_.Write("empty.txt", "");
     SimTarget sim;
     for (const auto& program : Readers()) {
-        SCOPED_TRACE(program);
+        SCOPED_TRACE(program.name);
         RunResult run = Read(program, file, sim);
-        EXPECT_EQ(run.status, FileStatus(program));
+        EXPECT_EQ(run.status, program.fileStatus);
         EXPECT_NE(run.output.find(Shown("ERROR: Line ")), std::string::npos) << run.output;
         EXPECT_TRUE(EndsWith(run.output, Shown("; nothing was sent\n"))) << run.output;
     }
@@ -79,11 +71,10 @@ TEST_P(FileFaults, RandomBytesAreRefusedAndAnEmptyFileIsNoWork) {
 
     SimTarget fresh;
     for (const auto& program : Readers()) {
-        SCOPED_TRACE(program);
+        SCOPED_TRACE(program.name);
         RunResult run = Read(program, empty, fresh);
         EXPECT_EQ(run.status, 0);
-        EXPECT_TRUE(EndsWith(run.output, program == "Torvanex" ? "Done\r\n" : Shown(" Done...\n")))
-            << run.output;
+        EXPECT_TRUE(EndsWith(run.output, Shown(program.done))) << run.output;
     }
 }
 
@@ -98,9 +89,9 @@ TEST_P(FileFaults, FilesThatCannotBeReadAreRefused) {
     SimTarget sim;
     for (const auto& program : Readers()) {
         for (const auto& file : unreadable) {
-            SCOPED_TRACE(program + " " + file);
+            SCOPED_TRACE(program.name + " " + file);
             RunResult run = Read(program, file, sim);
-            EXPECT_EQ(run.status, FileStatus(program));
+            EXPECT_EQ(run.status, program.fileStatus);
             const std::string message =
                 file == dir_.path()
                     ? "ERROR: Cannot Open File '" + file + "': is a folder, not a file\n"
@@ -123,9 +114,9 @@ TEST_P(FileFaults, AFileWithoutReadPermissionIsRefused) {
     ASSERT_EQ(chmod(file.c_str(), 0), 0);
     SimTarget sim;
     for (const auto& program : Readers()) {
-        SCOPED_TRACE(program);
+        SCOPED_TRACE(program.name);
         RunResult run = Read(program, file, sim);
-        EXPECT_EQ(run.status, FileStatus(program));
+        EXPECT_EQ(run.status, program.fileStatus);
         EXPECT_TRUE(EndsWith(run.output, Shown("ERROR: Cannot Open File '" + file + "'\n")))
             << run.output;
     }
@@ -149,10 +140,10 @@ TEST_P(FileFaults, HugeFilesAreCheckedToTheirEndAndRefusedAtTheirFault) {
     const std::string oneLine = dir_.Write("one-line.txt", std::string(4 * 1024 * 1024, 'A'));
     SimTarget sim;
     for (const auto& reader : Readers()) {
-        SCOPED_TRACE(reader);
-        const bool basic = reader == "Ferrolt";
-        RunResult run = Read(reader, basic ? hugeBasic : hugeHex, sim);
-        EXPECT_EQ(run.status, FileStatus(reader));
+        SCOPED_TRACE(reader.name);
+        const bool basic = reader.job == Job::kTyping;
+        RunResult run = Read(reader, InputOf(reader, hugeHex, hugeBasic), sim);
+        EXPECT_EQ(run.status, reader.fileStatus);
         const std::string fault = basic ? "ERROR: Line 400001 of '" + hugeBasic +
                                               "' is longer than 79 characters; nothing was sent\n"
                                         : "ERROR: Line 100001 of '" + hugeHex +
@@ -160,7 +151,7 @@ TEST_P(FileFaults, HugeFilesAreCheckedToTheirEndAndRefusedAtTheirFault) {
         EXPECT_TRUE(EndsWith(run.output, Shown(fault))) << run.output.substr(0, 400);
 
         run = Read(reader, oneLine, sim);
-        EXPECT_EQ(run.status, FileStatus(reader));
+        EXPECT_EQ(run.status, reader.fileStatus);
         const std::string tooLong = basic ? "is longer than 79 characters; nothing was sent\n"
                                           : "is longer than the largest record; nothing was sent\n";
         EXPECT_TRUE(EndsWith(run.output, Shown("ERROR: Line 1 of '" + oneLine + "' " + tooLong)))
@@ -179,22 +170,22 @@ TEST_P(FileFaults, NamesWithSpacesAndNonAsciiCharactersWork) {
     const std::string hex = dir_.Write(odd + ".hex", ReadFileText(job.hexFile));
     const std::string basic = dir_.Write(odd + ".bas", ReadFileText(job.basicFile));
     for (const auto& program : Readers()) {
-        SCOPED_TRACE(program);
+        SCOPED_TRACE(program.name);
         SimTarget sim;
-        RunResult run = Read(program, program == "Ferrolt" ? basic : hex, sim);
+        RunResult run = Read(program, InputOf(program, hex, basic), sim);
         sim.Stop();
         EXPECT_EQ(run.status, 0) << run.output;
         if (native()) {
             EXPECT_NE(run.output.find(odd), std::string::npos) << run.output;
         }
-        if (program != "Ferrolt") {
+        if (program.job == Job::kUpload) {
             EXPECT_EQ(sim.Received().substr(0, 1 + job.records[0].size()), "@" + job.records[0]);
         }
     }
 
     const std::string saved = dir_.path() + "/" + odd + " saved.hex";
-    SimTarget sim(job.Options("Quilmark", {}));
-    RunResult run = RunOnHost(GetParam(), "Quilmark", {"0000", "0030", saved, "{port}"}, sim);
+    SimTarget sim(job.Options(ProgramNamed("Quilmark"), {}));
+    RunResult run = Run("Quilmark", {"0000", "0030", saved, "{port}"}, sim);
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_EQ(ReadFileText(saved), Shown(job.SavedRecords(3) + kEndLines));
 }
@@ -211,10 +202,10 @@ TEST_P(FileFaults, OutputThatCannotBeCreatedIsRefusedBeforeThePortOpens) {
     if (geteuid() != 0) {
         outputs.push_back(readOnly + "/save.hex");
     }
-    SimTarget sim(job.Options("Quilmark", {}));
+    SimTarget sim(job.Options(ProgramNamed("Quilmark"), {}));
     for (const auto& output : outputs) {
         SCOPED_TRACE(output);
-        RunResult run = RunOnHost(GetParam(), "Quilmark", {"0000", "0010", output, "{port}"}, sim);
+        RunResult run = Run("Quilmark", {"0000", "0010", output, "{port}"}, sim);
         EXPECT_EQ(run.status, 255);
         const std::string why = output == dir_.path() ? ": is a folder, not a file" : "";
         EXPECT_TRUE(
@@ -225,7 +216,4 @@ TEST_P(FileFaults, OutputThatCannotBeCreatedIsRefusedBeforeThePortOpens) {
     EXPECT_EQ(sim.Received(), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Hosts, FileFaults, ::testing::Values(Host::Native, Host::Wine),
-                         [](const ::testing::TestParamInfo<Host>& info) {
-                             return HostName(info.param);
-                         });
+INSTANTIATE_TEST_SUITE_P(Hosts, FileFaults, EveryHost(), HostCaseName);

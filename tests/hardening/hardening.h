@@ -2,12 +2,17 @@
 // programs print for faults, and a run that is stopped by a signal.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "tests/support/e2e.h"
+#include "tests/support/programs.h"
 
 // Console texts for faults (as printed natively; ForHost gives Wine's).
 inline const std::string kNoResponse = "\n ERROR! No Response from target";
@@ -31,23 +36,6 @@ constexpr int kRunLimitSec = 150;
 // What a program prints when signal `signal` stopped it.
 inline std::string Stopped(int signal) {
     return "\n ERROR! Stopped by signal " + std::to_string(signal) + "\n";
-}
-
-inline bool EndsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() &&
-           text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
-// The line a program prints when its port does not open.
-inline std::string OpenFailure(const std::string& program, const std::string& device, int error) {
-    const std::string code = std::to_string(error);
-    if (program == "Torvanex") {
-        return "OpenCom(" + device + ") failed with error " + code + ".\n";
-    }
-    if (program == "Ferrolt") {
-        return "OpenCom failed with error " + code + ".\n";
-    }
-    return "OpenCom (1) failed with error " + code + ".\n";
 }
 
 // One ordinary job for each program, in files of `dir`: three records to
@@ -74,19 +62,33 @@ struct HardeningJob {
     }
 
     // The program's arguments for the job; "{port}" stands for the port.
-    std::vector<std::string> Args(const std::string& program) const {
-        if (program == "Quilmark") {
-            return {"0000", "0030", saved, "{port}"};
+    std::vector<std::string> Args(const ProgramRow& program) const {
+        switch (program.job) {
+            case Job::kSave:
+                return {"0000", "0030", saved, "{port}"};
+            case Job::kTyping:
+                return {basicFile, "{port}"};
+            case Job::kUpload:
+                break;
         }
-        return {program == "Ferrolt" ? basicFile : hexFile, "{port}"};
+        return {hexFile, "{port}"};
     }
-    // The simulator's options for the job, with `faults` added.
-    std::vector<std::string> Options(const std::string& program,
+    // The simulator's options for the job, with `faults` added: the memory
+    // a save reads.
+    std::vector<std::string> Options(const ProgramRow& program,
                                      std::vector<std::string> faults) const {
-        if (program == "Quilmark") {
+        if (program.job == Job::kSave) {
             faults.insert(faults.begin(), {"--memory-in", imageFile});
         }
         return faults;
+    }
+    // The same, for the program named `program`.
+    std::vector<std::string> Args(std::string_view program) const {
+        return Args(ProgramNamed(program));
+    }
+    std::vector<std::string> Options(std::string_view program,
+                                     std::vector<std::string> faults) const {
+        return Options(ProgramNamed(program), std::move(faults));
     }
     // The first `count` records Quilmark saves from the image, one per line.
     std::string SavedRecords(unsigned count) const {
@@ -107,9 +109,14 @@ struct HardeningJob {
 };
 
 // Runs the native `program` with `args` ("{port}" reaching `sim`) and, once
-// `ready` holds (checked every 10 ms), sends it `signal`. Returns as
+// `ready` holds (checked every 10 ms), does `action` once. Returns as
 // RunProgram: status -1 when it had to be killed after `timeoutSec` seconds
-// or `ready` never held by then.
+// or the run ended before `ready` held.
+RunResult RunAndDo(const std::string& program, const std::vector<std::string>& args,
+                   const SimTarget& sim, const std::function<bool()>& ready,
+                   const std::function<void(pid_t)>& action, int timeoutSec = kRunLimitSec);
+
+// RunAndDo with the action of sending the program `signal`.
 RunResult RunAndSignal(const std::string& program, const std::vector<std::string>& args,
                        const SimTarget& sim, const std::function<bool()>& ready, int signal,
                        int timeoutSec = kRunLimitSec);

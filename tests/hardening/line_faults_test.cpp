@@ -5,36 +5,144 @@
 // half-done job as done. Natively and, for the Windows programs, under Wine.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
+#include <ostream>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "serial/serial_link.h"
 #include "tests/hardening/hardening.h"
 #include "tests/support/e2e.h"
 #include "tests/support/e2e_host.h"
+#include "tests/support/programs.h"
 
 namespace {
 
-class LineFaults : public ::testing::TestWithParam<std::tuple<Host, std::string>> {
+// A garbled answer and what it leads to.
+struct AnswerCase {
+    std::vector<std::string> options;  // the simulator's options that garble it
+    int status;
+    std::string seen;  // text the output must hold; "{r1}" is the first record after its ':'
+};
+
+// How one program meets the faults of the line: one row a program. In the
+// texts, "{r1}" and "{r2}" stand for the job's first two records after their
+// ':' (see HardeningJob).
+struct LineFaultRow {
+    std::string program;
+    // A target that chatters from the wake-up on: the statuses the run may
+    // end with, and the text its output holds and the text it ends with. The
+    // drain after the prompt usually meets the chatter; on a loaded machine,
+    // above all under Wine, the chatter can pause long enough for that drain
+    // to end, and the first record or request meets it instead, with that
+    // stage's status.
+    std::vector<int> wakeChatterStatuses;
+    std::string wakeChatterHolds;
+    std::string wakeChatterEnds;
+    // A target that starts chattering in the middle of the run.
+    std::string chatterAt;  // the point, as --chatter-at takes it
+    int chatterStatus;
+    std::string chatterEnds;
+    std::optional<std::string> chatterReceived;  // all the target received, when fixed
+    // The line hanging up in the middle of the run.
+    std::string hangUpAt;  // the point, as --hang-up-at takes it
+    int hangUpStatus;
+    std::string hangUpEnds;  // the end after a lost port shown earlier; "": the lost port ends it
+    std::optional<std::string> hangUpReceived;
+    // After a fault in the middle, how many records the saved file holds
+    // (before its end record); 0 for a program that saves nothing.
+    unsigned savedRecords;
+    // Answers with garbage and NUL bytes.
+    std::vector<AnswerCase> answers;
+};
+
+// Shows a row by its program in test lists and failure messages.
+void PrintTo(const LineFaultRow& row, std::ostream* out) {
+    *out << row.program;
+}
+
+const std::vector<LineFaultRow>& LineFaultRows() {
+    static const std::vector<LineFaultRow> rows = {
+        {"Torvanex",
+         {4},
+         "",
+         kNoVerdictChatter,
+         "record:2",
+         4,
+         kNoVerdictChatter,
+         "@:{r1}:{r2}",
+         "record:2",
+         4,
+         "",
+         "@:{r1}:{r2}",  // no "!"
+         0,
+         {{{"--record-answer", "1=\\xff\\x00\\x01junk*"}, 0, "{r1}*\r\n"}}},
+        {"Torvane",
+         {3, 4},
+         kNeverQuiet,
+         "",
+         "record:2",
+         4,
+         " ERROR! No Verdict\n" + kNeverQuiet,
+         "@:{r1}:{r2}",  // no "!"
+         "record:2",
+         4,
+         "",
+         "@:{r1}:{r2}",
+         0,
+         {{{"--record-answer", "1=\\xff\\x01\\x02junk!"}, 5, " ERROR! No Verdict\n"},
+          {{"--record-answer", "1=ab\\x00*"}, 4, kNoResponse}}},
+        {"Quilmark",
+         {3, 5},
+         kNeverQuiet,
+         "",
+         "dump:2",
+         5,
+         kNeverQuiet + kStopAt0010,
+         std::nullopt,
+         "dump:2",
+         4,
+         kStopAt0010,
+         std::nullopt,
+         1,
+         {{{"--dump-answer", "1=\\xff\\xfe" + std::string(32, '0')}, 0, kNotHex},
+          {{"--dump-answer", "1=0102\\x00"}, 0, "(dataBufIndex=4)"}}},
+        // Under Wine, when the hang-up reads as silence, the lost echoes run
+        // out instead: eight in a row.
+        {"Ferrolt",
+         {3},
+         kNeverQuiet,
+         "",
+         "basic",
+         3,
+         kNeverQuiet,
+         "@B",
+         "echo:3",
+         3,
+         "",
+         std::nullopt,
+         0,
+         {{{"--echo", "2=\\xff"}, 0, "\n Done...\n"},
+          {{"--echo", "3=\\x00"}, 0, " WARNING! 1 character(s) typed without an echo"}}},
+    };
+    return rows;
+}
+
+class LineFaults : public HostTest<std::tuple<Host, LineFaultRow>> {
   protected:
-    void SetUp() override {
-        if (!HostAvailable(host())) {
-            GTEST_SKIP() << HostName(host()) << ": " << HostUnavailableReason(host());
-        }
-    }
-    Host host() const {
-        return std::get<0>(GetParam());
-    }
-    const std::string& program() const {
+    const LineFaultRow& row() const {
         return std::get<1>(GetParam());
     }
-    bool native() const {
-        return host() == Host::Native;
+    const ProgramRow& program() const {
+        return ProgramNamed(row().program);
     }
-    // `text` as printed on this host.
-    std::string Shown(const std::string& text) const {
-        return ForHost(host(), text);
+    // `text` with the job's records in place of "{r1}" and "{r2}".
+    std::string WithRecords(const std::string& text) const {
+        return Filled(text,
+                      {{"{r1}", job_.records[0].substr(1)}, {"{r2}", job_.records[1].substr(1)}});
     }
     // The messages a hung-up port may be reported with on this host.
     // Natively the hang-up itself is seen. Under Wine the program polls the
@@ -68,10 +176,20 @@ class LineFaults : public ::testing::TestWithParam<std::tuple<Host, std::string>
         }
         return false;
     }
+    // Checks what the program saved: `records` records and the end record.
+    void ExpectSaved(unsigned records) const {
+        if (program().job == Job::kSave) {
+            EXPECT_EQ(ReadFileText(job_.saved), Shown(job_.SavedRecords(records) + kEndLines));
+        }
+    }
 
     // Runs the program's ordinary job against `sim` (see HardeningJob).
-    RunResult Run(const SimTarget& sim) {
-        return RunOnHost(host(), program(), job_.Args(program()), sim, kRunLimitSec);
+    RunResult RunJob(const SimTarget& sim) {
+        return Run(program().name, job_.Args(program()), sim, kRunLimitSec);
+    }
+    // The simulator's options for the job, with `faults` added.
+    std::vector<std::string> Options(std::vector<std::string> faults) const {
+        return job_.Options(program(), std::move(faults));
     }
 
     TempDir dir_;
@@ -85,137 +203,86 @@ class LineFaults : public ::testing::TestWithParam<std::tuple<Host, std::string>
 // in the middle of the run.
 TEST_P(LineFaults, ATargetThatNeverFallsQuietEndsTheRun) {
     {
-        SimTarget sim(job_.Options(program(), {"--chatter-at", "wake"}));
-        RunResult run = Run(sim);
+        SimTarget sim(Options({"--chatter-at", "wake"}));
+        RunResult run = RunJob(sim);
         sim.Stop();
-        if (program() == "Torvanex") {
-            EXPECT_EQ(run.status, 4);
-            EXPECT_TRUE(EndsWith(run.output, kNoVerdictChatter)) << run.output;
-        } else {
-            // Usually the drain after the prompt meets the chatter (status 3).
-            // On a loaded machine, above all under Wine, the chatter can pause
-            // long enough for that drain to end, and the first record or
-            // request meets it instead, with that stage's status.
-            const int laterStatus = program() == "Torvane" ? 4 : program() == "Quilmark" ? 5 : 3;
-            EXPECT_TRUE(run.status == 3 || run.status == laterStatus) << run.status;
-            EXPECT_NE(run.output.find(Shown(kNeverQuiet)), std::string::npos) << run.output;
-        }
+        const auto& statuses = row().wakeChatterStatuses;
+        EXPECT_NE(std::find(statuses.begin(), statuses.end(), run.status), statuses.end())
+            << run.status;
+        EXPECT_NE(run.output.find(Shown(row().wakeChatterHolds)), std::string::npos) << run.output;
+        EXPECT_TRUE(EndsWith(run.output, Shown(row().wakeChatterEnds))) << run.output;
         EXPECT_EQ(run.output.find("Done"), std::string::npos);
-        if (program() == "Quilmark") {
+        if (program().job == Job::kSave) {
             // Nothing saved: empty, or just the end record when a request was made.
             const std::string saved = ReadFileText(job_.saved);
             EXPECT_TRUE(saved.empty() || saved == Shown(":00000001FF\n\n")) << saved;
         }
     }
 
-    const std::string where = program() == "Quilmark"  ? "dump:2"
-                              : program() == "Ferrolt" ? "basic"
-                                                       : "record:2";
-    SimTarget sim(job_.Options(program(), {"--chatter-at", where}));
-    RunResult run = Run(sim);
+    SimTarget sim(Options({"--chatter-at", row().chatterAt}));
+    RunResult run = RunJob(sim);
     sim.Stop();
     EXPECT_EQ(run.output.find("Done"), std::string::npos) << run.output;
-    if (program() == "Torvanex") {
-        EXPECT_EQ(run.status, 4);
-        EXPECT_TRUE(EndsWith(run.output, kNoVerdictChatter)) << run.output;
-        EXPECT_EQ(sim.Received(), "@" + job_.records[0] + job_.records[1]);
-    } else if (program() == "Torvane") {
-        EXPECT_EQ(run.status, 4);
-        EXPECT_TRUE(EndsWith(run.output, Shown(" ERROR! No Verdict\n" + kNeverQuiet)))
-            << run.output;
-        EXPECT_EQ(sim.Received(), "@" + job_.records[0] + job_.records[1]);  // no "!"
-    } else if (program() == "Quilmark") {
-        EXPECT_EQ(run.status, 5);
-        EXPECT_TRUE(EndsWith(run.output, Shown(kNeverQuiet + kStopAt0010))) << run.output;
-        EXPECT_EQ(ReadFileText(job_.saved), Shown(job_.SavedRecords(1) + kEndLines));
-    } else {
-        EXPECT_EQ(run.status, 3);
-        EXPECT_TRUE(EndsWith(run.output, Shown(kNeverQuiet))) << run.output;
-        EXPECT_EQ(sim.Received(), "@B");
+    EXPECT_EQ(run.status, row().chatterStatus);
+    EXPECT_TRUE(EndsWith(run.output, Shown(row().chatterEnds))) << run.output;
+    if (row().chatterReceived) {
+        EXPECT_EQ(sim.Received(), WithRecords(*row().chatterReceived));
     }
+    ExpectSaved(row().savedRecords);
 }
 
 // The line hangs up (both ends of the pseudo-terminal closed) at the wake-up
 // and in the middle of the run.
 TEST_P(LineFaults, AVanishedPortEndsTheRun) {
     {
-        SimTarget sim(job_.Options(program(), {"--hang-up-at", "wake"}));
-        RunResult run = Run(sim);
+        SimTarget sim(Options({"--hang-up-at", "wake"}));
+        RunResult run = RunJob(sim);
         EXPECT_EQ(run.status, 3);
         EXPECT_TRUE(EndsWithLost(run.output)) << run.output;
         EXPECT_EQ(run.output.find("Ready"), std::string::npos);
     }
 
-    const std::string where = program() == "Quilmark"  ? "dump:2"
-                              : program() == "Ferrolt" ? "echo:3"
-                                                       : "record:2";
-    SimTarget sim(job_.Options(program(), {"--hang-up-at", where}));
-    RunResult run = Run(sim);
+    SimTarget sim(Options({"--hang-up-at", row().hangUpAt}));
+    RunResult run = RunJob(sim);
     sim.Stop();
     EXPECT_EQ(run.output.find("Done"), std::string::npos) << run.output;
-    if (program() == "Quilmark") {
-        EXPECT_EQ(run.status, 4);
-        EXPECT_TRUE(ShowsLost(run.output)) << run.output;
-        EXPECT_TRUE(EndsWith(run.output, Shown(kStopAt0010))) << run.output;
-        EXPECT_EQ(ReadFileText(job_.saved), Shown(job_.SavedRecords(1) + kEndLines));
-    } else if (program() == "Ferrolt") {
-        // Under Wine, when the hang-up reads as silence, the lost echoes run
-        // out instead: eight in a row.
-        EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(run.status, row().hangUpStatus);
+    if (row().hangUpEnds.empty()) {
         EXPECT_TRUE(EndsWithLost(run.output)) << run.output;
     } else {
-        EXPECT_EQ(run.status, 4);
-        EXPECT_TRUE(EndsWithLost(run.output)) << run.output;
-        EXPECT_EQ(sim.Received(), "@" + job_.records[0] + job_.records[1]);  // no "!"
+        EXPECT_TRUE(ShowsLost(run.output)) << run.output;
+        EXPECT_TRUE(EndsWith(run.output, Shown(row().hangUpEnds))) << run.output;
     }
+    if (row().hangUpReceived) {
+        EXPECT_EQ(sim.Received(), WithRecords(*row().hangUpReceived));
+    }
+    ExpectSaved(row().savedRecords);
 }
 
 // Garbage before the prompt is collected with it and changes nothing; a NUL
 // byte reads as silence, there and inside answers, as the line's rule says.
 TEST_P(LineFaults, GarbageAndNulBytesFromTheTarget) {
     {
-        SimTarget sim(job_.Options(program(), {"--prompt", "\\xff\\xfe\\x01\\x7f#~\\r\\n$$$ "}));
-        RunResult run = Run(sim);
+        SimTarget sim(Options({"--prompt", "\\xff\\xfe\\x01\\x7f#~\\r\\n$$$ "}));
+        RunResult run = RunJob(sim);
         EXPECT_EQ(run.status, 0) << run.output;
     }
     {
-        SimTarget sim(job_.Options(program(), {"--prompt", "\\r\\n\\x00$$$ "}));
-        RunResult run = Run(sim);
+        SimTarget sim(Options({"--prompt", "\\r\\n\\x00$$$ "}));
+        RunResult run = RunJob(sim);
         EXPECT_EQ(run.status, 3);
         EXPECT_TRUE(EndsWith(run.output, Shown(kNoResponse))) << run.output;
     }
 
     // Answers with garbage and NUL bytes: the verdict is still found, an
     // answer without one or with a NUL is never taken as sound.
-    struct Case {
-        std::vector<std::string> options;
-        int status;
-        std::string seen;  // text the output must hold
-    };
-    std::vector<Case> cases;
-    if (program() == "Torvanex") {
-        cases = {{{"--record-answer", "1=\\xff\\x00\\x01junk*"},
-                  0,
-                  job_.records[0].substr(1) + "*\r\n"}};
-    } else if (program() == "Torvane") {
-        cases = {{{"--record-answer", "1=\\xff\\x01\\x02junk!"}, 5, " ERROR! No Verdict\n"},
-                 {{"--record-answer", "1=ab\\x00*"}, 4, kNoResponse}};
-    } else if (program() == "Quilmark") {
-        cases = {{{"--dump-answer", "1=\\xff\\xfe" + std::string(32, '0')}, 0, kNotHex},
-                 {{"--dump-answer", "1=0102\\x00"}, 0, "(dataBufIndex=4)"}};
-    } else {
-        cases = {{{"--echo", "2=\\xff"}, 0, "\n Done...\n"},
-                 {{"--echo", "3=\\x00"}, 0, " WARNING! 1 character(s) typed without an echo"}};
-    }
-    for (const auto& c : cases) {
+    for (const auto& c : row().answers) {
         SCOPED_TRACE(::testing::PrintToString(c.options));
-        SimTarget sim(job_.Options(program(), c.options));
-        RunResult run = Run(sim);
+        SimTarget sim(Options(c.options));
+        RunResult run = RunJob(sim);
         EXPECT_EQ(run.status, c.status);
-        EXPECT_NE(run.output.find(Shown(c.seen)), std::string::npos) << run.output;
-        if (program() == "Quilmark") {
-            EXPECT_EQ(ReadFileText(job_.saved), Shown(job_.SavedRecords(3) + kEndLines));
-        }
+        EXPECT_NE(run.output.find(Shown(WithRecords(c.seen))), std::string::npos) << run.output;
+        ExpectSaved(3);
     }
 }
 
@@ -237,8 +304,8 @@ TEST_P(LineFaults, PortsThatAreNoSerialLine) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.device);
-        RunResult run = RunOnHostAtDevice(host(), c.device, program(), job_.Args(program()));
-        EXPECT_EQ(run.status, program() == "Torvanex" ? 3 : 2);
+        RunResult run = RunOnHostAtDevice(host(), c.device, program().name, job_.Args(program()));
+        EXPECT_EQ(run.status, program().portStatus);
         const int error = native() ? c.nativeError : c.windowsError;
         EXPECT_TRUE(EndsWith(run.output, Shown(OpenFailure(program(), c.device, error))))
             << run.output;
@@ -246,19 +313,28 @@ TEST_P(LineFaults, PortsThatAreNoSerialLine) {
     EXPECT_EQ(ReadFileText(file), "left alone\n");
 }
 
-std::string ProgramName(const ::testing::TestParamInfo<std::tuple<Host, std::string>>& info) {
-    return std::get<1>(info.param);
+// The rows of the programs built for `host`: Torvanex has no Windows build.
+std::vector<LineFaultRow> RowsFor(Host host) {
+    std::vector<LineFaultRow> rows;
+    for (const auto& row : LineFaultRows()) {
+        if (host == Host::Native || ProgramNamed(row.program).windowsBuild) {
+            rows.push_back(row);
+        }
+    }
+    return rows;
+}
+
+std::string ProgramName(const ::testing::TestParamInfo<std::tuple<Host, LineFaultRow>>& info) {
+    return std::get<1>(info.param).program;
 }
 
 INSTANTIATE_TEST_SUITE_P(Native, LineFaults,
                          ::testing::Combine(::testing::Values(Host::Native),
-                                            ::testing::Values("Torvanex", "Torvane", "Quilmark",
-                                                              "Ferrolt")),
+                                            ::testing::ValuesIn(RowsFor(Host::Native))),
                          ProgramName);
-// Torvanex has no Windows build.
 INSTANTIATE_TEST_SUITE_P(Wine, LineFaults,
                          ::testing::Combine(::testing::Values(Host::Wine),
-                                            ::testing::Values("Torvane", "Quilmark", "Ferrolt")),
+                                            ::testing::ValuesIn(RowsFor(Host::Wine))),
                          ProgramName);
 
 // A port another program holds: refused as busy (error 16), natively. Under
@@ -270,10 +346,10 @@ TEST(LineFaultsNative, APortHeldByAnotherProgramIsRefusedAsBusy) {
     int32_t error = 0;
     const ComPort holder = OpenCom(sim.port().c_str(), 9600, &error);
     ASSERT_NE(holder, kInvalidComPort) << error;
-    for (const std::string program : {"Torvanex", "Torvane", "Quilmark", "Ferrolt"}) {
-        SCOPED_TRACE(program);
-        RunResult run = RunOnHost(Host::Native, program, job.Args(program), sim);
-        EXPECT_EQ(run.status, program == "Torvanex" ? 3 : 2);
+    for (const auto& program : ProgramRows()) {
+        SCOPED_TRACE(program.name);
+        RunResult run = RunOnHost(Host::Native, program.name, job.Args(program), sim);
+        EXPECT_EQ(run.status, program.portStatus);
         EXPECT_TRUE(EndsWith(run.output, OpenFailure(program, sim.port(), 16))) << run.output;
     }
     CloseCom(holder);

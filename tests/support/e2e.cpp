@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 
@@ -207,4 +208,33 @@ std::string DataRecord(unsigned address, const std::vector<unsigned char>& data)
     }
     std::snprintf(text, sizeof text, "%02X", (0x100 - (sum & 0xFF)) & 0xFF);
     return record + text;
+}
+
+std::string NativeExe(const std::string& program) {
+    return std::string(NATIVE_BIN_DIR) + "/" + program;
+}
+
+bool EndsWith(std::string_view text, std::string_view end) {
+    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+bool HoldsMatch(const std::string& text, const std::string& pattern) {
+    return std::regex_search(text, std::regex(pattern));
+}
+
+std::string Hex4(unsigned value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04X", value);
+    return text;
+}
+
+std::string Filled(std::string text,
+                   const std::vector<std::pair<std::string, std::string>>& marks) {
+    for (const auto& [mark, value] : marks) {
+        for (std::size_t at = text.find(mark); at != std::string::npos;
+             at = text.find(mark, at + value.size())) {
+            text.replace(at, mark.size(), value);
+        }
+    }
+    return text;
 }

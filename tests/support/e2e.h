@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "tests/support/launch.h"
@@ -76,6 +77,21 @@ struct RunResult {
 RunResult RunProgram(const std::string& exe, const std::vector<std::string>& args,
                      int timeoutSec = 180, const std::vector<std::string>& extraEnv = {},
                      const WhileRunning& whileRunning = nullptr);
+
+// The native build of `program` ("Torvanex", ...): its path in the build.
+std::string NativeExe(const std::string& program);
+
+// True when `text` ends with `end`.
+bool EndsWith(std::string_view text, std::string_view end);
+
+// True when the regular expression `pattern` matches somewhere in `text`.
+bool HoldsMatch(const std::string& text, const std::string& pattern);
+
+// `text` with every mark of `marks` (a "{port}", say) replaced by its value.
+std::string Filled(std::string text, const std::vector<std::pair<std::string, std::string>>& marks);
+
+// `value` as (at least) four upper-case hex digits, as addresses are printed.
+std::string Hex4(unsigned value);
 
 // Where a program built for Windows or for this host runs.
 enum class Host { Native, Wine };

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <regex>
 #include <string>
 
 namespace {
@@ -200,4 +201,35 @@ RunResult RunUnderWineAtCom(int comNumber, const std::string& program,
                             int timeoutSec) {
     WineComPort port(comNumber, sim.port());
     return RunUnderWine(port, program, args, timeoutSec);
+}
+
+namespace {
+
+// The port lines of the programs, the port name in the first or second group.
+const std::regex kPortLine(
+    "(?:(?:Serial Port|Com Port(?:\\(1\\))?) (\\S+) open at|  PORT: ([^\r\n]*))");
+
+}  // namespace
+
+std::string ReportedPort(const std::string& output) {
+    std::smatch match;
+    if (!std::regex_search(output, match, kPortLine)) {
+        return "";
+    }
+    return match[1].matched ? match[1].str() : match[2].str();
+}
+
+void MarkReportedPort(Host host, const SimTarget& sim, std::string* output) {
+    std::smatch match;
+    if (!std::regex_search(*output, match, kPortLine)) {
+        return;
+    }
+    const int group = match[1].matched ? 1 : 2;
+    const std::string name = match[group].str();
+    if (host == Host::Native) {
+        EXPECT_EQ(name, sim.port());
+    } else {
+        EXPECT_TRUE(std::regex_match(name, std::regex("(//\\./)?COM[0-9]+"))) << name;
+    }
+    output->replace(static_cast<std::size_t>(match.position(group)), name.size(), "{port}");
 }

@@ -8,8 +8,12 @@
 // dosdevices/comN link to the simulator's pseudo-terminal, made for one run.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <ostream>
 #include <string>
+#include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "tests/support/e2e.h"
@@ -56,3 +60,67 @@ std::string HostName(Host host);
 
 // Shows a host by its name in test names and failure messages.
 void PrintTo(Host host, std::ostream* out);
+
+// The port name a run reported on its port line ("" when none), whichever
+// way the program words it: "Serial Port <name> open at", "Com Port(1)
+// <name> open at", "Com Port <name> open at" or "  PORT: <name>".
+std::string ReportedPort(const std::string& output);
+
+// Finds the port name `output` reports (as ReportedPort), checks it against
+// `host` (the simulator's device natively, a COM port under Wine) and puts
+// "{port}" in its place, so one expected text fits both hosts. Leaves
+// `output` as it was when it reports no port.
+void MarkReportedPort(Host host, const SimTarget& sim, std::string* output);
+
+// The host of a case's parameter: the parameter itself, the first member of
+// a tuple, or the `host` member of a row.
+inline Host HostOf(Host host) {
+    return host;
+}
+template <typename... Rest>
+Host HostOf(const std::tuple<Host, Rest...>& param) {
+    return std::get<0>(param);
+}
+template <typename Row>
+auto HostOf(const Row& row) -> decltype(row.host) {
+    return row.host;
+}
+
+// The base fixture of every end-to-end case that runs a program on a host:
+// natively, or the Windows build under Wine. A case whose host cannot run
+// programs here is skipped in SetUp, so its body never runs (under CI,
+// HostAvailable makes that a failure instead). `Param` is a Host, a tuple
+// starting with one, or a row with a `host` member (see HostOf).
+template <typename Param>
+class HostTest : public ::testing::TestWithParam<Param> {
+  protected:
+    void SetUp() override {
+        if (!HostAvailable(host())) {
+            GTEST_SKIP() << HostName(host()) << ": " << HostUnavailableReason(host());
+        }
+    }
+    Host host() const {
+        return HostOf(this->GetParam());
+    }
+    bool native() const {
+        return host() == Host::Native;
+    }
+    // `text` as the program prints it on this host (see ForHost).
+    std::string Shown(std::string_view text) const {
+        return ForHost(host(), text);
+    }
+    // Runs `program` on this host, as RunOnHost.
+    RunResult Run(const std::string& program, const std::vector<std::string>& args,
+                  const SimTarget& sim, int timeoutSec = 180) const {
+        return RunOnHost(host(), program, args, sim, timeoutSec);
+    }
+};
+
+// Both hosts, for INSTANTIATE_TEST_SUITE_P of a fixture whose parameter is a
+// Host, with HostCaseName naming each instance "Native" or "Wine".
+inline auto EveryHost() {
+    return ::testing::Values(Host::Native, Host::Wine);
+}
+inline std::string HostCaseName(const ::testing::TestParamInfo<Host>& info) {
+    return HostName(info.param);
+}

@@ -147,27 +147,6 @@ const UploadCase kUploads[] = {
      {}},
 };
 
-std::string Filled(std::string text, const std::string& file, const std::string& port) {
-    for (std::size_t at; (at = text.find("{file}")) != std::string::npos;) {
-        text.replace(at, 6, file);
-    }
-    for (std::size_t at; (at = text.find("{port}")) != std::string::npos;) {
-        text.replace(at, 6, port);
-    }
-    return text;
-}
-
-// The port name the program reported in its FILE line.
-std::string ReportedPort(const std::string& output) {
-    const std::string mark = "  PORT: ";
-    std::size_t from = output.find(mark);
-    if (from == std::string::npos) {
-        return "";
-    }
-    from += mark.size();
-    return output.substr(from, output.find_first_of("\r\n", from) - from);
-}
-
 std::vector<std::string> StoredLines(const SimTarget& sim) {
     const std::string mark = "basic line ";
     std::vector<std::string> lines;
@@ -179,27 +158,7 @@ std::vector<std::string> StoredLines(const SimTarget& sim) {
     return lines;
 }
 
-Host HostOf(Host host) {
-    return host;
-}
-Host HostOf(const std::tuple<Host, int>& param) {
-    return std::get<0>(param);
-}
-
-// Skipped, in SetUp so the body never runs, where the host's programs cannot
-// run (under CI HostAvailable makes that a failure instead).
-template <typename Param>
-class HostCase : public ::testing::TestWithParam<Param> {
-  protected:
-    void SetUp() override {
-        const Host host = HostOf(this->GetParam());
-        if (!HostAvailable(host)) {
-            GTEST_SKIP() << HostName(host) << ": " << HostUnavailableReason(host);
-        }
-    }
-};
-
-class FerroltUpload : public HostCase<std::tuple<Host, int>> {};
+class FerroltUpload : public HostTest<std::tuple<Host, int>> {};
 
 TEST_P(FerroltUpload, RunsAsExpected) {
     const Host host = std::get<0>(GetParam());
@@ -218,7 +177,7 @@ TEST_P(FerroltUpload, RunsAsExpected) {
         EXPECT_EQ(port, sim.port());
     }
     EXPECT_EQ(run.status, c.status);
-    EXPECT_EQ(run.output, ForHost(host, Filled(c.console, file, port)));
+    EXPECT_EQ(run.output, ForHost(host, Filled(c.console, {{"{file}", file}, {"{port}", port}})));
     EXPECT_EQ(sim.Received(), c.received);
     EXPECT_EQ(StoredLines(sim), c.stored);
     // The simulator's own settings are 1 stop bit: these show the program opened the port.
@@ -228,14 +187,13 @@ TEST_P(FerroltUpload, RunsAsExpected) {
 
 INSTANTIATE_TEST_SUITE_P(
     Hosts, FerroltUpload,
-    ::testing::Combine(::testing::Values(Host::Native, Host::Wine),
-                       ::testing::Range(0, static_cast<int>(std::size(kUploads)))),
+    ::testing::Combine(EveryHost(), ::testing::Range(0, static_cast<int>(std::size(kUploads)))),
     [](const ::testing::TestParamInfo<std::tuple<Host, int>>& info) {
         return std::string(kUploads[std::get<1>(info.param)].name) + "_" +
                HostName(std::get<0>(info.param));
     });
 
-class FerroltStart : public HostCase<Host> {};
+class FerroltStart : public HostTest<Host> {};
 
 TEST_P(FerroltStart, BadArgumentsAndFilesGiveTheirStatusAndSendNothing) {
     const Host host = GetParam();
@@ -283,9 +241,6 @@ TEST_P(FerroltStart, BadArgumentsAndFilesGiveTheirStatusAndSendNothing) {
     EXPECT_EQ(sim.Received(), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Hosts, FerroltStart, ::testing::Values(Host::Native, Host::Wine),
-                         [](const ::testing::TestParamInfo<Host>& info) {
-                             return HostName(info.param);
-                         });
+INSTANTIATE_TEST_SUITE_P(Hosts, FerroltStart, EveryHost(), HostCaseName);
 
 }  // namespace

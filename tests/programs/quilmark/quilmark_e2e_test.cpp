@@ -21,12 +21,6 @@ const std::string kNotHex =
     "\n ERROR! Answer from target holds a character that is not a hex digit";
 const std::string kWrongSum = "\n ERROR! Answer from target has a checksum that does not match";
 
-std::string Hex4(unsigned value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04X", value);
-    return text;
-}
-
 bool Exists(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0;
@@ -50,11 +44,12 @@ std::string Silence(unsigned address, const std::string& part) {
            Progress(address, part, '?');
 }
 
-class QuilmarkRun : public ::testing::TestWithParam<Host> {
+class QuilmarkRun : public HostTest<Host> {
   protected:
     void SetUp() override {
-        if (GetParam() == Host::Wine && !HostAvailable(Host::Wine)) {
-            GTEST_SKIP() << "the Windows build cannot run under Wine here";
+        HostTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) {
+            return;
         }
         // Neighbouring records differ, and the memory above 8000 differs from below.
         std::string image(65536, '\0');
@@ -66,7 +61,7 @@ class QuilmarkRun : public ::testing::TestWithParam<Host> {
     }
 
     std::string Expect(const std::string& text) const {
-        return ForHost(GetParam(), text);
+        return ForHost(host(), text);
     }
     // Records of image_ from `first` while below `end`, one line each, and
     // their progress lines; the answer for an address is the record's last
@@ -93,20 +88,8 @@ class QuilmarkRun : public ::testing::TestWithParam<Host> {
     // "Com Port(1)" line is checked and replaced by "{port}", so one expected
     // text fits both hosts.
     RunResult Run(const SimTarget& sim, const std::vector<std::string>& args) {
-        RunResult run = RunOnHost(GetParam(), "Quilmark", args, sim, 120);
-        const std::string head = "Com Port(1) ";
-        std::size_t from = run.output.find(head);
-        std::size_t to = run.output.find(" open at 9600 baud.", from);
-        if (from != std::string::npos && to != std::string::npos) {
-            from += head.size();
-            const std::string name = run.output.substr(from, to - from);
-            if (GetParam() == Host::Native) {
-                EXPECT_EQ(name, sim.port());
-            } else {
-                EXPECT_TRUE(name.rfind("COM", 0) == 0 || name.rfind("//./COM", 0) == 0) << name;
-            }
-            run.output.replace(from, to - from, "{port}");
-        }
+        RunResult run = HostTest::Run("Quilmark", args, sim, 120);
+        MarkReportedPort(host(), sim, &run.output);
         return run;
     }
 
@@ -138,10 +121,7 @@ class QuilmarkRun : public ::testing::TestWithParam<Host> {
     std::string imagePath_;
 };
 
-INSTANTIATE_TEST_SUITE_P(Hosts, QuilmarkRun, ::testing::Values(Host::Native, Host::Wine),
-                         [](const ::testing::TestParamInfo<Host>& info) {
-                             return HostName(info.param);
-                         });
+INSTANTIATE_TEST_SUITE_P(Hosts, QuilmarkRun, EveryHost(), HostCaseName);
 
 // Intel HEX with an extended address record, records of several lengths, one
 // off the 16-byte grid and a gap; it covers 2000..204F.
@@ -290,7 +270,7 @@ TEST_P(QuilmarkRun, FileErrorsAreReportedAndNeverDone) {
                                  "ERROR: Cannot Open File '" +
                                  nowhere + "'\n"));
     EXPECT_EQ(sim.Received(), "");  // no port without a file
-    if (GetParam() != Host::Native) {
+    if (!native()) {
         return;
     }
 
@@ -349,14 +329,13 @@ TEST_P(QuilmarkRun, BadArgumentsAreRefusedBeforeTheFileIsCreated) {
     EXPECT_FALSE(Exists(tooLong));
 
     // A COM number of six digits, or a device path of 80 characters.
-    const bool native = GetParam() == Host::Native;
-    const std::string port = native ? "/dev/" + std::string(75, 'p') : "123456";
+    const std::string port = native() ? "/dev/" + std::string(75, 'p') : "123456";
     run = Run(sim, {"0000", "0000", file, port});
 
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.output,
               Expect(head + "\n ERROR! Port '" + port + "' does not fit a port name (at most " +
-                     (native ? "79" : "11") + " characters)\n"));
+                     (native() ? "79" : "11") + " characters)\n"));
     EXPECT_FALSE(Exists(file));
     EXPECT_EQ(sim.Received(), "@");  // only the run with the 79-character name
 }
@@ -372,8 +351,7 @@ TEST_P(QuilmarkRun, PortOrWakeUpFailureCreatesNoFileAndKeepsAnOldOne) {
         const std::string head =
             "Z80 Save Data\nStart [0000] (0)  End [0010] (16)\nFILE: '" + output + "'\n";
 
-        RunResult run = Run(
-            silent, {"0000", "0010", output, GetParam() == Host::Native ? "/dev/z80-none" : "99"});
+        RunResult run = Run(silent, {"0000", "0010", output, native() ? "/dev/z80-none" : "99"});
 
         EXPECT_EQ(run.status, 2);
         EXPECT_EQ(run.output, Expect(head + "OpenCom (1) failed with error 2.\n"));
@@ -403,9 +381,8 @@ TEST_P(QuilmarkRun, SavedRangeMatchesWhatTheUploadersLoaded) {
     for (const auto& uploader : uploaders) {
         const std::string saved = dir_.path() + "/saved-" + uploader + ".hex";
         SimTarget sim;
-        RunResult load = uploader == "Torvanex"
-                             ? RunProgram(TORVANEX_EXE, {loaded, sim.port()})
-                             : RunOnHost(GetParam(), uploader, {loaded, "{port}"}, sim);
+        RunResult load = uploader == "Torvanex" ? RunProgram(TORVANEX_EXE, {loaded, sim.port()})
+                                                : HostTest::Run(uploader, {loaded, "{port}"}, sim);
         ASSERT_EQ(load.status, 0) << uploader << "\n" << load.output;
 
         EXPECT_EQ(Run(sim, {"2000", "2050", saved, "{port}"}).status, 0) << uploader;

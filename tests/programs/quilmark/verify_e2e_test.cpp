@@ -14,12 +14,6 @@ namespace {
 
 const std::string kEnd = ":00000001FF";
 
-std::string Hex4(unsigned value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04X", value);
-    return text;
-}
-
 // `count` bytes from `first`, each 13 more than the last.
 std::vector<unsigned char> Bytes(unsigned first, unsigned count) {
     std::vector<unsigned char> data;
@@ -48,16 +42,10 @@ std::string Requests(const std::vector<unsigned>& addresses) {
     return text;
 }
 
-class VerifyRun : public ::testing::TestWithParam<Host> {
+class VerifyRun : public HostTest<Host> {
   protected:
-    void SetUp() override {
-        if (GetParam() == Host::Wine && !HostAvailable(Host::Wine)) {
-            GTEST_SKIP() << "the Windows build cannot run under Wine here";
-        }
-    }
-
     std::string Expect(const std::string& text) const {
-        return ForHost(GetParam(), text);
+        return ForHost(host(), text);
     }
 
     // Console text through the ready line; "{port}" stands for the port name.
@@ -69,14 +57,8 @@ class VerifyRun : public ::testing::TestWithParam<Host> {
     // Runs Quilmark --verify `file` at `sim`, with the port name in the
     // "Com Port(1)" line replaced by "{port}" so one text fits both hosts.
     RunResult Verify(const SimTarget& sim, const std::string& file) {
-        RunResult run = RunOnHost(GetParam(), "Quilmark", {"--verify", file, "{port}"}, sim, 120);
-        const std::string head = "Com Port(1) ";
-        std::size_t from = run.output.find(head);
-        std::size_t to = run.output.find(" open at 9600 baud.", from);
-        if (from != std::string::npos && to != std::string::npos) {
-            from += head.size();
-            run.output.replace(from, to - from, "{port}");
-        }
+        RunResult run = Run("Quilmark", {"--verify", file, "{port}"}, sim, 120);
+        MarkReportedPort(host(), sim, &run.output);
         return run;
     }
 
@@ -125,10 +107,7 @@ class VerifyRun : public ::testing::TestWithParam<Host> {
     TempDir dir_;
 };
 
-INSTANTIATE_TEST_SUITE_P(Hosts, VerifyRun, ::testing::Values(Host::Native, Host::Wine),
-                         [](const ::testing::TestParamInfo<Host>& info) {
-                             return HostName(info.param);
-                         });
+INSTANTIATE_TEST_SUITE_P(Hosts, VerifyRun, EveryHost(), HostCaseName);
 
 }  // namespace
 
@@ -137,9 +116,8 @@ INSTANTIATE_TEST_SUITE_P(Hosts, VerifyRun, ::testing::Values(Host::Native, Host:
 TEST_P(VerifyRun, LoadThenVerifyFindsEveryByteAndAsksOnlyForItsBlocks) {
     const std::string file = dir_.Write("prog.hex", ProgramText());
     SimTarget sim;
-    const RunResult load = GetParam() == Host::Native
-                               ? RunProgram(TORVANEX_EXE, {file, sim.port()})
-                               : RunOnHost(Host::Wine, "Torvane", {file, "{port}"}, sim);
+    const RunResult load = native() ? RunProgram(TORVANEX_EXE, {file, sim.port()})
+                                    : RunOnHost(Host::Wine, "Torvane", {file, "{port}"}, sim);
     ASSERT_EQ(load.status, 0) << load.output;
     const std::string loaded = sim.Received();
 
@@ -218,7 +196,7 @@ TEST_P(VerifyRun, BadArgumentsAndBrokenFilesAreRefusedBeforeThePortOpens) {
     EXPECT_EQ(run.status, 255);
     EXPECT_EQ(run.output, Expect("Z80 Verify Data\nERROR: Cannot Open File '" + missing + "'\n"));
 
-    run = RunOnHost(GetParam(), "Quilmark", {"--verify"}, sim, 60);
+    run = Run("Quilmark", {"--verify"}, sim, 60);
 
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.output, Expect("Z80 Verify Data\n\n ERROR! Too Few Arguments\n Usage: Quilmark "

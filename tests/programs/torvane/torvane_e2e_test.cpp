@@ -66,32 +66,14 @@ void ExpectReadAsWholeWrites(const SimTarget& sim, const std::vector<std::string
     EXPECT_TRUE(whole && next == writes.size()) << ::testing::PrintToString(chunks);
 }
 
-// The port name a run reported on its "Com Port(1)" line, "" when none.
-std::string ReportedPort(const std::string& output) {
-    const std::string mark = "Com Port(1) ";
-    std::size_t from = output.find(mark);
-    if (from == std::string::npos) {
-        return "";
-    }
-    from += mark.size();
-    std::size_t to = output.find(" open at ", from);
-    return to == std::string::npos ? "" : output.substr(from, to - from);
-}
-
 std::string Opened(const std::string& file, const std::string& port) {
     return "Z80 System Loader\nFILE: '" + file + "'\nCom Port(1) " + port + " open at 9600 baud.\n";
 }
 
-class TorvaneUpload : public ::testing::TestWithParam<Host> {
+class TorvaneUpload : public HostTest<Host> {
   protected:
-    void SetUp() override {
-        if (!HostAvailable(GetParam())) {
-            GTEST_SKIP() << HostName(GetParam()) << ": " << HostUnavailableReason(GetParam());
-        }
-    }
-
     RunResult Run(const std::vector<std::string>& args, const SimTarget& sim) {
-        return RunOnHost(GetParam(), "Torvane", args, sim);
+        return HostTest::Run("Torvane", args, sim);
     }
 
     // Loads `file` into `sim` through the port that reaches it; the run is
@@ -100,17 +82,12 @@ class TorvaneUpload : public ::testing::TestWithParam<Host> {
         RunResult run = Run({file, "{port}"}, sim);
         sim.Stop();
         port_ = ReportedPort(run.output);
-        if (GetParam() == Host::Native) {
+        if (native()) {
             EXPECT_EQ(port_, sim.port());
         } else {
             EXPECT_TRUE(std::regex_match(port_, std::regex("//\\./COM1[0-9][0-9]"))) << port_;
         }
         return run;
-    }
-
-    // `text` as the program prints it on this host.
-    std::string Shown(const std::string& text) const {
-        return ForHost(GetParam(), text);
     }
 
     // The console text up to the port line, then up to the handshake's end,
@@ -362,13 +339,12 @@ TEST_P(TorvaneUpload, ArgumentsThatCannotWorkAreRefused) {
 
     // A port whose name cannot fit: five digits on Windows ("//./COM12345"),
     // a device path of 80 characters or more on a POSIX host.
-    const bool native = GetParam() == Host::Native;
-    const std::string bigPort = native ? "/dev/" + std::string(80, 'p') : std::string("12345");
+    const std::string bigPort = native() ? "/dev/" + std::string(80, 'p') : std::string("12345");
     RunResult badPort = Run({file, bigPort}, sim);
     EXPECT_EQ(badPort.status, 1);
     EXPECT_EQ(badPort.output,
               Shown(banner + "\n ERROR! Port '" + bigPort + "' does not fit a port name (at most " +
-                    (native ? "79" : "11") + " characters)\n"));
+                    (native() ? "79" : "11") + " characters)\n"));
 
     const std::string missing = dir.path() + "/missing.hex";
     RunResult noFile = Run({missing, "{port}"}, sim);
@@ -389,10 +365,7 @@ TEST_P(TorvaneUpload, ArgumentsThatCannotWorkAreRefused) {
     EXPECT_EQ(sim.Received(), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Hosts, TorvaneUpload, ::testing::Values(Host::Native, Host::Wine),
-                         [](const ::testing::TestParamInfo<Host>& info) {
-                             return HostName(info.param);
-                         });
+INSTANTIATE_TEST_SUITE_P(Hosts, TorvaneUpload, EveryHost(), HostCaseName);
 
 // The port argument itself, where only Windows has COM ports to name.
 class TorvaneUnderWine : public ::testing::Test {
