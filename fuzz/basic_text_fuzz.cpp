@@ -33,11 +33,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         return 0;
     }
     long badLine = 0;
-    int checked = CheckProgramText(fp, &badLine);
-    Require(checked == 0 || checked == kTextHoldsNul || checked == kTextLineTooLong,
-            "a stream in memory always reads");
-    if (checked != 0) {
-        Require(badLine >= 1, "a refused text names its line");
+    const char* why = nullptr;
+    const TextCheck checked = CheckProgramText(fp, &badLine, &why);
+    Require(checked != TextCheck::kReadError, "a stream in memory always reads");
+    if (checked != TextCheck::kSound) {
+        Require(badLine >= 1 && why != nullptr, "a refused text names its line and why");
     }
 
     // The typing's pieces, read as Ferrolt reads them after the check.
@@ -53,12 +53,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     bool nul = false;
     for (;;) {
         std::size_t length = 0;
-        int got = ReadTextPiece(fp, piece, kMaxPieceChars + 1, &length);
-        if (got == kPieceEndOfFile) {
+        TextRead got = ReadTextPiece(fp, piece, kMaxPieceChars + 1, &length);
+        if (got == TextRead::kEnd) {
             Require(length == 0, "the end of the text is an empty piece");
             break;
         }
-        Require(got == kPieceRead, "a stream in memory always reads");
+        Require(got == TextRead::kRead, "a stream in memory always reads");
         Require(length >= 1 && length <= kMaxPieceChars && piece[length] == '\0',
                 "a piece fits its buffer and is terminated");
         for (std::size_t i = 0; i < length; ++i) {
@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     delete[] piece;
     std::fclose(fp);
     Require(typed == AsTextMode(data, size), "the pieces are the text in text mode");
-    if (checked == 0) {
+    if (checked == TextCheck::kSound) {
         Require(!nul && !longLine, "a passed text has no NUL and no over-long line");
     }
 
@@ -86,9 +86,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::size_t small = size > 0 ? data[0] % 4 : 0;
     char* tiny = new char[small + 1];
     std::size_t length = 99;
-    int got = ReadTextPiece(fp, tiny, small, &length);
+    TextRead got = ReadTextPiece(fp, tiny, small, &length);
     Require(length < small || (small == 0 && length == 0), "a tiny piece fits");
-    Require(small >= 2 || got == kPieceReadError, "a buffer under 2 bytes is refused");
+    Require(small >= 2 || got == TextRead::kReadError, "a buffer under 2 bytes is refused");
     delete[] tiny;
     std::fclose(fp);
     return 0;

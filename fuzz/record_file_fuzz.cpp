@@ -18,11 +18,11 @@ void ReadAsTheUploadersDo(std::FILE* fp) {
     char dataBuf[kMaxRecordChars + 2];
     for (;;) {
         std::size_t length = 0;
-        int got = ReadTextLine(fp, dataBuf, sizeof dataBuf, &length);
-        if (got == kLineEndOfFile) {
+        TextRead got = ReadTextLine(fp, dataBuf, sizeof dataBuf, &length);
+        if (got == TextRead::kEnd) {
             return;
         }
-        Require(got == kLineRead, "a line of a checked file reads whole");
+        Require(got == TextRead::kRead, "a line of a checked file reads whole");
         Require(length < sizeof dataBuf && dataBuf[length] == '\0', "a line is terminated");
         if (length == 0) {
             continue;
@@ -47,9 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     }
     long badLine = 0;
     const char* why = nullptr;
-    int checked = CheckRecordFile(fp, &badLine, &why);
-    Require(checked == 0 || checked == -1, "a stream in memory always reads");
-    if (checked == 0) {
+    const TextCheck checked = CheckRecordFile(fp, &badLine, &why);
+    Require(checked != TextCheck::kReadError, "a stream in memory always reads");
+    if (checked == TextCheck::kSound) {
         ReadAsTheUploadersDo(fp);
     } else {
         Require(badLine >= 1 && why != nullptr, "a refused file names its line and why");
@@ -65,8 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     char* line = new char[small];
     for (int lines = 0; lines < 64; ++lines) {
         std::size_t length = 0;
-        int got = ReadTextLine(fp, line, small, &length);
-        if (got == kLineEndOfFile || got == kLineReadError) {
+        TextRead got = ReadTextLine(fp, line, small, &length);
+        if (got == TextRead::kEnd || got == TextRead::kReadError) {
             break;
         }
         Require(length < small && line[length] == '\0', "a short line fits its buffer");

@@ -5,7 +5,7 @@
 
 #include "hexrec/hexrec.h"
 #include "programs/common/console.h"
-#include "programs/common/record_file.h"
+#include "programs/common/text_file.h"
 
 namespace {
 
@@ -168,11 +168,11 @@ int CountUploadWork(std::FILE* fp, UploadWork* work) {
     char line[kMaxRecordChars + 2];
     for (;;) {
         std::size_t length = 0;
-        const int got = ReadTextLine(fp, line, sizeof line, &length);
-        if (got == kLineEndOfFile) {
+        const TextRead got = ReadTextLine(fp, line, sizeof line, &length);
+        if (got == TextRead::kEnd) {
             break;
         }
-        if (got != kLineRead) {
+        if (got != TextRead::kRead) {
             return -1;
         }
         if (length == 0 || CheckRecordLine(line, length) != nullptr) {
@@ -189,8 +189,7 @@ int CountUploadWork(std::FILE* fp, UploadWork* work) {
         }
         work->sentChars += static_cast<long>(RecordChars(len)) - 1;
     }
-    std::clearerr(fp);
-    return std::fseek(fp, 0, SEEK_SET) == 0 ? 0 : -1;
+    return RewindText(fp);
 }
 
 unsigned long RecordLoadAddress(const char* line, unsigned long* upper) {

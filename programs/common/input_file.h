@@ -8,10 +8,10 @@
 //   RefuseFile        say why a file argument cannot be used
 //   StampFile         note the file's size and last change before its check
 //   FileChangedSince  whether the file changed since its stamp
-//   AddToDigest       add text read to a running digest
+//
+// Reading the text itself is text_file.h's.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -53,10 +53,3 @@ bool FileChangedSince(std::FILE* fp, const FileStamp& stamp);
 
 // What a program prints when its file changed during the run ("%s": name).
 constexpr const char* kFileChangedText = "\nERROR: File '%s' changed while it was being sent\n";
-
-// Running digest (64-bit FNV-1a) of the text a program reads: the lines or
-// pieces checked before the port opens and those sent are digested alike,
-// and must end equal. The length of each is digested too, so the same bytes
-// split differently differ.
-constexpr uint64_t kDigestStart = 14695981039346656037ULL;
-void AddToDigest(uint64_t* digest, const char* text, std::size_t length);

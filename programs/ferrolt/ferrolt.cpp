@@ -25,6 +25,7 @@
 #include "programs/common/input_file.h"
 #include "programs/common/run_end.h"
 #include "programs/common/stop_signal.h"
+#include "programs/common/text_file.h"
 #include "programs/ferrolt/basic_text.h"
 #include "programs/ferrolt/typing_work.h"
 #include "serial/serial_link.h"
@@ -142,18 +143,7 @@ int OpenProgramText(const char* name) {
     std::strcpy(srcFileName, name);
     std::printf("FILE: '%s'  PORT: %s\n", srcFileName, sPortName);
     StampFile(fp, &stamp);
-    long badLine = 0;
-    const int checked = CheckProgramText(fp, &badLine, &checkedDigest);
-    if (checked != 0) {
-        if (checked == kTextHoldsNul) {
-            std::printf("ERROR: Line %ld of '%s' holds a NUL byte; nothing was sent\n", badLine,
-                        srcFileName);
-        } else if (checked == kTextLineTooLong) {
-            std::printf("ERROR: Line %ld of '%s' is longer than %d characters; nothing was sent\n",
-                        badLine, srcFileName, static_cast<int>(kMaxPieceChars));
-        } else {
-            std::printf("ERROR: Cannot Read File '%s'\n", srcFileName);
-        }
+    if (CheckProgramTextAndReport(fp, srcFileName, &checkedDigest) != 0) {
         std::fclose(fp);
         return -1;
     }
@@ -298,11 +288,11 @@ int TypeProgram() {
             return -1;
         }
         std::size_t length = 0;
-        const int got = ReadTextPiece(fp, dataBuf, kMaxPieceChars + 1, &length);
-        if (got == kPieceEndOfFile) {
+        const TextRead got = ReadTextPiece(fp, dataBuf, kMaxPieceChars + 1, &length);
+        if (got == TextRead::kEnd) {
             break;
         }
-        if (got == kPieceReadError) {
+        if (got == TextRead::kReadError) {
             std::printf("\nERROR: Cannot Read File '%s'\n", srcFileName);
             return -1;
         }

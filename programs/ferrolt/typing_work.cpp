@@ -1,6 +1,6 @@
 #include "programs/ferrolt/typing_work.h"
 
-#include "programs/ferrolt/basic_text.h"
+#include "programs/common/text_file.h"
 
 int CountTypingWork(std::FILE* fp, TypingWork* work) {
     *work = TypingWork{0, 0, 0, 0};
@@ -8,11 +8,11 @@ int CountTypingWork(std::FILE* fp, TypingWork* work) {
     bool lineOpen = false;
     for (;;) {
         std::size_t length = 0;
-        const int got = ReadTextPiece(fp, piece, sizeof piece, &length);
-        if (got == kPieceEndOfFile) {
+        const TextRead got = ReadTextPiece(fp, piece, sizeof piece, &length);
+        if (got == TextRead::kEnd) {
             break;
         }
-        if (got != kPieceRead) {
+        if (got != TextRead::kRead) {
             return -1;
         }
         ++work->pieces;
@@ -32,6 +32,5 @@ int CountTypingWork(std::FILE* fp, TypingWork* work) {
     if (lineOpen) {
         ++work->lines;
     }
-    std::clearerr(fp);
-    return std::fseek(fp, 0, SEEK_SET) == 0 ? 0 : -1;
+    return RewindText(fp);
 }

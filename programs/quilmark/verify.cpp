@@ -30,6 +30,7 @@
 #include "programs/common/record_file.h"
 #include "programs/common/run_end.h"
 #include "programs/common/stop_signal.h"
+#include "programs/common/text_file.h"
 #include "programs/quilmark/dump_request.h"
 
 namespace {
@@ -60,16 +61,17 @@ int TakeFileBytes(uint64_t checkedDigest) {
     uint32_t base = 0;  // extended address in force
     for (;;) {
         std::size_t length = 0;
-        const int got = ReadTextLine(fp, recordLine, sizeof recordLine, &length);
-        if (got == kLineEndOfFile) {
+        const TextRead got = ReadTextLine(fp, recordLine, sizeof recordLine, &length);
+        if (got == TextRead::kEnd) {
             break;
         }
-        if (got == kLineReadError) {
+        if (got == TextRead::kReadError) {
             std::printf("ERROR: Cannot Read File '%s'\n", srcFileName);
             return -1;
         }
         AddToDigest(&digest, recordLine, length);
-        if (got != kLineRead || (length > 0 && CheckRecordLine(recordLine, length) != nullptr)) {
+        if (got != TextRead::kRead ||
+            (length > 0 && CheckRecordLine(recordLine, length) != nullptr)) {
             break;  // not the checked file: the digests differ
         }
         if (length == 0) {

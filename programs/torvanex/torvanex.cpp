@@ -23,6 +23,7 @@
 #include "programs/common/record_file.h"
 #include "programs/common/run_end.h"
 #include "programs/common/stop_signal.h"
+#include "programs/common/text_file.h"
 #include "programs/torvanex/exit_status.h"
 #include "serial/serial_link.h"
 
@@ -162,12 +163,12 @@ int ReadRecord() {
         return kRecordFault;
     }
     std::size_t length = 0;
-    int got = ReadTextLine(fp, dataBuf, sizeof dataBuf, &length);
-    if (got == kLineEndOfFile) {
+    const TextRead got = ReadTextLine(fp, dataBuf, sizeof dataBuf, &length);
+    if (got == TextRead::kEnd) {
         return kNoMoreRecords;
     }
     ++lineNumber;
-    if (got != kLineRead || (length > 0 && CheckRecordLine(dataBuf, length) != nullptr)) {
+    if (got != TextRead::kRead || (length > 0 && CheckRecordLine(dataBuf, length) != nullptr)) {
         std::printf("\nERROR: Cannot Read File '%s'\n", srcFileName);
         return kRecordFault;
     }

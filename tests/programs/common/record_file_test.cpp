@@ -1,4 +1,5 @@
-// Reading HEX files line by line and checking them before anything is sent.
+// Checking HEX files before anything is sent (the line reading itself is
+// tested with the text module, tests/programs/common/text_file_test.cpp).
 #include "programs/common/record_file.h"
 
 #include <gtest/gtest.h>
@@ -25,47 +26,14 @@ struct OpenFile {
 
 }  // namespace
 
-TEST(ReadTextLine, LfCrLfAndNoFinalNewlineReadAlike) {
-    OpenFile file(":A\n:B\r\n\n:C");
-    char line[16];
-    std::size_t length = 0;
-    ASSERT_EQ(ReadTextLine(file.fp, line, sizeof line, &length), kLineRead);
-    EXPECT_STREQ(line, ":A");
-    ASSERT_EQ(ReadTextLine(file.fp, line, sizeof line, &length), kLineRead);
-    EXPECT_STREQ(line, ":B");
-    ASSERT_EQ(ReadTextLine(file.fp, line, sizeof line, &length), kLineRead);
-    EXPECT_EQ(length, 0u);
-    ASSERT_EQ(ReadTextLine(file.fp, line, sizeof line, &length), kLineRead);
-    EXPECT_STREQ(line, ":C");
-    EXPECT_EQ(ReadTextLine(file.fp, line, sizeof line, &length), kLineEndOfFile);
-}
-
-TEST(ReadTextLine, CtrlZEndsTheFile) {
-    OpenFile file(":A\n\x1A:B\n");
-    char line[16];
-    std::size_t length = 0;
-    ASSERT_EQ(ReadTextLine(file.fp, line, sizeof line, &length), kLineRead);
-    EXPECT_EQ(ReadTextLine(file.fp, line, sizeof line, &length), kLineEndOfFile);
-}
-
-TEST(ReadTextLine, ALineTooLongForTheBufferIsReportedAndSkipped) {
-    OpenFile file("0123456789ABCDEF\n:X\n");
-    char line[8];
-    std::size_t length = 0;
-    EXPECT_EQ(ReadTextLine(file.fp, line, sizeof line, &length), kLineTooLong);
-    EXPECT_EQ(length, 7u);
-    ASSERT_EQ(ReadTextLine(file.fp, line, sizeof line, &length), kLineRead);
-    EXPECT_STREQ(line, ":X");
-}
-
 TEST(CheckRecordFile, ASoundFileIsRewoundForTheUpload) {
     OpenFile file(":020000040000FA\r\n\r\n:00000001FF\r\nanything after the end\n");
     long badLine = 0;
     const char* why = nullptr;
-    ASSERT_EQ(CheckRecordFile(file.fp, &badLine, &why), 0);
+    ASSERT_EQ(CheckRecordFile(file.fp, &badLine, &why), TextCheck::kSound);
     char line[32];
     std::size_t length = 0;
-    ASSERT_EQ(ReadTextLine(file.fp, line, sizeof line, &length), kLineRead);
+    ASSERT_EQ(ReadTextLine(file.fp, line, sizeof line, &length), TextRead::kRead);
     EXPECT_STREQ(line, ":020000040000FA");
 }
 
@@ -73,7 +41,7 @@ TEST(CheckRecordFile, TheFirstBadLineIsNamed) {
     OpenFile file(":020000040000FA\n\n:1000000001\n:00000001FF\n");
     long badLine = 0;
     const char* why = nullptr;
-    EXPECT_EQ(CheckRecordFile(file.fp, &badLine, &why), -1);
+    EXPECT_EQ(CheckRecordFile(file.fp, &badLine, &why), TextCheck::kBadLine);
     EXPECT_EQ(badLine, 3);
     ASSERT_NE(why, nullptr);
 }
@@ -82,7 +50,7 @@ TEST(CheckRecordFile, RecordsLongerThanAnyBufferLineAreRefused) {
     OpenFile file(":FF" + std::string(2000, '0') + "\n");
     long badLine = 0;
     const char* why = nullptr;
-    EXPECT_EQ(CheckRecordFile(file.fp, &badLine, &why), -1);
+    EXPECT_EQ(CheckRecordFile(file.fp, &badLine, &why), TextCheck::kBadLine);
     EXPECT_EQ(badLine, 1);
 }
 
@@ -91,8 +59,8 @@ TEST(CheckRecordFile, EmptyAndEndlessFilesAreSound) {
     OpenFile noEnd(":020000040000FA\n");
     long badLine = 0;
     const char* why = nullptr;
-    EXPECT_EQ(CheckRecordFile(empty.fp, &badLine, &why), 0);
-    EXPECT_EQ(CheckRecordFile(noEnd.fp, &badLine, &why), 0);
+    EXPECT_EQ(CheckRecordFile(empty.fp, &badLine, &why), TextCheck::kSound);
+    EXPECT_EQ(CheckRecordFile(noEnd.fp, &badLine, &why), TextCheck::kSound);
 }
 
 TEST(CheckRecordFile, ADirectoryCannotBeRead) {
@@ -101,6 +69,6 @@ TEST(CheckRecordFile, ADirectoryCannotBeRead) {
     ASSERT_NE(fp, nullptr);
     long badLine = 0;
     const char* why = nullptr;
-    EXPECT_EQ(CheckRecordFile(fp, &badLine, &why), kLineReadError);
+    EXPECT_EQ(CheckRecordFile(fp, &badLine, &why), TextCheck::kReadError);
     std::fclose(fp);
 }
