@@ -42,5 +42,7 @@ TextCheck CheckRecordFile(std::FILE* fp, long* badLine, const char** why, uint64
 int CheckRecordFileAndReport(std::FILE* fp, const char* name, uint64_t* digest) {
     long badLine = 0;
     const char* why = nullptr;
-    return ReportTextCheck(CheckRecordFile(fp, &badLine, &why, digest), name, badLine, why);
+    // Checked first: the line and the reason are known only afterwards.
+    const TextCheck checked = CheckRecordFile(fp, &badLine, &why, digest);
+    return ReportTextCheck(checked, name, badLine, why);
 }

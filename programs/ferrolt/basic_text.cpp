@@ -44,5 +44,7 @@ TextCheck CheckProgramText(std::FILE* fp, long* badLine, const char** why, uint6
 int CheckProgramTextAndReport(std::FILE* fp, const char* name, uint64_t* digest) {
     long badLine = 0;
     const char* why = nullptr;
-    return ReportTextCheck(CheckProgramText(fp, &badLine, &why, digest), name, badLine, why);
+    // Checked first: the line and the reason are known only afterwards.
+    const TextCheck checked = CheckProgramText(fp, &badLine, &why, digest);
+    return ReportTextCheck(checked, name, badLine, why);
 }

@@ -72,3 +72,12 @@ TEST(CheckRecordFile, ADirectoryCannotBeRead) {
     EXPECT_EQ(CheckRecordFile(fp, &badLine, &why), TextCheck::kReadError);
     std::fclose(fp);
 }
+
+TEST(CheckRecordFile, TheReportNamesTheLineAndWhy) {
+    OpenFile file(":020000040000FA\n\n:1000000001\n:00000001FF\n");
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(CheckRecordFileAndReport(file.fp, "f.hex"), -1);
+    const std::string printed = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(printed.rfind("ERROR: Line 3 of 'f.hex' ", 0), 0u) << printed;
+    EXPECT_NE(printed.find("; nothing was sent\n"), std::string::npos) << printed;
+}

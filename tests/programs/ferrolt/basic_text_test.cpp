@@ -68,3 +68,13 @@ TEST(FerroltCheck, PassesSoundTextsRewoundAndNamesTheFirstBadLine) {
         std::fclose(fp);
     }
 }
+
+TEST(FerroltCheck, TheReportNamesTheLineAndWhy) {
+    TempDir dir;
+    std::FILE* fp = OpenText(dir, "10 REM\n20 REM\n" + kX79 + "z\n");
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(CheckProgramTextAndReport(fp, "p.bas"), -1);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "ERROR: Line 3 of 'p.bas' is longer than 79 characters; nothing was sent\n");
+    std::fclose(fp);
+}
