@@ -35,17 +35,6 @@ std::size_t RecordChars(int len) {
     return 2 * static_cast<std::size_t>(len) + 11;
 }
 
-std::size_t StripLineEnd(char* line, std::size_t length) {
-    if (length > 0 && line[length - 1] == '\n') {
-        --length;
-    }
-    if (length > 0 && line[length - 1] == '\r') {
-        --length;
-    }
-    line[length] = '\0';
-    return length;
-}
-
 const char* CheckRecordLine(const char* line, std::size_t length) {
     if (length == 0 || line[0] != ':') {
         return "does not start with ':'";

@@ -37,10 +37,6 @@ bool IsEndRecord(int len, int type);
 // bytes: 2 * len + 11.
 std::size_t RecordChars(int len);
 
-// Drops a trailing "\n", "\r\n" or "\r" by writing a terminator over it.
-// Returns the length that remains.
-std::size_t StripLineEnd(char* line, std::size_t length);
-
 // Checks one line (already stripped of its line end, `length` characters):
 // it must start with ':', hold only hex digits after it, and be exactly
 // RecordChars(len) long. The checksum is not verified: that is the target's

@@ -38,16 +38,6 @@ TEST(RecordFields, OnlyAnEmptyRecordOfNonZeroTypeEndsTheUpload) {
     EXPECT_EQ(RecordChars(255), kMaxRecordChars);
 }
 
-TEST(RecordLines, LineEndsAreDropped) {
-    char lf[] = ":00000001FF\n";
-    char crlf[] = ":00000001FF\r\n";
-    char none[] = ":00000001FF";
-    EXPECT_EQ(StripLineEnd(lf, sizeof lf - 1), 11u);
-    EXPECT_EQ(StripLineEnd(crlf, sizeof crlf - 1), 11u);
-    EXPECT_EQ(StripLineEnd(none, sizeof none - 1), 11u);
-    EXPECT_STREQ(crlf, ":00000001FF");
-}
-
 TEST(RecordLines, SoundLinesPass) {
     for (const std::string line : {":00000001FF", ":020000040000FA", ":020000040000fa",
                                    ":10010000214601360121470136007EFE09D2190140"}) {

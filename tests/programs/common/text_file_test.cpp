@@ -220,6 +220,7 @@ TEST(TextEnd, CtrlZEndsLinesAndPiecesAlikeOnAnyStream) {
         {"10 A\r" + kCtrlZ + "\n20 B\n", {"10 A"}, {"10 A\r"}},
         {"10 A\r\n20 B" + kCtrlZ, {"10 A", "20 B"}, {"10 A\n", "20 B"}},
         {"10 A\r\n20 B", {"10 A", "20 B"}, {"10 A\n", "20 B"}},
+        {"10 A\r", {"10 A"}, {"10 A\r"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.content));
