@@ -26,13 +26,16 @@
 
 // The steps of a run, in the order they come. A program uses those it has.
 enum class Stage {
-    kNone,       // marks an unused entry of a row's `ends`
-    kArguments,  // the command line checked and copied
-    kFile,       // the input file opened and checked whole
-    kPort,       // the port opened
-    kHandshake,  // the monitor woken and the line settled
-    kRecords,    // the records sent, each answer awaited
-    kFinish,     // the end of the run: the last checks, the result told
+    kNone,        // marks an unused entry of a row's `ends`
+    kArguments,   // the command line checked and copied
+    kFile,        // the input file opened and checked whole
+    kPort,        // the port opened
+    kHandshake,   // the monitor woken and the line settled
+    kBasicStart,  // BASIC started and its memory question answered (Ferrolt)
+    kRecords,     // the records sent, each answer awaited
+    kRequests,    // the dump requests made, each answer read (Quilmark)
+    kTyping,      // the program text typed, each echo checked (Ferrolt)
+    kFinish,      // the end of the run: the last checks, the result told
 };
 
 // A set of outcomes, one bit each: Of(Outcome::kSilent) | Of(...).

@@ -36,54 +36,6 @@ namespace {
     " 130  stopped by Ctrl-C (SIGINT)\n" \
     " 143  stopped by SIGTERM\n" HANG_UP_STATUS
 
-// The help of a program whose statuses are still written in its text.
-struct ProgramHelpText {
-    const char* program;
-    const char* text;  // the usage line and everything up to the version line
-};
-
-const ProgramHelpText kProgramHelp[] = {
-    {"Quilmark",
-     "Usage: Quilmark {start address} {end address} {filename} {com port}\n"
-     "       Quilmark --verify {filename} {com port}\n"
-     "Saves the Z80 target's memory from the start address up to the end address,\n"
-     "16 bytes per record, as an Intel HEX file the uploaders load back. The line\n"
-     "runs at 9600 baud 8N2.\n"
-     "With --verify, reads back every data byte of an Intel HEX file and says\n"
-     "whether the target holds the file; load a program, then verify it.\n"
-     "  start address, end address  one to four hex digits, either case\n"
-     "  filename  the HEX file to write; an existing file is replaced only\n"
-     "            once records were saved. With --verify, the HEX file to\n"
-     "            compare, checked whole first\n"
-     "  com port  " COM_PORT_ABOUT "Exit status:\n"
-     "   0  done; with --verify, the target holds every data byte of the file\n"
-     "   1  bad or missing arguments (nothing is created)\n" FAILED_STATUS
-     "  the file cannot be created; with --verify, it cannot be opened or\n"
-     "      read, or is not a sound HEX file\n"
-     "   2  the port cannot be opened\n"
-     "   3  no answer to the wake-up (or the port lost, or a line that never\n"
-     "      fell quiet, then)\n"
-     "   4  the target fell silent during a request, or the port was lost\n"
-     "   5  the target's answers were not sound, or it never fell quiet\n"
-     "   6  the file could not be written or closed\n"
-     "   7  with --verify, one or more bytes differ from the file\n" STOPPED_STATUSES},
-    {"Ferrolt",
-     "Usage: Ferrolt {filename} {port}\n"
-     "Starts the Z80 target's BASIC and types a program text into it, checking\n"
-     "the echo of every character. The line runs at 9600 baud 8N2.\n"
-     "  filename  the program text: no NUL bytes, lines of at most 79 characters\n"
-     "  port      " COM_PORT_ABOUT "Exit status:\n"
-     "   0  done\n"
-     "   1  no file argument, or a file or port argument too long\n" FAILED_STATUS
-     "  the file cannot be opened or read, or holds a NUL byte or a line\n"
-     "      over 79 characters\n"
-     "   2  the port cannot be opened\n"
-     "   3  no answer while waiting for \"$$$\", \"top?\" or \"Ok\", no echo for\n"
-     "      8 characters in a row, or the port lost\n"
-     "   4  an echo that differs from the character sent, or a target that\n"
-     "      never falls quiet while the program is typed\n" STOPPED_STATUSES},
-};
-
 // Prints one status line of the help: the number (or the host's text for
 // -1), two spaces, then `text` with each later line indented under the first.
 void PrintStatusLine(int status, const char* text) {
@@ -123,27 +75,6 @@ void PrintHelp(const ProgramHelp& help) {
 void PrintVersion(const char* program) {
     std::printf("%s %s\n", program, kToolsVersion);
     std::fflush(stdout);
-}
-
-int AnswerHelpOrVersion(int argc, char* argv[], const char* program) {
-    if (argc != 2) {
-        return 0;
-    }
-    if (std::strcmp(argv[1], "--version") == 0) {
-        PrintVersion(program);
-        return 1;
-    }
-    if (std::strcmp(argv[1], "--help") != 0) {
-        return 0;
-    }
-    for (const ProgramHelpText& help : kProgramHelp) {
-        if (std::strcmp(help.program, program) == 0) {
-            std::fputs(help.text, stdout);
-            PrintVersion(program);
-            return 1;
-        }
-    }
-    return 0;
 }
 
 int AnswerHelpOrVersion(int argc, char* argv[], const ProgramHelp& help) {

@@ -41,13 +41,9 @@ void PrintVersion(const char* program);
 void PrintHelp(const ProgramHelp& help);
 
 // When the command line is exactly `program --help`, prints the program's
-// usage line, what it does, its arguments and exit statuses, and its version;
-// when it is exactly `program --version`, prints the version line.
-// `program` is "Torvanex", "Torvane", "Quilmark" or "Ferrolt".
-// Returns 1 when it printed an answer (main then exits with status 0), or 0
-// for every other command line, having printed nothing.
-int AnswerHelpOrVersion(int argc, char* argv[], const char* program);
-
-// The same for a program whose help is a ProgramHelp: the help is PrintHelp's
-// text, then the version line.
+// help (PrintHelp's text: usage line, what it does, its arguments and exit
+// statuses), then its version; when it is exactly `program --version`,
+// prints the version line. Returns 1 when it printed an answer (main then
+// exits with status 0), or 0 for every other command line, having printed
+// nothing.
 int AnswerHelpOrVersion(int argc, char* argv[], const ProgramHelp& help);

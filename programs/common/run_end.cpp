@@ -5,24 +5,6 @@
 #include "dialogue/dialogue.h"
 #include "programs/common/stop_signal.h"
 
-int StoppedStatus() {
-    std::printf(kStoppedText, StopSignal());
-    return StopStatus(StopSignal());
-}
-
-int SilenceStatus(ComPort port, int status) {
-    if (StopSignal() != 0) {
-        return StoppedStatus();
-    }
-    std::fputs(ComPortGone(port) ? kPortLostText : kNoResponseText, stdout);
-    return status;
-}
-
-int ChatterStatus(int status) {
-    std::fputs(kNeverQuietText, stdout);
-    return status;
-}
-
 int EndRun(const ExitStatusTable& table, Stage stage, Outcome outcome) {
     if ((outcome == Outcome::kSilent || outcome == Outcome::kPortLost) && StopSignal() != 0) {
         outcome = Outcome::kStopped;

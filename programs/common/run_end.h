@@ -5,7 +5,6 @@
 
 #include "dialogue/outcome.h"
 #include "programs/common/exit_status.h"
-#include "serial/serial_link.h"
 
 // Ends a run whose `stage` ended with `outcome`, and gives back the status
 // the program's `table` lists for it. Says why on the console when the
@@ -16,17 +15,3 @@
 // short. Every other outcome the step has explained already: nothing is
 // printed for it.
 int EndRun(const ExitStatusTable& table, Stage stage, Outcome outcome);
-
-// A stop signal (Ctrl-C or SIGTERM) ended the run: prints "Stopped by signal"
-// and returns 128 + the signal number.
-int StoppedStatus();
-
-// A wait on `port` brought nothing. Tells apart a stop signal (as
-// StoppedStatus), a lost port ("the port was lost") and a silent target
-// ("No Response from target"). Returns the stop status for a signal, else
-// `status`.
-int SilenceStatus(ComPort port, int status);
-
-// A drain gave up on a target that never fell quiet: says so and returns
-// `status`.
-int ChatterStatus(int status);

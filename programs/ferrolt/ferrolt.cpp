@@ -3,21 +3,23 @@
 //
 //   Ferrolt {filename} {port}
 //
-// The port is a COM port number ("//./COM10" without it). Exit status: 0 done;
-// 1 no file argument, or a file or port argument too long; -1 the file cannot
-// be opened or read, or holds a NUL byte or a line longer than 79 characters;
-// 2 the port cannot be opened; 3 no answer while waiting for "$$$", "top?" or
-// "Ok", no echo for kEchoesMissedInARow characters in a row, or the port
-// lost; 4 an echo that differs from the character sent, or a target that
-// never falls quiet while typing (3 while starting BASIC); 128 + n stopped
-// by signal n (SIGINT, SIGTERM, SIGHUP). A file that changes while it is
-// typed stops the run with -1.
+// The port is a COM port number ("//./COM10" without it).
+//
+// The run goes through its stages in order (arguments, file, port,
+// handshake, BASIC start, typing, finish); the way a stage ends gives the
+// exit status from Ferrolt's table (exit_status.cpp), which the help lists.
+// Silence while starting BASIC ends the run with 3, and so do
+// kEchoesMissedInARow echoes missing in a row while typing; a target that
+// never falls quiet gives 3 while BASIC starts and 4 while typing, as a
+// wrong echo does. A file that changes while it is typed stops the run as
+// one that cannot be read does (-1).
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 #include "dialogue/dialogue.h"
 #include "dialogue/handshake.h"
+#include "dialogue/outcome.h"
 #include "programs/common/arguments.h"
 #include "programs/common/guidance.h"
 #include "programs/common/help.h"
@@ -27,6 +29,7 @@
 #include "programs/common/stop_signal.h"
 #include "programs/common/text_file.h"
 #include "programs/ferrolt/basic_text.h"
+#include "programs/ferrolt/exit_status.h"
 #include "programs/ferrolt/typing_work.h"
 #include "serial/serial_link.h"
 
@@ -67,20 +70,21 @@ constexpr int kEchoesMissedInARow = 8;
 
 // Waits for `pattern` in what the target sends: pauses 250 ms (nothing is
 // read meanwhile), clears 80 bytes of dataBuf and collects up to 80 bytes,
-// allowing 3000 ms for each. Returns 0 when the pattern came, or 80 bytes did;
-// -1 when the target fell silent or the port was lost, or a stop signal came
-// before the wait (nothing is then read). The text collected stays in dataBuf, terminated,
-// and the last byte stored in inByte.
-int WaitForTargetPrompt(const char* pattern) {
+// allowing 3000 ms for each. Returns Outcome::kDone when the pattern came,
+// or 80 bytes did; Outcome::kSilent or Outcome::kPortLost when the target
+// fell silent (as WaitForPrompt); Outcome::kStopped when a stop signal came
+// before the wait (nothing is then read). The text collected stays in
+// dataBuf, terminated, and the last byte stored in inByte.
+Outcome WaitForTargetPrompt(const char* pattern) {
     PauseMs(kPromptPauseMs);
     if (StopSignal() != 0) {
-        return -1;
+        return Outcome::kStopped;
     }
     char last = 0;
     const Outcome result = WaitForPrompt(comHandle, dataBuf, sizeof dataBuf, pattern, kPromptByteMs,
                                          kPromptCapacity, &last);
     inByte = static_cast<int8_t>(last);
-    return result == Outcome::kDone ? 0 : -1;
+    return result;
 }
 
 // Waits up to kEchoMs for the echo of the character just sent. A wait that a
@@ -101,61 +105,77 @@ void StopAtOnce() {
     AbandonProgress();
 }
 
-// Closes the file, then the port, sums the run up on standard error, and
-// gives back `status` for main to return.
-int CloseAndExit(int status) {
-    std::fclose(fp);
-    CloseCom(comHandle);
-    std::fflush(stdout);
-    SummarizeTyping(linesTyped, work.lines, charsTyped);
+// Ends the run whose `stage` ended with `outcome`: says why (a wait's end as
+// EndRun words it), hints after a wake-up left unanswered, then closes the
+// file and the port where they are open and, once the port was open, sums
+// the run up on standard error; a wrong echo gets its hint last. Returns the
+// exit status from kFerroltStatuses.
+int EndAt(Stage stage, Outcome outcome) {
+    const int status = EndRun(kFerroltStatuses, stage, outcome);
+    if (stage == Stage::kHandshake && outcome != Outcome::kChatter) {
+        HintWakeUpSilence(comHandle);
+    }
+    if (fp != nullptr) {
+        std::fclose(fp);
+        fp = nullptr;
+    }
+    if (comHandle != kInvalidComPort) {
+        CloseCom(comHandle);
+        comHandle = kInvalidComPort;
+        std::fflush(stdout);
+        SummarizeTyping(linesTyped, work.lines, charsTyped);
+    }
+    if (echoMismatch) {
+        HintEchoMismatch(dataBuf, mismatchAt, inByte);
+    }
     return status;
 }
 
-// Checks the arguments: the file name must fit srcFileName and the port
-// argument, when given, sPortName (which it then sets). Returns 0, or 1
-// after printing why not. Nothing is opened.
-int TakeArguments(int argc, char* argv[]) {
+// Arguments: the file name must fit srcFileName and the port argument, when
+// given, sPortName (which it then sets). Returns Outcome::kDone, or
+// Outcome::kBadArguments with the reason printed. Nothing is opened.
+Outcome TakeArguments(int argc, char* argv[]) {
     if (argc < 2) {
         std::printf("\n ERROR! Too Few Arguments\n Usage: Ferrolt {filename} {port}\n");
-        return 1;
+        return Outcome::kBadArguments;
     }
     if (CheckFileNameFits(argv[1], sizeof srcFileName) != 0) {
-        return 1;
+        return Outcome::kBadArguments;
     }
     if (argc > 2 && TakePortArgument(argv[2], sPortName, sizeof sPortName) != 0) {
-        return 1;
+        return Outcome::kBadArguments;
     }
-    return 0;
+    return Outcome::kDone;
 }
 
-// Opens the program text `name` into fp (a plain file only) and checks it to
-// its end, so a text the target would store wrongly is refused with nothing
-// typed; takes its stamp and the digest of its pieces, which tell later
-// whether what is typed is what was checked; prints the FILE line and
-// announces the work on standard error. Returns 0 with fp open at its start,
-// or -1 after printing why (fp closed).
-int OpenProgramText(const char* name) {
+// File: opens the program text `name` into fp (a plain file only) and checks
+// it to its end, so a text the target would store wrongly is refused with
+// nothing typed; takes its stamp and the digest of its pieces, which tell
+// later whether what is typed is what was checked; prints the FILE line and
+// announces the work on standard error. Returns Outcome::kDone with fp open
+// at its start, or Outcome::kFileError with the reason printed (fp then
+// open when the text was found unsound).
+Outcome OpenProgramText(const char* name) {
     fp = OpenInputFile(name);
     if (fp == nullptr) {
         HintOptionLike("Ferrolt", name);
-        return -1;
+        return Outcome::kFileError;
     }
     std::strcpy(srcFileName, name);
     std::printf("FILE: '%s'  PORT: %s\n", srcFileName, sPortName);
     StampFile(fp, &stamp);
     if (CheckProgramTextAndReport(fp, srcFileName, &checkedDigest) != 0) {
-        std::fclose(fp);
-        return -1;
+        return Outcome::kFileError;
     }
     CountTypingWork(fp, &work);
     AnnounceTyping(work, FerroltMs(work, kLeastAnswers));
-    return 0;
+    return Outcome::kDone;
 }
 
-// Opens sPortName into comHandle and prints the "Com Port" line. Returns 0,
-// or 2 after printing why not (with hints; `portArgument` is the port as
-// given, or nullptr) and closing fp.
-int OpenPort(const char* portArgument) {
+// Port: opens sPortName into comHandle and prints the "Com Port" line.
+// `portArgument` is the port as given, or nullptr. Returns Outcome::kDone,
+// or Outcome::kNoPort with the system's error and hints printed.
+Outcome OpenPort(const char* portArgument) {
     comHandle = OpenCom(sPortName, comBaudRate, &comError);
     if (comHandle == kInvalidComPort) {
         std::printf("OpenCom failed with error %d.\n", static_cast<int>(comError));
@@ -163,65 +183,54 @@ int OpenPort(const char* portArgument) {
             HintPortArgument("Ferrolt", portArgument);
         }
         HintOpenFailure(sPortName, comError);
-        std::fclose(fp);
-        return 2;
+        return Outcome::kNoPort;
     }
     std::printf("Com Port %s open at %d baud.\n", sPortName, static_cast<int>(comBaudRate));
     std::fflush(stdout);
-    return 0;
+    return Outcome::kDone;
 }
 
 // Sends `command` and waits for the interpreter's `pattern`, then prints
 // what came with `format` and drains the answer's tail, so it is not taken
-// for an echo. A stop before sending sends nothing. Returns 0, or the exit
-// status after printing why (silence, a lost port, a stop, chatter).
-int AskBasic(const char* command, const char* pattern, const char* format) {
+// for an echo. A stop before sending sends nothing. Returns Outcome::kDone,
+// Outcome::kStopped, how the prompt wait ended, or Outcome::kChatter when
+// the line never fell quiet after the prompt.
+Outcome AskBasic(const char* command, const char* pattern, const char* format) {
     if (StopSignal() != 0) {
-        return StoppedStatus();
+        return Outcome::kStopped;
     }
     WriteComBytes(comHandle, command, 1);
-    if (WaitForTargetPrompt(pattern) != 0) {
-        return SilenceStatus(comHandle, 3);
+    const Outcome prompted = WaitForTargetPrompt(pattern);
+    if (prompted != Outcome::kDone) {
+        return prompted;
     }
     std::printf(format, dataBuf);
     std::fflush(stdout);
-    if (DrainComInput(comHandle, kSettleDrainMs) != Outcome::kDone) {
-        return ChatterStatus(3);
-    }
-    return 0;
+    return DrainComInput(comHandle, kSettleDrainMs);
 }
 
-// Wakes the monitor, starts the interpreter ("B") and answers its memory
-// question with a bare CR. Returns 0 once BASIC said "Ok", or the exit
-// status after printing why not; the file and port stay open.
-int StartBasic() {
-    char last = 0;
-    const Outcome woken =
-        Handshake(comHandle, kFerroltHandshake, dataBuf, sizeof dataBuf, &last, StopSignal);
-    inByte = static_cast<int8_t>(last);
-    if (woken == Outcome::kChatter) {
-        return ChatterStatus(3);
+// BASIC start: starts the interpreter ("B") and answers its memory question
+// with a bare CR, on a monitor already woken. Returns Outcome::kDone once
+// BASIC said "Ok", else as AskBasic.
+Outcome StartBasic() {
+    const Outcome asked = AskBasic("B", "top?", " %s");
+    if (asked != Outcome::kDone) {
+        return asked;
     }
-    if (woken != Outcome::kDone) {
-        const int status = SilenceStatus(comHandle, 3);
-        HintWakeUpSilence(comHandle);
-        return status;
-    }
-    int status = AskBasic("B", "top?", " %s");
-    if (status == 0) {
-        status = AskBasic("\r", "Ok", " %s\n");
-    }
-    return status;
+    return AskBasic("\r", "Ok", " %s\n");
 }
 
 // Types dataBuf[i] and, for 0x20..0x7F, checks its echo: a wrong echo in
 // 0x01..0x7F stops the typing (echoMismatch and mismatchAt set); a lost one
 // is forgiven, counted and drained, unless a stop, a lost port or
-// kEchoesMissedInARow of them in a row make it silence. An echo from 0x80
-// up (negative here) is let pass: only a character the interpreter could
-// have typed counts as wrong. Returns 0 once the character is typed and
-// shown, else the exit status (the mismatch message printed here).
-int TypeCharacter(std::size_t i) {
+// kEchoesMissedInARow of them in a row end the typing. An echo from 0x80 up
+// (negative here) is let pass: only a character the interpreter could have
+// typed counts as wrong. Returns Outcome::kDone once the character is typed
+// and shown; Outcome::kBadAnswer for a wrong echo (the mismatch message
+// printed); Outcome::kSilent or Outcome::kPortLost for echoes that stopped
+// (a stop then counts as such, see EndRun); Outcome::kChatter when the line
+// never fell quiet after a lost echo.
+Outcome TypeCharacter(std::size_t i) {
     outByte = static_cast<int8_t>(dataBuf[i]);
     WriteComBytes(comHandle, &dataBuf[i], 1);
     if (outByte > 0x1F) {
@@ -231,17 +240,17 @@ int TypeCharacter(std::size_t i) {
                         static_cast<unsigned>(inByte), outByte, static_cast<unsigned>(outByte));
             echoMismatch = true;
             mismatchAt = i;
-            return 4;
+            return Outcome::kBadAnswer;
         }
         if (inByte == 0) {
             if (StopSignal() != 0 || ComPortGone(comHandle) ||
                 ++missedInARow >= kEchoesMissedInARow) {
-                return SilenceStatus(comHandle, 3);
+                return SilenceOn(comHandle);
             }
             ++missedEchoes;
             NoteEchoMissing(linesTyped + 1);
             if (DrainComInput(comHandle, kLineDrainMs) != Outcome::kDone) {
-                return ChatterStatus(4);
+                return Outcome::kChatter;
             }
         } else {
             missedInARow = 0;
@@ -251,41 +260,44 @@ int TypeCharacter(std::size_t i) {
     std::fflush(stdout);
     ++charsTyped;
     PauseMs(kCharPauseMs);
-    return 0;
+    return Outcome::kDone;
 }
 
 // Types the piece of `length` characters in dataBuf up to its end or a NUL
-// byte, then a CR, and drains what follows. Returns 0, or the exit status.
-int TypePiece(std::size_t length) {
+// byte, then a CR, and drains what follows. Returns Outcome::kDone, else as
+// TypeCharacter (Outcome::kChatter also for the drain after the CR).
+Outcome TypePiece(std::size_t length) {
     for (std::size_t i = 0; i < length && dataBuf[i] != '\0'; ++i) {
-        const int status = TypeCharacter(i);
-        if (status != 0) {
-            return status;
+        const Outcome typed = TypeCharacter(i);
+        if (typed != Outcome::kDone) {
+            return typed;
         }
     }
     WriteComBytes(comHandle, "\r", 1);
     if (DrainComInput(comHandle, kLineDrainMs) != Outcome::kDone) {
-        return ChatterStatus(4);
+        return Outcome::kChatter;
     }
     if (length > 0 && dataBuf[length - 1] == '\n') {
         ++linesTyped;
         ProgressUpdate(linesTyped);
     }
-    return 0;
+    return Outcome::kDone;
 }
 
-// Types the program text piece by piece, each ended with a CR. A stop lands
-// between pieces: the piece in flight is typed to its CR first, unless the
-// target falls silent. A file that changed since it was checked stops the
-// typing. Returns 0 at the end of the file, or the exit status.
-int TypeProgram() {
+// Typing: the program text piece by piece, each ended with a CR. A stop
+// lands between pieces: the piece in flight is typed to its CR first,
+// unless the target falls silent. A file that changed since it was checked,
+// or cannot be read, stops the typing. Returns Outcome::kDone at the end of
+// the file, Outcome::kStopped, Outcome::kFileError with the reason printed,
+// or as TypePiece.
+Outcome TypeProgram() {
     for (;;) {
         if (StopSignal() != 0) {
-            return StoppedStatus();
+            return Outcome::kStopped;
         }
         if (FileChangedSince(fp, stamp)) {
             std::printf(kFileChangedText, srcFileName);
-            return -1;
+            return Outcome::kFileError;
         }
         std::size_t length = 0;
         const TextRead got = ReadTextPiece(fp, dataBuf, kMaxPieceChars + 1, &length);
@@ -294,12 +306,12 @@ int TypeProgram() {
         }
         if (got == TextRead::kReadError) {
             std::printf("\nERROR: Cannot Read File '%s'\n", srcFileName);
-            return -1;
+            return Outcome::kFileError;
         }
         AddToDigest(&typedDigest, dataBuf, length);
-        const int status = TypePiece(length);
-        if (status != 0) {
-            return status;
+        const Outcome typed = TypePiece(length);
+        if (typed != Outcome::kDone) {
+            return typed;
         }
     }
     // A last line without a line end is typed all the same.
@@ -307,27 +319,30 @@ int TypeProgram() {
         linesTyped = work.lines;
         ProgressUpdate(linesTyped);
     }
-    return 0;
+    return Outcome::kDone;
 }
 
-// Ends a typing that reached the end of the file. A port lost on the way
-// could not have carried the text, so that is no success, nor is a file
-// that changed (the pieces typed must be those checked, up to the same
-// end). Otherwise one more CR ends the last line the interpreter may hold,
-// and the run ends with "Done...". Returns the exit status; file and port
-// closed on every path.
-int FinishTyping() {
+// Finish, after the end of the file: a port lost on the way could not have
+// carried the text, so that is no success, nor is a file that changed (the
+// pieces typed must be those checked, up to the same end). Otherwise one
+// more CR ends the last line the interpreter may hold; the file and the
+// port are closed, "Done..." printed and the run summed up. Returns
+// Outcome::kDone; Outcome::kPortLost, or Outcome::kFileError with the
+// reason printed, with nothing closed.
+Outcome FinishTyping() {
     if (ComPortGone(comHandle)) {
-        return CloseAndExit(SilenceStatus(comHandle, 3));
+        return Outcome::kPortLost;
     }
     if (typedDigest != checkedDigest) {
         std::printf(kFileChangedText, srcFileName);
-        return CloseAndExit(-1);
+        return Outcome::kFileError;
     }
     std::fclose(fp);
+    fp = nullptr;
     WriteComBytes(comHandle, "\r", 1);
     PauseMs(kClosePauseMs);
     CloseCom(comHandle);
+    comHandle = kInvalidComPort;
     ProgressEnd();
     if (missedEchoes > 0) {
         std::printf(
@@ -338,7 +353,7 @@ int FinishTyping() {
     std::printf("\n Done...\n");
     std::fflush(stdout);
     SummarizeTyping(linesTyped, work.lines, charsTyped);
-    return 0;
+    return Outcome::kDone;
 }
 
 }  // namespace
@@ -346,50 +361,50 @@ int FinishTyping() {
 int main(int argc, char* argv[]) {
     // Help and version: answered only when --help or --version is the one
     // argument; anywhere else the word keeps its ordinary meaning.
-    if (AnswerHelpOrVersion(argc, argv, "Ferrolt") != 0) {
+    if (AnswerHelpOrVersion(argc, argv, kFerroltHelp) != 0) {
         return 0;
     }
     // Banner and arguments: every name must fit its buffer before anything opens.
     std::printf("Z80 Basic Loader  ");
-    int status = TakeArguments(argc, argv);
-    if (status != 0) {
-        return status;
+    Outcome outcome = TakeArguments(argc, argv);
+    if (outcome != Outcome::kDone) {
+        return EndAt(Stage::kArguments, outcome);
     }
     // From here Ctrl-C and SIGTERM (and SIGHUP where there is one) end the
     // run through its own exits.
     CatchStopSignals(StopAtOnce);
 
     // File: checked to its end and announced before the port opens.
-    status = OpenProgramText(argv[1]);
-    if (status != 0) {
-        return status;
+    outcome = OpenProgramText(argv[1]);
+    if (outcome != Outcome::kDone) {
+        return EndAt(Stage::kFile, outcome);
     }
-
     // Port.
-    status = OpenPort(argc > 2 ? argv[2] : nullptr);
-    if (status != 0) {
-        return status;
+    outcome = OpenPort(argc > 2 ? argv[2] : nullptr);
+    if (outcome != Outcome::kDone) {
+        return EndAt(Stage::kPort, outcome);
     }
-
-    // BASIC start: wake the monitor, start the interpreter, answer its
-    // memory question. After a stop nothing more is sent.
-    status = StartBasic();
-    if (status != 0) {
-        return CloseAndExit(status);
+    // Handshake: wake the monitor and collect its "$$$"; after a stop
+    // nothing more is sent.
+    char last = 0;
+    outcome = Handshake(comHandle, kFerroltHandshake, dataBuf, sizeof dataBuf, &last, StopSignal);
+    inByte = static_cast<int8_t>(last);
+    if (outcome != Outcome::kDone) {
+        return EndAt(Stage::kHandshake, outcome);
+    }
+    // BASIC start: the interpreter started and its memory question answered,
+    // each answer's tail drained so it is not taken for an echo.
+    outcome = StartBasic();
+    if (outcome != Outcome::kDone) {
+        return EndAt(Stage::kBasicStart, outcome);
     }
     ProgressStart(work.lines, "lines", FerroltMs(work, kLeastAnswers));
 
-    // Typing: a wrong echo stops the upload with the line left unterminated,
-    // its hint given after the summary.
-    status = TypeProgram();
-    if (status != 0) {
-        status = CloseAndExit(status);
-        if (echoMismatch) {
-            HintEchoMismatch(dataBuf, mismatchAt, inByte);
-        }
-        return status;
+    // Typing: a wrong echo stops the upload with the line left unterminated.
+    outcome = TypeProgram();
+    if (outcome != Outcome::kDone) {
+        return EndAt(Stage::kTyping, outcome);
     }
-
     // Finish: the last CR, file and port closed, "Done...".
-    return FinishTyping();
+    return EndAt(Stage::kFinish, FinishTyping());
 }

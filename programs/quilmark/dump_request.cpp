@@ -9,6 +9,7 @@
 #include "programs/common/hints.h"
 #include "programs/common/run_end.h"
 #include "programs/common/stop_signal.h"
+#include "programs/quilmark/exit_status.h"
 
 char sPortName[kComPortNameSize] = "//./COM10";
 int32_t comBaudRate = 9600;
@@ -29,7 +30,7 @@ static_assert(kAnswerClear <= sizeof dataBuf && kDumpAnswerChars < kAnswerClear,
 
 }  // namespace
 
-int OpenPort(const char* portArgument) {
+Outcome OpenPort(const char* portArgument) {
     comHandle = OpenCom(sPortName, comBaudRate, &comError);
     if (comHandle == kInvalidComPort) {
         std::printf("OpenCom (1) failed with error %d.\n", comError);
@@ -37,28 +38,18 @@ int OpenPort(const char* portArgument) {
             HintPortArgument("Quilmark", portArgument);
         }
         HintOpenFailure(sPortName, comError);
-        return kStatusNoPort;
+        return Outcome::kNoPort;
     }
     std::printf("Com Port(1) %s open at %d baud.\n", sPortName, comBaudRate);
     std::fflush(stdout);
-    return kStatusDone;
+    return Outcome::kDone;
 }
 
-int WakeTarget() {
-    const Outcome woken =
-        Handshake(comHandle, kQuilmarkHandshake, dataBuf, sizeof dataBuf, &inByte);
-    if (woken == Outcome::kChatter) {
-        return ChatterStatus(kStatusNoWake);
-    }
-    if (woken != Outcome::kDone) {
-        const int status = SilenceStatus(comHandle, kStatusNoWake);
-        HintWakeUpSilence(comHandle);
-        return status;
-    }
-    return kStatusDone;
+Outcome WakeTarget() {
+    return Handshake(comHandle, kQuilmarkHandshake, dataBuf, sizeof dataBuf, &inByte);
 }
 
-int RequestDump() {
+Outcome RequestDump() {
     // The byte that opens each reply says nothing the answer does not, so it
     // is read only to keep it out of the answer; a timeout costs just the wait.
     WriteComBytes(comHandle, ";", 1);
@@ -69,11 +60,11 @@ int RequestDump() {
 
     std::memset(dataBuf, 0, kAnswerClear);
     dataBufIndex = 0;
-    int result = 0;
+    bool silent = false;
     while (static_cast<std::size_t>(dataBufIndex) < kDumpAnswerChars) {
         unsigned char received = WaitForComByte(comHandle, kAnswerTimeout);
         if (received == 0) {
-            result = -1;
+            silent = true;
             break;
         }
         inByte = static_cast<char>(received);
@@ -82,31 +73,31 @@ int RequestDump() {
     // The line end after the answer, or the rest of a garbled one, must not
     // open the next reply.
     if (DrainComInput(comHandle, kQuietMs) != Outcome::kDone) {
-        return -2;
+        return Outcome::kChatter;
     }
-    return result;
+    return silent ? SilenceOn(comHandle) : Outcome::kDone;
 }
 
-int ReadDumpAnswer() {
-    int status = kStatusDone;
+Outcome ReadDumpAnswer() {
+    Outcome outcome = Outcome::kDone;
     for (int tries = 0; tries < kAnswerTries; ++tries) {
-        const int answered = RequestDump();
-        if (answered == -2) {
+        const Outcome answered = RequestDump();
+        if (answered == Outcome::kChatter) {
             std::fputs(kNeverQuietText, stdout);
-            return kStatusBadAnswer;
+            return Outcome::kChatter;
         }
-        const bool silent = answered != 0;
+        const bool silent = answered != Outcome::kDone;
         if (silent && StopSignal() != 0) {
-            return kStatusSilent;
+            return Outcome::kStopped;
         }
-        if (silent && ComPortGone(comHandle)) {
+        if (answered == Outcome::kPortLost) {
             std::fputs(kPortLostText, stdout);
-            return kStatusSilent;
+            return Outcome::kPortLost;
         }
         const char* fault =
             CheckDumpAnswer(dataBuf, static_cast<std::size_t>(dataBufIndex), startAddress);
         if (fault == nullptr) {
-            return kStatusDone;
+            return Outcome::kDone;
         }
         if (silent) {
             std::printf("\n ERROR! No Response from target(dataBufIndex=%d)", dataBufIndex);
@@ -117,7 +108,18 @@ int ReadDumpAnswer() {
         // not used.
         std::printf("\n %04X %s?", static_cast<unsigned>(startAddress), dataBuf);
         std::fflush(stdout);
-        status = silent ? kStatusSilent : kStatusBadAnswer;
+        outcome = silent ? Outcome::kSilent : Outcome::kBadAnswer;
+    }
+    return outcome;
+}
+
+int EndStage(Stage stage, Outcome outcome) {
+    if (stage == Stage::kRequests && outcome != Outcome::kStopped) {
+        return ExitStatusFor(kQuilmarkStatuses, stage, outcome);
+    }
+    const int status = EndRun(kQuilmarkStatuses, stage, outcome);
+    if (stage == Stage::kHandshake && outcome != Outcome::kChatter) {
+        HintWakeUpSilence(comHandle);
     }
     return status;
 }

@@ -13,13 +13,11 @@
 // reads back every data byte of a HEX file instead and says whether the
 // target holds the file (verify.cpp). "--verify" is never an address.
 //
-// Exit status: 0 done; 1 bad arguments; -1 the output file cannot be created;
-// 2 the port cannot be opened; 3 the target did not answer the wake-up;
-// 4 the target fell silent during a request; 5 the target's answers to a
-// request were not sound; 6 the output file could not be written or closed.
-// 128 + n stopped by signal n (SIGINT, SIGTERM, SIGHUP). A port lost counts
-// as silence (3 at the wake-up, 4 in the dump); a target that never falls
-// quiet as no answer (3) or an unsound one (5).
+// The run goes through its stages in order (arguments, file, port,
+// handshake, requests, finish); the way a stage ends gives the exit status
+// from Quilmark's table (exit_status.cpp), which the help lists. A port lost
+// counts as silence (3 at the wake-up, 4 in the dump); a target that never
+// falls quiet as no answer (3) or an unsound one (5).
 //
 // The dump goes to a temporary file beside the output, renamed onto it at
 // the end. After 4, 5 and a stop in the dump the file holds the records saved
@@ -32,14 +30,16 @@
 #include <cstring>
 
 #include "dialogue/dialogue.h"
+#include "dialogue/outcome.h"
 #include "hexrec/dump_text.h"
 #include "programs/common/arguments.h"
+#include "programs/common/exit_status.h"
 #include "programs/common/guidance.h"
 #include "programs/common/help.h"
 #include "programs/common/hints.h"
-#include "programs/common/run_end.h"
 #include "programs/common/stop_signal.h"
 #include "programs/quilmark/dump_request.h"
+#include "programs/quilmark/exit_status.h"
 #include "programs/quilmark/saved_file.h"
 #include "programs/quilmark/verify.h"
 #include "serial/serial_link.h"
@@ -84,11 +84,10 @@ void StopAtOnce() {
 
 // Closes the output file, keeping what it holds in the output's place when
 // `keep` is set and discarding it otherwise, then, after a pause of kQuietMs
-// milliseconds, closes the port. Returns `status` for main to return, or
-// kStatusFileError when the file could not be kept (the output is then left
-// as it was; the message is printed here unless a write error was already
-// reported). Both are closed on every path.
-int CloseAndExit(int status, bool keep) {
+// milliseconds, closes the port. Returns Outcome::kDone, or
+// Outcome::kFileError when the file could not be kept (the message printed;
+// the output is then left as it was). Both are closed on every path.
+Outcome CloseOutput(bool keep) {
     bool kept = true;
     if (keep) {
         kept = KeepSavedFile(fp) == 0;
@@ -99,9 +98,23 @@ int CloseAndExit(int status, bool keep) {
     PauseMs(kQuietMs);
     CloseCom(comHandle);
     comHandle = kInvalidComPort;
-    if (!kept && status != kStatusFileError) {
+    if (!kept) {
         std::printf("\nERROR: Cannot Write File '%s'\n", srcFileName);
-        status = kStatusFileError;
+        return Outcome::kFileError;
+    }
+    return Outcome::kDone;
+}
+
+// Ends a save whose `stage` ended with `outcome` before the dump began: says
+// why (EndStage), then discards the temporary file and closes the port
+// where they are open. Returns the exit status from kQuilmarkStatuses.
+int EndBeforeDump(Stage stage, Outcome outcome) {
+    const int status = EndStage(stage, outcome);
+    if (comHandle != kInvalidComPort) {
+        CloseOutput(false);
+    } else if (fp != nullptr) {
+        DiscardSavedFile(fp);
+        fp = nullptr;
     }
     std::fflush(stdout);
     return status;
@@ -110,39 +123,39 @@ int CloseAndExit(int status, bool keep) {
 // Saves the 16 bytes at startAddress as one data record: reads them
 // (ReadDumpAnswer: up to kAnswerTries requests, each failed try shown), shows
 // the sound answer followed by "*" and writes it behind its ":10AAAA00"
-// header. Returns kStatusDone when the record was written; kStatusSilent or
-// kStatusBadAnswer when no try brought a sound answer (nothing was written);
-// kStatusFileError when the record could not be written (the message is
+// header. Returns Outcome::kDone when the record was written; how the reading
+// ended when no try brought a sound answer (nothing was written);
+// Outcome::kFileError when the record could not be written (the message is
 // printed).
-int SaveRecord() {
-    const int status = ReadDumpAnswer();
-    if (status != kStatusDone) {
-        return status;
+Outcome SaveRecord() {
+    const Outcome answered = ReadDumpAnswer();
+    if (answered != Outcome::kDone) {
+        return answered;
     }
     std::printf("\n %04X %s*", static_cast<unsigned>(startAddress), dataBuf);
     std::fflush(stdout);
     char line[sizeof ":10AAAA00" + sizeof dataBuf];  // header, answer, line end
     std::snprintf(line, sizeof line, ":10%04X00%s\n", static_cast<unsigned>(startAddress), dataBuf);
-    return WriteFileText(line) == 0 ? kStatusDone : kStatusFileError;
+    return WriteFileText(line) == 0 ? Outcome::kDone : Outcome::kFileError;
 }
 
-// Checks the arguments of a save: the start and end addresses (each read
-// into startAddress and endAddress and printed upper-cased), the file name,
-// which must fit srcFileName, and the port argument, when given, which must
-// fit sPortName (which it then sets). Returns kStatusDone, or
-// kStatusArguments after printing why not. Nothing is opened.
-int TakeArguments(int argc, char* argv[]) {
+// Arguments of a save: the start and end addresses (each read into
+// startAddress and endAddress and printed upper-cased), the file name, which
+// must fit srcFileName, and the port argument, when given, which must fit
+// sPortName (which it then sets). Returns Outcome::kDone, or
+// Outcome::kBadArguments after printing why not. Nothing is opened.
+Outcome TakeArguments(int argc, char* argv[]) {
     if (argc < 4) {
         std::printf(
             "\n ERROR! Too Few Arguments\n Usage: Quilmark {start address} {end address} "
             "{filename} {com port}\n");
-        return kStatusArguments;
+        return Outcome::kBadArguments;
     }
     int32_t address = ParseHexAddress(argv[1]);
     if (address < 0) {
         std::printf("\n ERROR! Bad Start Address '%s' (give one to four hex digits)\n", argv[1]);
         HintOptionLike("Quilmark", argv[1]);
-        return kStatusArguments;
+        return Outcome::kBadArguments;
     }
     startAddress = static_cast<uint32_t>(address);
     UpperCase(argv[1]);
@@ -150,83 +163,92 @@ int TakeArguments(int argc, char* argv[]) {
     address = ParseHexAddress(argv[2]);
     if (address < 0) {
         std::printf("\n ERROR! Bad End Address '%s' (give one to four hex digits)\n", argv[2]);
-        return kStatusArguments;
+        return Outcome::kBadArguments;
     }
     endAddress = static_cast<uint32_t>(address);
     UpperCase(argv[2]);
     std::printf("  End [%s] (%d)\n", argv[2], static_cast<int>(endAddress));
     if (CheckFileNameFits(argv[3], sizeof srcFileName) != 0) {
-        return kStatusArguments;
+        return Outcome::kBadArguments;
     }
     if (argc > 4 && TakePortArgument(argv[4], sPortName, sizeof sPortName) != 0) {
-        return kStatusArguments;
+        return Outcome::kBadArguments;
     }
-    return kStatusDone;
+    return Outcome::kDone;
 }
 
-// Creates the temporary file beside the output `name` into fp, in text mode
-// so lines end as the host's text files do; creating it shows the folder can
-// be written before the port is touched, and the output itself is only
-// replaced at the end. Prints the FILE line and announces the requests on
-// standard error. Returns kStatusDone, or kStatusNoFile (the reason printed).
-int CreateOutput(const char* name) {
+// File: creates the temporary file beside the output `name` into fp, in text
+// mode so lines end as the host's text files do; creating it shows the
+// folder can be written before the port is touched, and the output itself
+// is only replaced at the end. Prints the FILE line and announces the
+// requests on standard error. Returns Outcome::kDone, or Outcome::kFileError
+// (the reason printed).
+Outcome CreateOutput(const char* name) {
     fp = CreateSavedFile(name);
     if (fp == nullptr) {
-        return kStatusNoFile;
+        return Outcome::kFileError;
     }
     std::snprintf(srcFileName, sizeof srcFileName, "%s", name);
     std::printf("FILE: '%s'\n", srcFileName);
     work.requests =
         startAddress < endAddress ? static_cast<long>((endAddress - startAddress + 15) / 16) : 0;
     AnnounceDump(work, startAddress, QuilmarkMs(work, kLeastAnswers));
-    return kStatusDone;
+    return Outcome::kDone;
 }
 
-// Saves one record per request from startAddress while it is below
+// Requests: one record per request from startAddress while it is below
 // endAddress; startAddress is 32 bits wide, so the step past the last
 // record of memory (FFF0) ends the loop instead of wrapping. A stop signal
-// ends it between records. Returns kStatusDone when the range was saved,
-// else the status of the stop or of the record that failed (startAddress
-// then its address), the reason printed.
-int DumpRange() {
-    int status = kStatusDone;
-    while (startAddress < endAddress && status == kStatusDone) {
+// ends it between records. Returns Outcome::kDone when the range was saved;
+// Outcome::kStopped; else how the record at startAddress failed, after
+// saying the memory there could not be read (a file that could not be
+// written was told as such).
+Outcome DumpRange() {
+    Outcome outcome = Outcome::kDone;
+    while (startAddress < endAddress && outcome == Outcome::kDone) {
         if (StopSignal() != 0) {
             break;
         }
-        status = SaveRecord();
-        if (status == kStatusDone) {
+        outcome = SaveRecord();
+        if (outcome == Outcome::kDone) {
             startAddress += kDumpBytes;
             ++saved;
             ProgressUpdate(saved);
         }
     }
-    if (StopSignal() != 0 && status != kStatusFileError &&
-        (status != kStatusDone || startAddress < endAddress)) {
-        status = StoppedStatus();
-    } else if (status == kStatusSilent || status == kStatusBadAnswer) {
+    if (StopSignal() != 0 && outcome != Outcome::kFileError &&
+        (outcome != Outcome::kDone || startAddress < endAddress)) {
+        return Outcome::kStopped;
+    }
+    if (outcome != Outcome::kDone && outcome != Outcome::kFileError) {
         NoteAddressNotRead(startAddress);
         std::printf(
             "\n ERROR! Memory at %04X could not be read; the file holds what was saved before "
             "it\n",
             static_cast<unsigned>(startAddress));
     }
-    return status;
+    return outcome;
 }
 
-// Ends the save with the dump's `status`: the end record goes in after a
-// failed request too, so what was saved stays a valid file, which replaces
-// the output. A run that saved nothing and did not finish, and one whose
-// file could not be written, leave the output as it was. Prints "Done..."
-// on success and sums the run up on standard error. Returns the exit status;
-// file and port closed.
-int FinishSave(int status) {
-    const bool keep = status != kStatusFileError && (status == kStatusDone || saved > 0);
+// Finish, however the requests ended (`dumped`): the reason is told first,
+// then the end record goes in after a failed request too, so what was saved
+// stays a valid file, which replaces the output. A run that saved nothing
+// and did not finish, and one whose file could not be written, leave the
+// output as it was. Prints "Done..." on success and sums the run up on
+// standard error. Returns the exit status; file and port closed.
+int FinishSave(Outcome dumped) {
+    int status = EndStage(dumped == Outcome::kDone ? Stage::kFinish : Stage::kRequests, dumped);
+    const bool keep = dumped != Outcome::kFileError && (dumped == Outcome::kDone || saved > 0);
+    Outcome finished = Outcome::kDone;
     if (keep && WriteFileText(":00000001FF\n\n") != 0) {
-        status = kStatusFileError;
+        finished = Outcome::kFileError;
     }
-    status = CloseAndExit(status, keep && status != kStatusFileError);
-    if (status == kStatusDone) {
+    if (CloseOutput(keep && finished == Outcome::kDone) != Outcome::kDone) {
+        finished = Outcome::kFileError;
+    }
+    if (finished != Outcome::kDone) {
+        status = EndStage(Stage::kFinish, finished);
+    } else if (dumped == Outcome::kDone) {
         std::printf("\n Done...\n");
     }
     std::fflush(stdout);
@@ -239,7 +261,7 @@ int FinishSave(int status) {
 int main(int argc, char* argv[]) {
     // Help and version: answered only when --help or --version is the one
     // argument; anywhere else the word keeps its ordinary meaning.
-    if (AnswerHelpOrVersion(argc, argv, "Quilmark") != 0) {
+    if (AnswerHelpOrVersion(argc, argv, kQuilmarkHelp) != 0) {
         return 0;
     }
     // Verify: "--verify" first asks for the verify of a loaded file instead.
@@ -248,37 +270,35 @@ int main(int argc, char* argv[]) {
     }
     // Banner and arguments: everything is checked before the file is created.
     std::printf("Z80 Save Data\n");
-    int status = TakeArguments(argc, argv);
-    if (status != kStatusDone) {
-        return status;
+    Outcome outcome = TakeArguments(argc, argv);
+    if (outcome != Outcome::kDone) {
+        return EndBeforeDump(Stage::kArguments, outcome);
     }
     // From here Ctrl-C and SIGTERM (and SIGHUP where there is one) end the
     // run through its own exits.
     CatchStopSignals(StopAtOnce);
 
     // File: a temporary file beside the output, renamed onto it at the end.
-    status = CreateOutput(argv[3]);
-    if (status != kStatusDone) {
-        return status;
+    outcome = CreateOutput(argv[3]);
+    if (outcome != Outcome::kDone) {
+        return EndBeforeDump(Stage::kFile, outcome);
     }
-
     // Port.
-    status = OpenPort(argc > 4 ? argv[4] : nullptr);
-    if (status != kStatusDone) {
-        DiscardSavedFile(fp);
-        return status;
+    outcome = OpenPort(argc > 4 ? argv[4] : nullptr);
+    if (outcome != Outcome::kDone) {
+        return EndBeforeDump(Stage::kPort, outcome);
     }
-
     // Handshake: wake the monitor and wait for its "$$$".
-    status = WakeTarget();
-    if (status != kStatusDone) {
-        return CloseAndExit(status, false);
+    outcome = WakeTarget();
+    if (outcome != Outcome::kDone) {
+        return EndBeforeDump(Stage::kHandshake, outcome);
     }
     ProgressStart(work.requests, "requests", QuilmarkMs(work, kLeastAnswers));
 
-    // Dump: one record per request, the file kept valid when it stops early.
-    status = DumpRange();
+    // Requests: one record per request, the file kept valid when they stop
+    // early.
+    outcome = DumpRange();
 
     // Finish: the end record, the output replaced, file and port closed.
-    return FinishSave(status);
+    return FinishSave(outcome);
 }

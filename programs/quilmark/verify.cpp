@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "dialogue/outcome.h"
 #include "hexrec/dump_text.h"
 #include "hexrec/hexrec.h"
 #include "programs/common/arguments.h"
@@ -28,7 +29,6 @@
 #include "programs/common/hints.h"
 #include "programs/common/input_file.h"
 #include "programs/common/record_file.h"
-#include "programs/common/run_end.h"
 #include "programs/common/stop_signal.h"
 #include "programs/common/text_file.h"
 #include "programs/quilmark/dump_request.h"
@@ -99,12 +99,12 @@ int TakeFileBytes(uint64_t checkedDigest) {
 
 // Reads the block at startAddress (ReadDumpAnswer) and compares it with the
 // file's bytes there, adding to bytesCompared and bytesDiffering; a block
-// that differs gets its line. Returns kStatusDone when the block was read,
-// else ReadDumpAnswer's status (nothing compared).
-int CompareBlock() {
-    const int status = ReadDumpAnswer();
-    if (status != kStatusDone) {
-        return status;
+// that differs gets its line. Returns Outcome::kDone when the block was
+// read, else how ReadDumpAnswer ended (nothing compared).
+Outcome CompareBlock() {
+    const Outcome answered = ReadDumpAnswer();
+    if (answered != Outcome::kDone) {
+        return answered;
     }
     unsigned compared = 0;
     unsigned differing = 0;
@@ -133,7 +133,7 @@ int CompareBlock() {
     }
     bytesCompared += compared;
     bytesDiffering += differing;
-    return kStatusDone;
+    return Outcome::kDone;
 }
 
 // A second stop signal ends the run at once, from the signal handler.
@@ -142,46 +142,50 @@ void StopAtOnce() {
     AbandonProgress();
 }
 
-// Closes the port, sums the run up on standard error, and gives back
-// `status` for VerifyLoad to return. The file was closed before the port
-// opened.
-int ClosePortAndExit(int status) {
-    CloseCom(comHandle);
-    comHandle = kInvalidComPort;
-    std::fflush(stdout);
-    SummarizeVerify(blocksRead, work.requests);
+// Ends a verify whose `stage` ended with `outcome`: says why (EndStage),
+// then, once the port was open, closes it and sums the run up on standard
+// error. The file was closed before the port opened. Returns the exit
+// status from kQuilmarkStatuses.
+int EndAt(Stage stage, Outcome outcome) {
+    const int status = EndStage(stage, outcome);
+    if (comHandle != kInvalidComPort) {
+        CloseCom(comHandle);
+        comHandle = kInvalidComPort;
+        std::fflush(stdout);
+        SummarizeVerify(blocksRead, work.requests);
+    }
     return status;
 }
 
-// Checks the arguments of a verify: the file name must fit srcFileName and
-// the port argument, when given, sPortName (which it then sets). Returns
-// kStatusDone, or kStatusArguments after printing why not.
-int TakeArguments(int argc, char* argv[]) {
+// Arguments of a verify: the file name must fit srcFileName and the port
+// argument, when given, sPortName (which it then sets). Returns
+// Outcome::kDone, or Outcome::kBadArguments after printing why not.
+Outcome TakeArguments(int argc, char* argv[]) {
     if (argc < 3) {
         std::printf(
             "\n ERROR! Too Few Arguments\n Usage: Quilmark --verify {filename} {com port}\n");
-        return kStatusArguments;
+        return Outcome::kBadArguments;
     }
     if (CheckFileNameFits(argv[2], sizeof srcFileName) != 0) {
-        return kStatusArguments;
+        return Outcome::kBadArguments;
     }
     if (argc > 3 && TakePortArgument(argv[3], sPortName, sizeof sPortName) != 0) {
-        return kStatusArguments;
+        return Outcome::kBadArguments;
     }
-    return kStatusDone;
+    return Outcome::kDone;
 }
 
-// Reads the HEX file `name` (binary, as the uploaders read it; a plain file
-// only): prints the FILE line, checks it whole as the uploaders check it,
-// then takes its data bytes in, and closes it at once, so what is compared
-// is what was checked. Counts the blocks to read back and announces them on
-// standard error. Returns kStatusDone, or kStatusNoFile after printing why
-// not. The file is closed either way.
-int TakeFile(const char* name) {
+// File: reads the HEX file `name` (binary, as the uploaders read it; a plain
+// file only): prints the FILE line, checks it whole as the uploaders check
+// it, then takes its data bytes in, and closes it at once, so what is
+// compared is what was checked. Counts the blocks to read back and
+// announces them on standard error. Returns Outcome::kDone, or
+// Outcome::kFileError after printing why not. The file is closed either way.
+Outcome TakeFile(const char* name) {
     fp = OpenInputFile(name);
     if (fp == nullptr) {
         HintOptionLike("Quilmark", name);
-        return kStatusNoFile;
+        return Outcome::kFileError;
     }
     std::strcpy(srcFileName, name);
     std::printf("FILE: '%s'\n", srcFileName);
@@ -191,53 +195,53 @@ int TakeFile(const char* name) {
     std::fclose(fp);
     fp = nullptr;
     if (!taken) {
-        return kStatusNoFile;
+        return Outcome::kFileError;
     }
     for (bool needed : blockNeeded) {
         work.requests += needed ? 1 : 0;
     }
     AnnounceVerify(work, QuilmarkVerifyMs(work, kLeastAnswers));
-    return kStatusDone;
+    return Outcome::kDone;
 }
 
-// Reads back each block that holds a byte of the file, in address order,
-// and compares it (CompareBlock). A stop signal ends it between blocks.
-// Returns kStatusDone when every block was read, else the exit status (the
-// stop's, or that of the block at startAddress that could not be read,
-// after printing so with the counts so far). The port stays open.
-int CompareBlocks() {
-    int status = kStatusDone;
-    for (uint32_t block = 0; block < kBlocks && status == kStatusDone; ++block) {
+// Requests: reads back each block that holds a byte of the file, in address
+// order, and compares it (CompareBlock). A stop signal ends it between
+// blocks. Returns Outcome::kDone when every block was read;
+// Outcome::kStopped; else how the block at startAddress failed, after
+// saying it could not be read with the counts so far. The port stays open.
+Outcome CompareBlocks() {
+    Outcome outcome = Outcome::kDone;
+    for (uint32_t block = 0; block < kBlocks && outcome == Outcome::kDone; ++block) {
         if (!blockNeeded[block]) {
             continue;
         }
         if (StopSignal() != 0) {
-            return StoppedStatus();
+            return Outcome::kStopped;
         }
         startAddress = block * kDumpBytes;
-        status = CompareBlock();
-        if (status == kStatusDone) {
+        outcome = CompareBlock();
+        if (outcome == Outcome::kDone) {
             ++blocksRead;
             ProgressUpdate(blocksRead);
         }
     }
-    if (status != kStatusDone && StopSignal() != 0) {
-        return StoppedStatus();
+    if (outcome != Outcome::kDone && StopSignal() != 0) {
+        return Outcome::kStopped;
     }
-    if (status != kStatusDone) {
+    if (outcome != Outcome::kDone) {
         NoteAddressNotRead(startAddress);
         std::printf(
             "\n ERROR! Memory at %04X could not be read; %lu bytes compared before it, %lu "
             "differ\n",
             static_cast<unsigned>(startAddress), bytesCompared, bytesDiffering);
     }
-    return status;
+    return outcome;
 }
 
-// Closes the port, then gives the verdict on the whole file and sums the run
-// up on standard error. Returns kStatusDone when no byte differs, else
-// kStatusDiffers.
-int FinishVerify() {
+// Finish: closes the port, then gives the verdict on the whole file and sums
+// the run up on standard error. Returns Outcome::kDone when no byte
+// differs, else Outcome::kBadAnswer.
+Outcome FinishVerify() {
     CloseCom(comHandle);
     comHandle = kInvalidComPort;
     ProgressEnd();
@@ -245,7 +249,7 @@ int FinishVerify() {
                 bytesDiffering == 0 ? "OK" : "FAILED", bytesCompared, bytesDiffering);
     std::fflush(stdout);
     SummarizeVerify(blocksRead, work.requests);
-    return bytesDiffering == 0 ? kStatusDone : kStatusDiffers;
+    return bytesDiffering == 0 ? Outcome::kDone : Outcome::kBadAnswer;
 }
 
 }  // namespace
@@ -257,39 +261,36 @@ bool AsksForVerify(int argc, char* argv[]) {
 int VerifyLoad(int argc, char* argv[]) {
     // Banner and arguments: nothing is copied that would not fit its buffer.
     std::printf("Z80 Verify Data\n");
-    int status = TakeArguments(argc, argv);
-    if (status != kStatusDone) {
-        return status;
+    Outcome outcome = TakeArguments(argc, argv);
+    if (outcome != Outcome::kDone) {
+        return EndAt(Stage::kArguments, outcome);
     }
     // From here Ctrl-C and SIGTERM (and SIGHUP where there is one) end the
     // run through its own exits.
     CatchStopSignals(StopAtOnce);
 
     // File: checked, its data bytes taken in and closed before the port opens.
-    status = TakeFile(argv[2]);
-    if (status != kStatusDone) {
-        return status;
+    outcome = TakeFile(argv[2]);
+    if (outcome != Outcome::kDone) {
+        return EndAt(Stage::kFile, outcome);
     }
-
     // Port.
-    status = OpenPort(argc > 3 ? argv[3] : nullptr);
-    if (status != kStatusDone) {
-        return status;
+    outcome = OpenPort(argc > 3 ? argv[3] : nullptr);
+    if (outcome != Outcome::kDone) {
+        return EndAt(Stage::kPort, outcome);
     }
-
     // Handshake: wake the monitor and wait for its "$$$".
-    status = WakeTarget();
-    if (status != kStatusDone) {
-        return ClosePortAndExit(status);
+    outcome = WakeTarget();
+    if (outcome != Outcome::kDone) {
+        return EndAt(Stage::kHandshake, outcome);
     }
     ProgressStart(work.requests, "blocks", QuilmarkVerifyMs(work, kLeastAnswers));
 
-    // Compare: one request per block that holds a byte of the file.
-    status = CompareBlocks();
-    if (status != kStatusDone) {
-        return ClosePortAndExit(status);
+    // Requests: one per block that holds a byte of the file, compared.
+    outcome = CompareBlocks();
+    if (outcome != Outcome::kDone) {
+        return EndAt(Stage::kRequests, outcome);
     }
-
     // Finish: the port closed, then the verdict on the whole file.
-    return FinishVerify();
+    return EndAt(Stage::kFinish, FinishVerify());
 }

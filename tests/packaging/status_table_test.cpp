@@ -19,6 +19,8 @@
 #include "programs/common/exit_status.h"
 #include "programs/common/help.h"
 #include "programs/common/run_end.h"
+#include "programs/ferrolt/exit_status.h"
+#include "programs/quilmark/exit_status.h"
 #include "programs/torvane/exit_status.h"
 #include "programs/torvanex/exit_status.h"
 
@@ -33,6 +35,8 @@ struct ProgramTable {
 const ProgramTable kProgramTables[] = {
     {"Torvanex", &kTorvanexStatuses},
     {"Torvane", &kTorvaneStatuses},
+    {"Quilmark", &kQuilmarkStatuses},
+    {"Ferrolt", &kFerroltStatuses},
 };
 
 // Shows a case by its program in failure messages.
@@ -343,9 +347,25 @@ struct StageEnd {
     int status;
 };
 
+namespace {
+
+// The program whose table `table` is, for failure messages.
+const char* ProgramOf(const ExitStatusTable* table) {
+    for (const ProgramTable& program : kProgramTables) {
+        if (program.table == table) {
+            return program.program;
+        }
+    }
+    return "?";
+}
+
+}  // namespace
+
 TEST(StatusTableLookup, EachStageEndGivesTheProgramsStatus) {
     const ExitStatusTable* x = &kTorvanexStatuses;
     const ExitStatusTable* t = &kTorvaneStatuses;
+    const ExitStatusTable* q = &kQuilmarkStatuses;
+    const ExitStatusTable* f = &kFerroltStatuses;
     const StageEnd kEnds[] = {
         {x, Stage::kArguments, Outcome::kBadArguments, 1},
         {x, Stage::kFile, Outcome::kFileError, 2},
@@ -377,11 +397,51 @@ TEST(StatusTableLookup, EachStageEndGivesTheProgramsStatus) {
         {t, Stage::kFinish, Outcome::kStopped, kStoppedBySignal},
         {t, Stage::kFinish, Outcome::kDone, 0},
         {t, Stage::kFinish, Outcome::kBadAnswer, 5},
+        // Quilmark: the save and the verify share the table; both read
+        // memory in Stage::kRequests, only the save writes a file there.
+        {q, Stage::kArguments, Outcome::kBadArguments, 1},
+        {q, Stage::kFile, Outcome::kFileError, -1},
+        {q, Stage::kPort, Outcome::kNoPort, 2},
+        {q, Stage::kHandshake, Outcome::kSilent, 3},
+        {q, Stage::kHandshake, Outcome::kPortLost, 3},
+        {q, Stage::kHandshake, Outcome::kChatter, 3},
+        {q, Stage::kHandshake, Outcome::kStopped, kStoppedBySignal},
+        {q, Stage::kRequests, Outcome::kSilent, 4},
+        {q, Stage::kRequests, Outcome::kPortLost, 4},
+        {q, Stage::kRequests, Outcome::kBadAnswer, 5},
+        {q, Stage::kRequests, Outcome::kChatter, 5},
+        {q, Stage::kRequests, Outcome::kFileError, 6},
+        {q, Stage::kRequests, Outcome::kStopped, kStoppedBySignal},
+        {q, Stage::kFinish, Outcome::kDone, 0},
+        {q, Stage::kFinish, Outcome::kFileError, 6},
+        {q, Stage::kFinish, Outcome::kBadAnswer, 7},
+        // Ferrolt: no answer while BASIC starts is 3; while typing, a missing
+        // echo is 3 but a line that never falls quiet counts as a wrong echo.
+        {f, Stage::kArguments, Outcome::kBadArguments, 1},
+        {f, Stage::kFile, Outcome::kFileError, -1},
+        {f, Stage::kPort, Outcome::kNoPort, 2},
+        {f, Stage::kHandshake, Outcome::kSilent, 3},
+        {f, Stage::kHandshake, Outcome::kPortLost, 3},
+        {f, Stage::kHandshake, Outcome::kChatter, 3},
+        {f, Stage::kHandshake, Outcome::kStopped, kStoppedBySignal},
+        {f, Stage::kBasicStart, Outcome::kSilent, 3},
+        {f, Stage::kBasicStart, Outcome::kPortLost, 3},
+        {f, Stage::kBasicStart, Outcome::kChatter, 3},
+        {f, Stage::kBasicStart, Outcome::kStopped, kStoppedBySignal},
+        {f, Stage::kTyping, Outcome::kSilent, 3},
+        {f, Stage::kTyping, Outcome::kPortLost, 3},
+        {f, Stage::kTyping, Outcome::kBadAnswer, 4},
+        {f, Stage::kTyping, Outcome::kChatter, 4},
+        {f, Stage::kTyping, Outcome::kFileError, -1},
+        {f, Stage::kTyping, Outcome::kStopped, kStoppedBySignal},
+        {f, Stage::kFinish, Outcome::kPortLost, 3},
+        {f, Stage::kFinish, Outcome::kFileError, -1},
+        {f, Stage::kFinish, Outcome::kDone, 0},
     };
     for (const StageEnd& end : kEnds) {
         EXPECT_EQ(ExitStatusFor(*end.table, end.stage, end.outcome), end.status)
-            << (end.table == x ? "Torvanex" : "Torvane") << ", stage "
-            << static_cast<int>(end.stage) << ", outcome " << static_cast<int>(end.outcome);
+            << ProgramOf(end.table) << ", stage " << static_cast<int>(end.stage) << ", outcome "
+            << static_cast<int>(end.outcome);
     }
     // An end no row lists is told apart from every status.
     EXPECT_EQ(ExitStatusFor(kTorvanexStatuses, Stage::kPort, Outcome::kSilent), kNoExitStatus);
