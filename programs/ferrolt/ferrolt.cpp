@@ -87,16 +87,19 @@ Outcome WaitForTargetPrompt(const char* pattern) {
     return result;
 }
 
-// Waits up to kEchoMs for the echo of the character just sent. A wait that a
-// stop signal cut short is made once more, so the character in flight is
-// finished before the run stops. Returns the echo, or 0 for none.
-int8_t WaitForEcho() {
+// Waits up to kEchoMs for the echo of the character just sent and stores it
+// in inByte (0 for none). A wait that a stop signal cut short is made once
+// more, so the character in flight is finished before the run stops.
+// Returns Outcome::kDone when an echo came; Outcome::kSilent, or
+// Outcome::kPortLost once the port was found gone, when none did.
+Outcome WaitForEcho() {
     const bool stoppedBefore = StopSignal() != 0;
     unsigned char echo = WaitForComByte(comHandle, kEchoMs);
     if (echo == 0 && !stoppedBefore && StopSignal() != 0 && !ComPortGone(comHandle)) {
         echo = WaitForComByte(comHandle, kEchoMs);
     }
-    return static_cast<int8_t>(echo);
+    inByte = static_cast<int8_t>(echo);
+    return echo != 0 ? Outcome::kDone : SilenceOn(comHandle);
 }
 
 // A second stop signal ends the run at once, from the signal handler.
@@ -234,18 +237,18 @@ Outcome TypeCharacter(std::size_t i) {
     outByte = static_cast<int8_t>(dataBuf[i]);
     WriteComBytes(comHandle, &dataBuf[i], 1);
     if (outByte > 0x1F) {
-        inByte = WaitForEcho();
-        if (inByte != outByte && inByte > 0) {
+        const Outcome echoed = WaitForEcho();
+        if (echoed == Outcome::kDone && inByte != outByte && inByte > 0) {
             std::printf("\n ERROR! Echo Mismatch inByte='%c'[%02X] outByte='%c' [%02X]", inByte,
                         static_cast<unsigned>(inByte), outByte, static_cast<unsigned>(outByte));
             echoMismatch = true;
             mismatchAt = i;
             return Outcome::kBadAnswer;
         }
-        if (inByte == 0) {
-            if (StopSignal() != 0 || ComPortGone(comHandle) ||
+        if (echoed != Outcome::kDone) {
+            if (StopSignal() != 0 || echoed == Outcome::kPortLost ||
                 ++missedInARow >= kEchoesMissedInARow) {
-                return SilenceOn(comHandle);
+                return echoed;
             }
             ++missedEchoes;
             NoteEchoMissing(linesTyped + 1);
