@@ -11,59 +11,72 @@
 
 #include "tests/support/e2e.h"
 #include "tests/support/e2e_host.h"
+#include "tests/support/programs.h"
 
 namespace {
 
 const std::string kVersion = TOOLS_VERSION;
 
+// What --help shows of each program: one row a program.
+struct HelpRow {
+    std::string program;
+    std::string usage;                  // its usage line
+    std::vector<std::string> statuses;  // the exit statuses it lists; "{failed}" is -1, which
+                                        // shows as 255 natively
+};
+
+const std::vector<HelpRow>& HelpRows() {
+    static const std::vector<HelpRow> rows = {
+        {"Torvanex",
+         "Usage: Torvanex {filename} {port}",
+         {"0", "1", "2", "3", "4", "5", "130", "143"}},
+        {"Torvane",
+         "Usage: Torvane {filename} {port}",
+         {"0", "1", "{failed}", "2", "3", "4", "5", "130", "143"}},
+        {"Quilmark",
+         "Usage: Quilmark {start address} {end address} {filename} {com port}",
+         {"0", "1", "{failed}", "2", "3", "4", "5", "6", "7", "130", "143"}},
+        {"Ferrolt",
+         "Usage: Ferrolt {filename} {port}",
+         {"0", "1", "{failed}", "2", "3", "4", "130", "143"}},
+    };
+    return rows;
+}
+
 struct ProgramOnHost {
     Host host;
-    std::string program;
+    HelpRow row;
 };
 
 // Shows a case as "Native Torvanex" in test lists and failure messages.
 void PrintTo(const ProgramOnHost& run, std::ostream* out) {
-    *out << HostName(run.host) << " " << run.program;
+    *out << HostName(run.host) << " " << run.row.program;
 }
 
 std::string CaseName(const ::testing::TestParamInfo<ProgramOnHost>& info) {
-    return HostName(info.param.host) + "_" + info.param.program;
+    return HostName(info.param.host) + "_" + info.param.row.program;
 }
 
 // Every program on this host, and the Windows programs under Wine.
 std::vector<ProgramOnHost> AllPrograms() {
     std::vector<ProgramOnHost> cases;
-    for (const char* program : {"Torvanex", "Torvane", "Quilmark", "Ferrolt"}) {
-        cases.push_back({Host::Native, program});
-    }
-    for (const char* program : {"Torvane", "Quilmark", "Ferrolt"}) {
-        cases.push_back({Host::Wine, program});
+    for (const Host host : {Host::Native, Host::Wine}) {
+        for (const auto& row : HelpRows()) {
+            if (host == Host::Native || ProgramNamed(row.program).windowsBuild) {
+                cases.push_back({host, row});
+            }
+        }
     }
     return cases;
 }
 
-// The usage line each program prints.
-std::string UsageLine(const std::string& program) {
-    if (program == "Quilmark") {
-        return "Usage: Quilmark {start address} {end address} {filename} {com port}";
-    }
-    return "Usage: " + program + " {filename} {port}";
-}
-
-// The exit statuses each program's help lists; -1 shows as 255 natively,
-// and a run stopped by SIGINT, SIGTERM or (natively) SIGHUP ends with 128 +
-// the signal number.
+// The exit statuses the help of `run` lists: -1 shows as 255 natively, and
+// a run stopped by SIGINT, SIGTERM or (natively) SIGHUP ends with 128 + the
+// signal number.
 std::vector<std::string> Statuses(const ProgramOnHost& run) {
-    const std::string failed = run.host == Host::Wine ? "-1" : "255";
     std::vector<std::string> statuses;
-    if (run.program == "Torvanex") {
-        statuses = {"0", "1", "2", "3", "4", "5", "130", "143"};
-    } else if (run.program == "Quilmark") {
-        statuses = {"0", "1", failed, "2", "3", "4", "5", "6", "7", "130", "143"};
-    } else if (run.program == "Ferrolt") {
-        statuses = {"0", "1", failed, "2", "3", "4", "130", "143"};
-    } else {
-        statuses = {"0", "1", failed, "2", "3", "4", "5", "130", "143"};
+    for (const auto& status : run.row.statuses) {
+        statuses.push_back(Filled(status, {{"{failed}", run.host == Host::Wine ? "-1" : "255"}}));
     }
     if (run.host == Host::Native) {
         statuses.push_back("129");
@@ -93,28 +106,20 @@ class InDirectory {
     char previous_[PATH_MAX];
 };
 
-class HelpAndVersion : public ::testing::TestWithParam<ProgramOnHost> {
+class HelpAndVersion : public HostTest<ProgramOnHost> {
   protected:
-    void SetUp() override {
-        if (!HostAvailable(GetParam().host)) {
-            GTEST_SKIP() << HostName(GetParam().host) << ": "
-                         << HostUnavailableReason(GetParam().host);
-        }
+    const std::string& program() const {
+        return GetParam().row.program;
     }
-
     RunResult Run(const std::vector<std::string>& args, const SimTarget& sim) {
-        return RunOnHost(GetParam().host, GetParam().program, args, sim, 60);
-    }
-
-    std::string Shown(const std::string& text) const {
-        return ForHost(GetParam().host, text);
+        return HostTest::Run(program(), args, sim, 60);
     }
 };
 
 }  // namespace
 
 TEST_P(HelpAndVersion, HelpAloneShowsUsageStatusesAndVersionAndSucceeds) {
-    const std::string& program = GetParam().program;
+    const std::string& program = this->program();
     SimTarget sim;
 
     RunResult run = Run({"--help"}, sim);
@@ -122,7 +127,7 @@ TEST_P(HelpAndVersion, HelpAloneShowsUsageStatusesAndVersionAndSucceeds) {
 
     EXPECT_EQ(run.status, 0);
     // The usage line first, no banner, the version line last.
-    EXPECT_EQ(run.output.rfind(Shown(UsageLine(program) + "\n"), 0), 0u) << run.output;
+    EXPECT_EQ(run.output.rfind(Shown(GetParam().row.usage + "\n"), 0), 0u) << run.output;
     const std::string last = Shown("\n" + program + " " + kVersion + "\n");
     ASSERT_GE(run.output.size(), last.size());
     EXPECT_EQ(run.output.substr(run.output.size() - last.size()), last) << run.output;
@@ -143,7 +148,7 @@ TEST_P(HelpAndVersion, VersionAloneShowsTheVersionAndSucceeds) {
     sim.Stop();
 
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.output, Shown(GetParam().program + " " + kVersion + "\n"));
+    EXPECT_EQ(run.output, Shown(program() + " " + kVersion + "\n"));
     EXPECT_EQ(sim.Received(), "");
 }
 
@@ -151,7 +156,6 @@ TEST_P(HelpAndVersion, VersionAloneShowsTheVersionAndSucceeds) {
 // other: the uploaders load such a file, Ferrolt types it, Quilmark (where
 // the file comes third) writes it.
 TEST_P(HelpAndVersion, TheWordsAreFilesWhenTheyAreNotAlone) {
-    const std::string& program = GetParam().program;
     for (const std::string word : {"--help", "--version"}) {
         SCOPED_TRACE(word);
         TempDir dir;
@@ -159,25 +163,30 @@ TEST_P(HelpAndVersion, TheWordsAreFilesWhenTheyAreNotAlone) {
         const std::string record = DataRecord(0x8000, {0x3E, 0x41, 0xC9});
         SimTarget sim;
         RunResult run;
-        if (program == "Quilmark") {
-            run = Run({"8000", "8001", word, "{port}"}, sim);
-            sim.Stop();
-            EXPECT_EQ(run.status, 0) << run.output;
-            EXPECT_EQ(ReadFileText(dir.path() + "/" + word).substr(0, 9), ":10800000")
-                << run.output;
-        } else if (program == "Ferrolt") {
-            dir.Write(word, "10 PRINT 1\n");
-            run = Run({word, "{port}"}, sim);
-            sim.Stop();
-            EXPECT_EQ(run.status, 0) << run.output;
-            EXPECT_NE(sim.Received().find("10 PRINT 1"), std::string::npos) << run.output;
-        } else {
-            dir.Write(word, record + "\n:00000001FF\n");
-            run = Run({word, "{port}"}, sim);
-            const std::vector<unsigned char> memory = sim.Memory();
-            EXPECT_EQ(run.status, 0) << run.output;
-            EXPECT_EQ(memory[0x8000], 0x3E);
-            EXPECT_EQ(memory[0x8002], 0xC9);
+        switch (ProgramNamed(program()).job) {
+            case Job::kSave:
+                run = Run({"8000", "8001", word, "{port}"}, sim);
+                sim.Stop();
+                EXPECT_EQ(run.status, 0) << run.output;
+                EXPECT_EQ(ReadFileText(dir.path() + "/" + word).substr(0, 9), ":10800000")
+                    << run.output;
+                break;
+            case Job::kTyping:
+                dir.Write(word, "10 PRINT 1\n");
+                run = Run({word, "{port}"}, sim);
+                sim.Stop();
+                EXPECT_EQ(run.status, 0) << run.output;
+                EXPECT_NE(sim.Received().find("10 PRINT 1"), std::string::npos) << run.output;
+                break;
+            case Job::kUpload: {
+                dir.Write(word, record + "\n:00000001FF\n");
+                run = Run({word, "{port}"}, sim);
+                const std::vector<unsigned char> memory = sim.Memory();
+                EXPECT_EQ(run.status, 0) << run.output;
+                EXPECT_EQ(memory[0x8000], 0x3E);
+                EXPECT_EQ(memory[0x8002], 0xC9);
+                break;
+            }
         }
         EXPECT_NE(run.output.find("FILE: '" + word + "'"), std::string::npos) << run.output;
         EXPECT_EQ(run.output.find("Usage:"), std::string::npos) << run.output;

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <regex>
 #include <string>
@@ -134,7 +135,14 @@ RunResult RunUnderWine(const WineComPort& port, const std::string& program,
     // Without a display Wine stays a console host; "DISPLAY" alone unsets it.
     const std::vector<std::string> env = {"WINEPREFIX=" + kWinePrefix, "WINEDEBUG=-all", "DISPLAY",
                                           "WAYLAND_DISPLAY"};
-    return RunProgram("wine", words, timeoutSec, env);
+    RunResult run = RunProgram("wine", words, timeoutSec, env);
+    // Wine failing before the program printed anything says why only on its
+    // standard error: shown in the test log, for a failure to be read.
+    if (run.output.empty() && run.status != 0) {
+        std::fprintf(stderr, "wine ended with status %d before the program printed anything: %s\n",
+                     run.status, run.errors.c_str());
+    }
+    return run;
 }
 
 }  // namespace
@@ -193,7 +201,7 @@ RunResult RunOnHostAtDevice(Host host, const std::string& device, const std::str
     for (const auto& arg : args) {
         words.push_back(arg == "{port}" ? device : arg);
     }
-    return RunProgram(std::string(NATIVE_BIN_DIR) + "/" + program, words, timeoutSec);
+    return RunProgram(NativeExe(program), words, timeoutSec);
 }
 
 RunResult RunUnderWineAtCom(int comNumber, const std::string& program,

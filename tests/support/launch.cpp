@@ -66,7 +66,9 @@ std::vector<std::string> EnvironmentWith(const std::vector<std::string>& changes
     if (launch.niceIncrement != 0 && nice(launch.niceIncrement) == -1 && errno != 0) {
         _exit(126);
     }
-    const int out = open(launch.outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int out = launch.outPath.empty()
+                        ? launch.outFd
+                        : open(launch.outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int in = open("/dev/null", O_RDONLY);
     if (out < 0 || in < 0) {
         _exit(127);

@@ -62,6 +62,7 @@ struct Launch {
     std::vector<std::string> words;  // the program (looked up on PATH) and its arguments
     std::vector<std::string> env;    // changes: "NAME=value" sets, "NAME" alone unsets
     std::string outPath;             // standard output goes to this file; input is empty
+    int outFd = -1;                  // without outPath: standard output to this descriptor
     std::string errPath;             // standard error goes to this file, when given
     bool errorsToOut = false;        // without errPath: standard error to outPath's file too
     int errorsFd = -1;               // without either: standard error to this descriptor

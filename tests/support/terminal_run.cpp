@@ -3,25 +3,21 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
-#include <signal.h>
 #include <sys/ioctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
-#include <cstdlib>
 
 #include "tests/support/e2e.h"
 
 namespace {
 
-// Reads what is waiting on `fd` into `into`, waiting up to `waitMs` for it.
-// Returns false once the terminal is closed on the program's side.
+// Moves what is waiting on `fd` into `into`, waiting up to `waitMs` for the
+// first of it. Returns false once nothing more is waiting.
 bool ReadTerminal(int fd, std::string* into, int waitMs) {
     pollfd ready{fd, POLLIN, 0};
     if (poll(&ready, 1, waitMs) <= 0) {
-        return true;
+        return false;
     }
     char chunk[4096];
     const ssize_t got = read(fd, chunk, sizeof chunk);
@@ -45,58 +41,35 @@ TerminalRunResult RunOnTerminal(const std::string& exe, const std::vector<std::s
     if (openpty(&screen, &console, nullptr, nullptr, &size) != 0) {
         return result;
     }
+    // The program gets the console as its standard streams only.
+    fcntl(screen, F_SETFD, FD_CLOEXEC);
+    fcntl(console, F_SETFD, FD_CLOEXEC);
     TempDir scratch;
-    const std::string outPath = scratch.path() + "/stdout";
-    std::vector<std::string> words = {exe};
-    words.insert(words.end(), args.begin(), args.end());
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(screen);
-        // As RunProgram: the program yields the processor to the simulated target.
-        errno = 0;
-        if (nice(kProgramNice) == -1 && errno != 0) {
-            _exit(126);
-        }
-        const int out =
-            outputOnTerminal ? console : open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int in = open("/dev/null", O_RDONLY);
-        dup2(in, STDIN_FILENO);
-        dup2(out, STDOUT_FILENO);
-        dup2(console, STDERR_FILENO);
-        setenv("TERM", "xterm", 1);
-        std::vector<char*> argv;
-        for (auto& word : words) {
-            argv.push_back(word.data());
-        }
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
+    Launch launch;
+    launch.words = {exe};
+    launch.words.insert(launch.words.end(), args.begin(), args.end());
+    launch.env = {"TERM=xterm"};
+    if (outputOnTerminal) {
+        launch.outFd = console;
+    } else {
+        launch.outPath = scratch.path() + "/stdout";
     }
-    close(console);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSec);
-    int status = 0;
-    bool exited = false;
-    while (!exited) {
-        ReadTerminal(screen, &result.terminal, 10);
-        if (waitpid(pid, &status, WNOHANG) == pid) {
-            exited = true;
-            result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        } else if (std::chrono::steady_clock::now() > deadline) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            exited = true;
-        }
-    }
+    launch.errorsFd = console;
+    // As RunProgram: the program yields the processor to the simulated target.
+    launch.niceIncrement = kProgramNice;
+    launch.timeoutSec = timeoutSec;
+    // The terminal is read while the program runs, so it never fills up.
+    result.status = RunToEnd(launch, [&](pid_t) {
+                        while (ReadTerminal(screen, &result.terminal, 0)) {
+                        }
+                    }).status;
     // What the program wrote before it exited is still in the terminal.
+    close(console);
     while (ReadTerminal(screen, &result.terminal, 0)) {
-        pollfd more{screen, POLLIN, 0};
-        if (poll(&more, 1, 0) <= 0) {
-            break;
-        }
     }
     close(screen);
     if (!outputOnTerminal) {
-        result.output = ReadFileText(outPath);
+        result.output = ReadFileText(launch.outPath);
     }
     return result;
 }

@@ -12,23 +12,13 @@
 
 namespace {
 
-const std::string kBin = NATIVE_BIN_DIR;
-
-std::vector<unsigned char> Bytes(unsigned first, unsigned count) {
-    std::vector<unsigned char> data;
-    for (unsigned i = 0; i < count; ++i) {
-        data.push_back(static_cast<unsigned char>((first * 31 + i * 7) & 0xFF));
-    }
-    return data;
-}
-
 // Three 16-byte records from 0x8000 and the end record, and the image they
 // leave in memory.
 std::string ThreeRecords(std::vector<unsigned char>* image) {
     image->assign(65536, 0);
     std::string text;
     for (unsigned r = 0; r < 3; ++r) {
-        const auto data = Bytes(r, 16);
+        const auto data = PatternBytes(r * 31, 16);
         std::copy(data.begin(), data.end(), image->begin() + 0x8000 + 16 * r);
         text += DataRecord(0x8000 + 16 * r, data) + "\n";
     }
@@ -43,7 +33,7 @@ TEST(PacedTarget, TorvanexLoadsEveryRecord) {
     const std::string file = dir.Write("load.hex", ThreeRecords(&image));
     SimTarget sim({"--pace"});
 
-    RunResult run = RunProgram(kBin + "/Torvanex", {file, sim.port()});
+    RunResult run = RunProgram(NativeExe("Torvanex"), {file, sim.port()});
 
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_EQ(sim.Memory(), image);
@@ -55,7 +45,7 @@ TEST(PacedTarget, TorvaneLoadsEveryRecordAndEndsWithTheMark) {
     const std::string file = dir.Write("load.hex", ThreeRecords(&image));
     SimTarget sim({"--pace"});
 
-    RunResult run = RunProgram(kBin + "/Torvane", {file, sim.port()});
+    RunResult run = RunProgram(NativeExe("Torvane"), {file, sim.port()});
 
     EXPECT_EQ(run.status, 0) << run.output;
     const std::string received = sim.Received();
@@ -72,7 +62,7 @@ TEST(PacedTarget, QuilmarkSavesWhatTheTargetHolds) {
     const std::string saved = dir.path() + "/saved.hex";
     SimTarget sim({"--pace", "--memory-in", memory});
 
-    RunResult run = RunProgram(kBin + "/Quilmark", {"8000", "8030", saved, sim.port()});
+    RunResult run = RunProgram(NativeExe("Quilmark"), {"8000", "8030", saved, sim.port()});
 
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_EQ(ReadFileText(saved), expected);
@@ -83,7 +73,7 @@ TEST(PacedTarget, FerroltTypesEveryLineWithItsEchoes) {
     const std::string file = dir.Write("prog.bas", "10 PRINT \"HI\"\n20 GOTO 10\n");
     SimTarget sim({"--pace"});
 
-    RunResult run = RunProgram(kBin + "/Ferrolt", {file, sim.port()});
+    RunResult run = RunProgram(NativeExe("Ferrolt"), {file, sim.port()});
 
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_EQ(run.output.find("WARNING"), std::string::npos) << run.output;

@@ -281,7 +281,7 @@ TEST_P(QuilmarkRun, FileErrorsAreReportedAndNeverDone) {
     run =
         RunProgram("/bin/bash",
                    {"-c", "set -o pipefail; (trap '' XFSZ; ulimit -f 2; exec \"$0\" \"$@\") | cat",
-                    std::string(NATIVE_BIN_DIR) + "/Quilmark", "0000", "0400", file, sim.port()});
+                    NativeExe("Quilmark"), "0000", "0400", file, sim.port()});
 
     EXPECT_EQ(run.status, 6);
     EXPECT_EQ(run.output.find("Done"), std::string::npos);

@@ -255,13 +255,13 @@ TEST(VerifyStop, CtrlCDuringARequestEndsTheRunWith130) {
     };
     bool signalled = false;
 
-    RunResult run = RunProgram(std::string(NATIVE_BIN_DIR) + "/Quilmark",
-                               {"--verify", file, sim.port()}, 60, {}, [&](pid_t pid) {
-                                   if (!signalled && requested()) {
-                                       kill(pid, SIGINT);
-                                       signalled = true;
-                                   }
-                               });
+    RunResult run =
+        RunProgram(NativeExe("Quilmark"), {"--verify", file, sim.port()}, 60, {}, [&](pid_t pid) {
+            if (!signalled && requested()) {
+                kill(pid, SIGINT);
+                signalled = true;
+            }
+        });
 
     EXPECT_TRUE(signalled);
     EXPECT_EQ(run.status, 130);
