@@ -1,14 +1,11 @@
 // A hint in plain words after each common failure, on standard error, with
 // the programs' own messages on standard output as they always were.
 #include <fcntl.h>
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <regex>
 #include <string>
 #include <tuple>
@@ -47,47 +44,16 @@ std::vector<std::string> OptionFirst(const ProgramRow& program, const std::strin
 }
 
 // Runs `exe` as the unprivileged user "nobody" (uid and gid 65534, no
-// other groups), standard output and standard error captured. The program
-// is copied to `dir` first, so that user can run it wherever the build is.
+// other groups; setpriv drops root's rights before the program starts),
+// standard output and standard error captured. The program is copied to
+// `dir` first, so that user can run it wherever the build is.
 RunResult RunProgramAsUnprivilegedUser(const TempDir& dir, const std::string& exe,
                                        const std::vector<std::string>& args) {
-    const std::string copy = dir.path() + "/program";
-    const std::string image = ReadFileText(exe);
-    dir.Write("program", image);
+    const std::string copy = dir.Write("program", ReadFileText(exe));
     chmod(copy.c_str(), 0755);
-    const std::string outPath = dir.path() + "/stdout";
-    const std::string errPath = dir.path() + "/stderr";
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(out, STDOUT_FILENO);
-        dup2(err, STDERR_FILENO);
-        // As RunProgram: the program yields the processor to the simulated target.
-        errno = 0;
-        if (nice(kProgramNice) == -1 && errno != 0) {
-            _exit(126);
-        }
-        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) {
-            _exit(126);
-        }
-        std::vector<std::string> words = {copy};
-        words.insert(words.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& word : words) {
-            argv.push_back(word.data());
-        }
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    RunResult result;
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.output = ReadFileText(outPath);
-    result.errors = ReadFileText(errPath);
-    return result;
+    std::vector<std::string> words = {"--reuid=65534", "--regid=65534", "--clear-groups", copy};
+    words.insert(words.end(), args.begin(), args.end());
+    return RunProgram("setpriv", words);
 }
 
 class EveryProgram : public ::testing::TestWithParam<ProgramRow> {};

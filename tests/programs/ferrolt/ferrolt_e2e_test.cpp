@@ -161,7 +161,6 @@ std::vector<std::string> StoredLines(const SimTarget& sim) {
 class FerroltUpload : public HostTest<std::tuple<Host, int>> {};
 
 TEST_P(FerroltUpload, RunsAsExpected) {
-    const Host host = std::get<0>(GetParam());
     const UploadCase& c = kUploads[std::get<1>(GetParam())];
     TempDir dir;
     const std::string file = dir.Write("prog.bas", c.content);
@@ -169,15 +168,15 @@ TEST_P(FerroltUpload, RunsAsExpected) {
     options.insert(options.end(), c.faults.begin(), c.faults.end());
     SimTarget sim(options);
 
-    RunResult run = RunOnHost(host, "Ferrolt", {file, "{port}"}, sim);
+    RunResult run = Run("Ferrolt", {file, "{port}"}, sim);
     sim.Stop();  // after this the transcript holds every byte the program sent
 
     const std::string port = ReportedPort(run.output);
-    if (host == Host::Native) {
+    if (native()) {
         EXPECT_EQ(port, sim.port());
     }
     EXPECT_EQ(run.status, c.status);
-    EXPECT_EQ(run.output, ForHost(host, Filled(c.console, {{"{file}", file}, {"{port}", port}})));
+    EXPECT_EQ(run.output, Shown(Filled(c.console, {{"{file}", file}, {"{port}", port}})));
     EXPECT_EQ(sim.Received(), c.received);
     EXPECT_EQ(StoredLines(sim), c.stored);
     // The simulator's own settings are 1 stop bit: these show the program opened the port.
@@ -196,7 +195,6 @@ INSTANTIATE_TEST_SUITE_P(
 class FerroltStart : public HostTest<Host> {};
 
 TEST_P(FerroltStart, BadArgumentsAndFilesGiveTheirStatusAndSendNothing) {
-    const Host host = GetParam();
     TempDir dir;
     const std::string file = dir.Write("prog.bas", "10 PRINT 1\n");
     const std::string banner = "Z80 Basic Loader  ";
@@ -208,9 +206,8 @@ TEST_P(FerroltStart, BadArgumentsAndFilesGiveTheirStatusAndSendNothing) {
     };
     // Port arguments whose name cannot fit: a device path of 80 characters
     // here, a five-digit COM number on Windows; and ports that are not there.
-    const bool native = host == Host::Native;
-    const std::string bigPort = native ? "/dev/" + std::string(80, 'p') : "12345";
-    const std::string noPort = native ? dir.path() + "/tty" : "99";
+    const std::string bigPort = native() ? "/dev/" + std::string(80, 'p') : "12345";
+    const std::string noPort = native() ? dir.path() + "/tty" : "99";
     const std::string missing = dir.path() + "/missing.bas";
     const std::vector<Case> cases = {
         {{}, 1, banner + "\n ERROR! Too Few Arguments\n Usage: Ferrolt {filename} {port}\n"},
@@ -220,7 +217,7 @@ TEST_P(FerroltStart, BadArgumentsAndFilesGiveTheirStatusAndSendNothing) {
         {{file, bigPort},
          1,
          banner + "\n ERROR! Port '" + bigPort + "' does not fit a port name (at most " +
-             (native ? "79" : "11") + " characters)\n"},
+             (native() ? "79" : "11") + " characters)\n"},
         {{missing, "{port}"}, 255, banner + "ERROR: Cannot Open File '" + missing + "'\n"},
         // A directory is refused by what it is, before it is opened.
         {{dir.path(), "{port}"},
@@ -228,14 +225,14 @@ TEST_P(FerroltStart, BadArgumentsAndFilesGiveTheirStatusAndSendNothing) {
          banner + "ERROR: Cannot Open File '" + dir.path() + "': is a folder, not a file\n"},
         {{file, noPort},
          2,
-         banner + "FILE: '" + file + "'  PORT: " + (native ? noPort : "//./COM99") +
+         banner + "FILE: '" + file + "'  PORT: " + (native() ? noPort : "//./COM99") +
              "\nOpenCom failed with error 2.\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.args));
-        RunResult run = RunOnHost(host, "Ferrolt", c.args, sim);
+        RunResult run = Run("Ferrolt", c.args, sim);
         EXPECT_EQ(run.status, c.status);
-        EXPECT_EQ(run.output, ForHost(host, c.console));
+        EXPECT_EQ(run.output, Shown(c.console));
     }
     sim.Stop();
     EXPECT_EQ(sim.Received(), "");
