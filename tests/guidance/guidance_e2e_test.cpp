@@ -17,6 +17,7 @@
 
 #include "tests/support/e2e.h"
 #include "tests/support/e2e_host.h"
+#include "tests/support/programs.h"
 #include "tests/support/terminal_run.h"
 
 namespace {
@@ -46,17 +47,11 @@ struct Upload {
 
 // The console line of one record, as each uploader prints it.
 std::string TorvanexLine(const std::string& record, char verdict) {
-    char head[32];
-    std::snprintf(head, sizeof head, "Len:%d Type:%d ", std::stoi(record.substr(1, 2), nullptr, 16),
-                  std::stoi(record.substr(7, 2)));
-    return head + record.substr(1) + verdict + "\r\n";
+    return RecordLineOf(ProgramNamed("Torvanex"), record, std::string(1, verdict));
 }
 
 std::string TorvaneLine(const std::string& record, char verdict) {
-    char head[32];
-    std::snprintf(head, sizeof head, "Len:%d Type:%d ", std::stoi(record.substr(1, 2), nullptr, 16),
-                  std::stoi(record.substr(7, 2)));
-    return head + record + verdict + "\n";
+    return RecordLineOf(ProgramNamed("Torvane"), record, std::string(1, verdict));
 }
 
 // What an upload of Upload says on standard error, the time left open.

@@ -128,23 +128,6 @@ TEST(RealDesk, FiveDigitPortNumbersAreRefusedBeforeAnythingOpens) {
 
 namespace {
 
-// `count` records of 16 bytes from 4000, one per line, and the end record.
-std::vector<std::string> Records(unsigned count) {
-    std::vector<std::string> records;
-    for (unsigned i = 0; i < count; ++i) {
-        records.push_back(DataRecord(0x4000 + 16 * i, std::vector<unsigned char>(16, i + 1)));
-    }
-    return records;
-}
-
-std::string Lines(const std::vector<std::string>& lines, std::size_t count) {
-    std::string text;
-    for (std::size_t i = 0; i < count && i < lines.size(); ++i) {
-        text += lines[i] + "\n";
-    }
-    return text;
-}
-
 std::size_t Count(const std::string& text, const std::string& part) {
     std::size_t count = 0;
     for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
@@ -204,12 +187,12 @@ TEST(RealDesk, FileArgumentsThatAreNoFilesAreRefusedBeforeAnythingBlocks) {
 // file status, never "Done" (and Torvane sends no "!").
 TEST(RealDesk, AFileChangedWhileItIsSentIsNeverReportedDone) {
     TempDir dir;
-    const auto records = Records(30);
+    const auto records = LongUpload(30, 1);
     std::string program;
     for (int line = 10; line <= 400; line += 10) {
         program += std::to_string(line) + " PRINT \"LINE " + std::to_string(line) + "\"\n";
     }
-    const std::string hex = Lines(records, 30) + ":00000001FF\n";
+    const std::string hex = RecordLines(records, 30) + ":00000001FF\n";
     struct Change {
         std::string program;
         std::string fileName;  // the file it is given, holding `before`
@@ -220,9 +203,9 @@ TEST(RealDesk, AFileChangedWhileItIsSentIsNeverReportedDone) {
     std::string rewritten = hex;
     rewritten[rewritten.find(records[20]) + 9] = 'F';  // same size, other data
     const std::vector<Change> changes = {
-        {"Torvanex", "prog.hex", hex, "record 3 ", Lines(records, 10)},
+        {"Torvanex", "prog.hex", hex, "record 3 ", RecordLines(records, 10)},
         {"Torvanex", "prog.hex", hex, "record 3 ", rewritten},
-        {"Torvane", "prog.hex", hex, "record 3 ", Lines(records, 10)},
+        {"Torvane", "prog.hex", hex, "record 3 ", RecordLines(records, 10)},
         {"Ferrolt", "prog.bas", program, "basic line 20 ", program.substr(0, program.find("150 "))},
     };
     for (const auto& change : changes) {
@@ -305,8 +288,8 @@ TEST(RealDesk, ClosingTheTerminalStopsASaveWithAValidFile) {
 // verdict: the target gets whole records only.
 TEST(RealDesk, AStopLandsBetweenRecords) {
     TempDir dir;
-    const auto records = Records(30);
-    const std::string file = dir.Write("long.hex", Lines(records, 30) + ":00000001FF\n");
+    const auto records = LongUpload(30, 1);
+    const std::string file = dir.Write("long.hex", RecordLines(records, 30) + ":00000001FF\n");
     SimTarget sim;
     // Ready when the third record is half way out.
     const std::string half = records[2].substr(0, 20);

@@ -38,6 +38,27 @@ inline std::string Stopped(int signal) {
     return "\n ERROR! Stopped by signal " + std::to_string(signal) + "\n";
 }
 
+// `count` records of 16 bytes from 4000, the first filled with `firstFill`
+// and each next one with one more: an upload long enough to be stopped or
+// changed in the middle.
+inline std::vector<std::string> LongUpload(unsigned count, unsigned firstFill) {
+    std::vector<std::string> records;
+    for (unsigned i = 0; i < count; ++i) {
+        records.push_back(
+            DataRecord(0x4000 + 16 * i, std::vector<unsigned char>(16, (firstFill + i) & 0xFF)));
+    }
+    return records;
+}
+
+// The first `count` of `records` (all when more), one per line.
+inline std::string RecordLines(const std::vector<std::string>& records, std::size_t count) {
+    std::string text;
+    for (std::size_t i = 0; i < count && i < records.size(); ++i) {
+        text += records[i] + "\n";
+    }
+    return text;
+}
+
 // One ordinary job for each program, in files of `dir`: three records to
 // load, a two-line BASIC program to type, three records of memory to save.
 struct HardeningJob {

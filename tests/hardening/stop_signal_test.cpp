@@ -14,21 +14,9 @@
 
 namespace {
 
-// An upload long enough to be stopped in the middle: 30 records.
-std::vector<std::string> ManyRecords() {
-    std::vector<std::string> records;
-    for (unsigned i = 0; i < 30; ++i) {
-        records.push_back(DataRecord(0x4000 + 16 * i, std::vector<unsigned char>(16, i)));
-    }
-    return records;
-}
-
+// A long upload's records as a file, with the end record.
 std::string HexText(const std::vector<std::string>& records) {
-    std::string text;
-    for (const auto& record : records) {
-        text += record + "\n";
-    }
-    return text + ":00000001FF\n";
+    return RecordLines(records, records.size()) + ":00000001FF\n";
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -45,7 +33,7 @@ std::vector<std::string> Lines(const std::string& text) {
 
 TEST(StopSignal, UploadersStopBetweenRecordsAndNeverReportDone) {
     TempDir dir;
-    const auto records = ManyRecords();
+    const auto records = LongUpload(30, 0);
     const std::string file = dir.Write("long.hex", HexText(records));
     for (const std::string program : {"Torvanex", "Torvane"}) {
         for (int signal : {SIGINT, SIGTERM}) {
@@ -69,7 +57,7 @@ TEST(StopSignal, UploadersStopBetweenRecordsAndNeverReportDone) {
 // target lasts 40 s, and the run is given 30 s in all.
 TEST(StopSignal, AStopEndsALongWaitForTheTarget) {
     TempDir dir;
-    const auto records = ManyRecords();
+    const auto records = LongUpload(30, 0);
     const std::string file = dir.Write("long.hex", HexText(records));
     SimTarget sim({"--silent-from-record", "2"});
     RunResult run = RunAndSignal(

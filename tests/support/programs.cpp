@@ -7,13 +7,13 @@
 const std::vector<ProgramRow>& ProgramRows() {
     static const std::vector<ProgramRow> rows = {
         {"Torvanex", Job::kUpload, false, 3, 2, "OpenCom({device}) failed with error {error}.\n",
-         "Done\r\n"},
+         "Done\r\n", "Len:{length} Type:{type} {data}{verdict}\r\n"},
         {"Torvane", Job::kUpload, true, 2, 255, "OpenCom (1) failed with error {error}.\n",
-         " Done...\n"},
+         " Done...\n", "Len:{length} Type:{type} {record}{verdict}\n"},
         {"Quilmark", Job::kSave, true, 2, 255, "OpenCom (1) failed with error {error}.\n",
-         " Done...\n"},
+         " Done...\n", ""},
         {"Ferrolt", Job::kTyping, true, 2, 255, "OpenCom failed with error {error}.\n",
-         " Done...\n"},
+         " Done...\n", ""},
     };
     return rows;
 }
@@ -40,6 +40,18 @@ const ProgramRow& ProgramNamed(std::string_view name) {
 
 std::string OpenFailure(const ProgramRow& row, const std::string& device, int error) {
     return Filled(row.openFailure, {{"{device}", device}, {"{error}", std::to_string(error)}});
+}
+
+std::string RecordLineOf(const ProgramRow& uploader, const std::string& record,
+                         const std::string& verdict) {
+    // The length field is hex; the type field's two digits read as decimal
+    // (the types are 00 to 05).
+    return Filled(uploader.recordLine,
+                  {{"{length}", std::to_string(std::stoi(record.substr(1, 2), nullptr, 16))},
+                   {"{type}", std::to_string(std::stoi(record.substr(7, 2)))},
+                   {"{record}", record},
+                   {"{data}", record.substr(1)},
+                   {"{verdict}", verdict}});
 }
 
 void PrintTo(const ProgramRow& row, std::ostream* out) {

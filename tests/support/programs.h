@@ -25,6 +25,10 @@ struct ProgramRow {
     std::string openFailure;  // its line when the port does not open: "{device}"
                               // and "{error}" stand for the port and the code
     std::string done;         // how a finished job's output ends (native text)
+    std::string recordLine;   // an uploader's line for a record (native text):
+                              // "{length}", "{type}", "{record}" (with its ':'),
+                              // "{data}" (after the ':') and "{verdict}" stand for
+                              // its parts; "" for the programs that load nothing
 };
 
 // Every program's row, Torvanex first.
@@ -33,6 +37,10 @@ const std::vector<ProgramRow>& ProgramRows();
 std::vector<ProgramRow> WindowsProgramRows();
 // The row of `name`; a test failure (and the first row) when there is none.
 const ProgramRow& ProgramNamed(std::string_view name);
+
+// The line `uploader` prints for `record` and `verdict` (see recordLine).
+std::string RecordLineOf(const ProgramRow& uploader, const std::string& record,
+                         const std::string& verdict);
 
 // Shows a row by its program's name in test lists and failure messages.
 void PrintTo(const ProgramRow& row, std::ostream* out);

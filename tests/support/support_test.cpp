@@ -43,4 +43,8 @@ TEST(Support, ProgramRowsNameEachProgramOnce) {
               "OpenCom(/dev/x) failed with error 2.\n");
     EXPECT_EQ(OpenFailure(ProgramNamed("Ferrolt"), "/dev/x", 13),
               "OpenCom failed with error 13.\n");
+    EXPECT_EQ(RecordLineOf(ProgramNamed("Torvanex"), ":0300300002337A1E", "*"),
+              "Len:3 Type:0 0300300002337A1E*\r\n");
+    EXPECT_EQ(RecordLineOf(ProgramNamed("Torvane"), ":00000001FF", " ERROR! No Verdict"),
+              "Len:0 Type:1 :00000001FF ERROR! No Verdict\n");
 }

@@ -10,6 +10,7 @@
 
 #include "tests/support/e2e.h"
 #include "tests/support/e2e_host.h"
+#include "tests/support/programs.h"
 
 namespace {
 
@@ -28,10 +29,7 @@ std::string WithBadChecksum(std::string record) {
 
 // The console line for one record, then `verdict` in the verdict's place.
 std::string RecordLine(const std::string& record, const std::string& verdict) {
-    char head[32];
-    std::snprintf(head, sizeof head, "Len:%d Type:%d ", std::stoi(record.substr(1, 2), nullptr, 16),
-                  std::stoi(record.substr(7, 2)));
-    return head + record + verdict + "\n";
+    return RecordLineOf(ProgramNamed("Torvane"), record, verdict);
 }
 
 // The writes `records` go out in, one after another: ":" on its own, the

@@ -11,6 +11,7 @@
 
 #include "tests/support/await_state.h"
 #include "tests/support/e2e.h"
+#include "tests/support/programs.h"
 
 namespace {
 
@@ -24,10 +25,7 @@ std::string Header(const std::string& file, const std::string& port) {
 
 // The console line for one record and its verdict.
 std::string RecordLine(const std::string& record, char verdict) {
-    char head[32];
-    std::snprintf(head, sizeof head, "Len:%d Type:%d ", std::stoi(record.substr(1, 2), nullptr, 16),
-                  std::stoi(record.substr(7, 2)));
-    return head + record.substr(1) + verdict + "\r\n";
+    return RecordLineOf(ProgramNamed("Torvanex"), record, std::string(1, verdict));
 }
 
 RunResult Upload(const std::string& file, const SimTarget& sim) {
