@@ -1,6 +1,7 @@
 #include "programs/common/record_file.h"
 
 #include "hexrec/hexrec.h"
+#include "programs/common/hints.h"
 
 TextCheck CheckRecordFile(std::FILE* fp, long* badLine, const char** why, uint64_t* digest) {
     char line[kMaxRecordChars + 2];
@@ -45,4 +46,47 @@ int CheckRecordFileAndReport(std::FILE* fp, const char* name, uint64_t* digest) 
     // Checked first: the line and the reason are known only afterwards.
     const TextCheck checked = CheckRecordFile(fp, &badLine, &why, digest);
     return ReportTextCheck(checked, name, badLine, why);
+}
+
+std::FILE* OpenRecordFile(const char* program, const char* name, char* fileName, std::size_t size,
+                          FileStamp* stamp, uint64_t* digest) {
+    std::FILE* fp = OpenInputFile(name);
+    if (fp == nullptr) {
+        HintOptionLike(program, name);
+        return nullptr;
+    }
+    std::snprintf(fileName, size, "%s", name);
+    std::printf("FILE: '%s'\n", fileName);
+    if (stamp != nullptr) {
+        StampFile(fp, stamp);
+    }
+    if (CheckRecordFileAndReport(fp, fileName, digest) != 0) {
+        std::fclose(fp);
+        return nullptr;
+    }
+    return fp;
+}
+
+RecordRead ReadRecord(std::FILE* fp, const char* name, const FileStamp& stamp, char* line,
+                      std::size_t size, uint64_t* digest, long* lineNumber) {
+    if (FileChangedSince(fp, stamp)) {
+        std::printf(kFileChangedText, name);
+        return RecordRead::kFault;
+    }
+    std::size_t length = 0;
+    const TextRead got = ReadTextLine(fp, line, size, &length);
+    if (got == TextRead::kEnd) {
+        return RecordRead::kNoMore;
+    }
+    ++*lineNumber;
+    if (got != TextRead::kRead || (length > 0 && CheckRecordLine(line, length) != nullptr)) {
+        std::printf("\nERROR: Cannot Read File '%s'\n", name);
+        return RecordRead::kFault;
+    }
+    AddToDigest(digest, line, length);
+    if (length == 0) {
+        return RecordRead::kEmptyLine;
+    }
+    return IsEndRecord(RecordLength(line), RecordType(line)) ? RecordRead::kNoMore
+                                                             : RecordRead::kRecord;
 }

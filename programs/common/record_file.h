@@ -1,10 +1,20 @@
-// Checking an Intel HEX file before anything is sent, so a broken file never
-// half-loads. The file is read line by line with ReadTextLine (text_file.h).
+// An Intel HEX file as the uploaders and the verify run read it: opened and
+// checked whole before anything is sent, so a broken file never half-loads,
+// then read record by record for sending. The file is read line by line with
+// ReadTextLine (text_file.h).
+//
+// Summary:
+//   CheckRecordFile           check a file up to its end record
+//   CheckRecordFileAndReport  ... and say on the console why it is refused
+//   OpenRecordFile            open, stamp and check the file a program reads
+//   RecordRead, ReadRecord    the next record of a checked file, for sending
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
+#include "programs/common/input_file.h"
 #include "programs/common/text_file.h"
 
 // Checks a HEX file from its start up to its end-of-file record (lines after
@@ -24,3 +34,33 @@ TextCheck CheckRecordFile(std::FILE* fp, long* badLine, const char** why,
 // sound (`fp` rewound, the lines' digest in *digest when given), -1 when not;
 // `fp` stays open either way.
 int CheckRecordFileAndReport(std::FILE* fp, const char* name, uint64_t* digest = nullptr);
+
+// Opens the HEX file `name` for `program` (a plain file only: OpenInputFile),
+// with a hint when `name` looks like an option; copies `name` into
+// `fileName` (`size` bytes, cut short when it does not fit), prints "FILE:
+// '<name>'" and a newline, takes the file's stamp into *stamp when `stamp`
+// is given, and checks the file with CheckRecordFileAndReport (its lines'
+// digest in *digest). Returns the stream rewound to its start, or nullptr
+// with the reason printed (the file then closed).
+std::FILE* OpenRecordFile(const char* program, const char* name, char* fileName, std::size_t size,
+                          FileStamp* stamp, uint64_t* digest);
+
+// What ReadRecord found.
+enum class RecordRead {
+    kRecord,     // a record other than the end record is in the line buffer
+    kEmptyLine,  // an empty line, passed over in sending
+    kNoMore,     // the end record, or the end of the file: nothing more to send
+    kFault,      // the file changed or cannot be read: the reason printed
+};
+
+// Reads the next line of the checked HEX file `fp` (named `name`, with the
+// stamp `stamp` taken before its check) into `line` (`size` bytes, at least
+// kMaxRecordChars + 2), counts it in *lineNumber and adds it to *digest. The
+// file was sound when checked, so a failure now means it changed or the disk
+// failed, and a guessed record must not reach the target: a file changed
+// since `stamp` prints kFileChangedText, a line that cannot be read or is no
+// longer a sound record prints "\nERROR: Cannot Read File '<name>'" and a
+// newline. Returns RecordRead::kRecord, kEmptyLine, kNoMore (the end of the
+// file, where nothing is counted or digested, or the end record) or kFault.
+RecordRead ReadRecord(std::FILE* fp, const char* name, const FileStamp& stamp, char* line,
+                      std::size_t size, uint64_t* digest, long* lineNumber);

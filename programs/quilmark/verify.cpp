@@ -26,8 +26,6 @@
 #include "hexrec/hexrec.h"
 #include "programs/common/arguments.h"
 #include "programs/common/guidance.h"
-#include "programs/common/hints.h"
-#include "programs/common/input_file.h"
 #include "programs/common/record_file.h"
 #include "programs/common/stop_signal.h"
 #include "programs/common/text_file.h"
@@ -182,16 +180,12 @@ Outcome TakeArguments(int argc, char* argv[]) {
 // announces them on standard error. Returns Outcome::kDone, or
 // Outcome::kFileError after printing why not. The file is closed either way.
 Outcome TakeFile(const char* name) {
-    fp = OpenInputFile(name);
+    uint64_t checkedDigest = kDigestStart;
+    fp = OpenRecordFile("Quilmark", name, srcFileName, sizeof srcFileName, nullptr, &checkedDigest);
     if (fp == nullptr) {
-        HintOptionLike("Quilmark", name);
         return Outcome::kFileError;
     }
-    std::strcpy(srcFileName, name);
-    std::printf("FILE: '%s'\n", srcFileName);
-    uint64_t checkedDigest = kDigestStart;
-    const bool taken = CheckRecordFileAndReport(fp, srcFileName, &checkedDigest) == 0 &&
-                       TakeFileBytes(checkedDigest) == 0;
+    const bool taken = TakeFileBytes(checkedDigest) == 0;
     std::fclose(fp);
     fp = nullptr;
     if (!taken) {

@@ -58,12 +58,6 @@ constexpr int32_t kVerdictTimeout = 5000;           // ms per byte of the answer
 constexpr int kVerdictBytes = 8;                    // answer bytes searched for a verdict
 constexpr int32_t kDrainSilence = kTorvaneQuietMs;  // ms of silence that ends a drain
 
-// What ReadRecord found.
-constexpr int kRecordRead = 1;
-constexpr int kEmptyLine = 2;
-constexpr int kNoMoreRecords = 0;
-constexpr int kRecordFault = -1;
-
 // A second stop signal ends the run at once, from the signal handler.
 void StopAtOnce() {
     AbandonCom(comHandle);
@@ -117,15 +111,8 @@ Outcome TakeArguments(int argc, char* argv[]) {
 // Outcome::kDone with fp open, or Outcome::kFileError with the reason
 // printed.
 Outcome CheckFile(const char* name) {
-    fp = OpenInputFile(name);
+    fp = OpenRecordFile("Torvane", name, srcFileName, sizeof srcFileName, &stamp, &checkedDigest);
     if (fp == nullptr) {
-        HintOptionLike("Torvane", name);
-        return Outcome::kFileError;
-    }
-    std::strcpy(srcFileName, name);
-    std::printf("FILE: '%s'\n", srcFileName);
-    StampFile(fp, &stamp);
-    if (CheckRecordFileAndReport(fp, srcFileName, &checkedDigest) != 0) {
         return Outcome::kFileError;
     }
     CountUploadWork(fp, &work);
@@ -149,34 +136,6 @@ Outcome OpenPort(const char* portArgument) {
     std::printf("Com Port(1) %s open at %d baud.\n", sPortName, comBaudRate);
     std::fflush(stdout);
     return Outcome::kDone;
-}
-
-// Reads the next line into dataBuf and adds it to sentDigest. The file was
-// sound when checked; a failure now means it changed or the disk failed,
-// and a guessed record must not reach the target. Returns kRecordRead with
-// a record other than the end record; kEmptyLine for an empty line;
-// kNoMoreRecords at the end record or the end of the file; kRecordFault with
-// the reason printed.
-int ReadRecord() {
-    if (FileChangedSince(fp, stamp)) {
-        std::printf(kFileChangedText, srcFileName);
-        return kRecordFault;
-    }
-    std::size_t length = 0;
-    const TextRead got = ReadTextLine(fp, dataBuf, sizeof dataBuf, &length);
-    if (got == TextRead::kEnd) {
-        return kNoMoreRecords;
-    }
-    ++lineNumber;
-    if (got != TextRead::kRead || (length > 0 && CheckRecordLine(dataBuf, length) != nullptr)) {
-        std::printf("\nERROR: Cannot Read File '%s'\n", srcFileName);
-        return kRecordFault;
-    }
-    AddToDigest(&sentDigest, dataBuf, length);
-    if (length == 0) {
-        return kEmptyLine;
-    }
-    return IsEndRecord(RecordLength(dataBuf), RecordType(dataBuf)) ? kNoMoreRecords : kRecordRead;
 }
 
 // Sends the record in dataBuf: the colon wakes the monitor's record loader,
@@ -268,14 +227,15 @@ Outcome SendRecords() {
         if (StopSignal() != 0) {
             return Outcome::kStopped;
         }
-        const int read = ReadRecord();
-        if (read == kNoMoreRecords) {
+        const RecordRead read =
+            ReadRecord(fp, srcFileName, stamp, dataBuf, sizeof dataBuf, &sentDigest, &lineNumber);
+        if (read == RecordRead::kNoMore) {
             return Outcome::kDone;
         }
-        if (read == kRecordFault) {
+        if (read == RecordRead::kFault) {
             return Outcome::kFileError;
         }
-        if (read == kEmptyLine) {
+        if (read == RecordRead::kEmptyLine) {
             continue;
         }
         const unsigned long loadAddress = RecordLoadAddress(dataBuf, &upperBits);

@@ -55,12 +55,6 @@ constexpr int kVerdictWaits = 8;           // waits before the target counts as 
 constexpr int kVerdictChatterBytes = 1024;
 constexpr int32_t kVerdictLimitMs = kVerdictWaits * kVerdictTimeout;
 
-// What ReadRecord found.
-constexpr int kRecordRead = 1;
-constexpr int kEmptyLine = 2;
-constexpr int kNoMoreRecords = 0;
-constexpr int kRecordFault = -1;
-
 // A second stop signal ends the run at once, from the signal handler.
 void StopAtOnce() {
     AbandonCom(fdPort);
@@ -120,15 +114,8 @@ Outcome TakeArguments(int argc, char* argv[]) {
 // Announces the work on standard error. Returns Outcome::kDone with fp open,
 // or Outcome::kFileError with the reason printed.
 Outcome CheckFile(const char* name) {
-    fp = OpenInputFile(name);
+    fp = OpenRecordFile("Torvanex", name, srcFileName, sizeof srcFileName, &stamp, &checkedDigest);
     if (fp == nullptr) {
-        HintOptionLike("Torvanex", name);
-        return Outcome::kFileError;
-    }
-    std::strcpy(srcFileName, name);
-    std::printf("FILE: '%s'\n", srcFileName);
-    StampFile(fp, &stamp);
-    if (CheckRecordFileAndReport(fp, srcFileName, &checkedDigest) != 0) {
         return Outcome::kFileError;
     }
     CountUploadWork(fp, &work);
@@ -149,34 +136,6 @@ Outcome OpenPort() {
     std::printf("Serial Port %s open at 9600 Baud", sPortName);
     std::fflush(stdout);
     return Outcome::kDone;
-}
-
-// Reads the next line into dataBuf and adds it to sentDigest. The file was
-// sound when checked; a failure now means it changed or the disk failed,
-// and a guessed record must not reach the target. Returns kRecordRead with
-// a record other than the end record; kEmptyLine for an empty line;
-// kNoMoreRecords at the end record or the end of the file; kRecordFault with
-// the reason printed.
-int ReadRecord() {
-    if (FileChangedSince(fp, stamp)) {
-        std::printf(kFileChangedText, srcFileName);
-        return kRecordFault;
-    }
-    std::size_t length = 0;
-    const TextRead got = ReadTextLine(fp, dataBuf, sizeof dataBuf, &length);
-    if (got == TextRead::kEnd) {
-        return kNoMoreRecords;
-    }
-    ++lineNumber;
-    if (got != TextRead::kRead || (length > 0 && CheckRecordLine(dataBuf, length) != nullptr)) {
-        std::printf("\nERROR: Cannot Read File '%s'\n", srcFileName);
-        return kRecordFault;
-    }
-    AddToDigest(&sentDigest, dataBuf, length);
-    if (length == 0) {
-        return kEmptyLine;
-    }
-    return IsEndRecord(RecordLength(dataBuf), RecordType(dataBuf)) ? kNoMoreRecords : kRecordRead;
 }
 
 // Sends the record in dataBuf: a colon, a pause and a flush of stale input,
@@ -269,14 +228,15 @@ Outcome SendRecords() {
         if (StopSignal() != 0) {
             return Outcome::kStopped;
         }
-        const int read = ReadRecord();
-        if (read == kNoMoreRecords) {
+        const RecordRead read =
+            ReadRecord(fp, srcFileName, stamp, dataBuf, sizeof dataBuf, &sentDigest, &lineNumber);
+        if (read == RecordRead::kNoMore) {
             return Outcome::kDone;
         }
-        if (read == kRecordFault) {
+        if (read == RecordRead::kFault) {
             return Outcome::kFileError;
         }
-        if (read == kEmptyLine) {
+        if (read == RecordRead::kEmptyLine) {
             continue;
         }
         const unsigned long loadAddress = RecordLoadAddress(dataBuf, &upperBits);
