@@ -25,6 +25,7 @@
 #include "programs/common/help.h"
 #include "programs/common/hints.h"
 #include "programs/common/input_file.h"
+#include "programs/common/open_port.h"
 #include "programs/common/run_end.h"
 #include "programs/common/stop_signal.h"
 #include "programs/common/text_file.h"
@@ -55,6 +56,9 @@ int missedInARow = 0;                   // ... since the last echo that came
 std::size_t mismatchAt = 0;             // index in dataBuf of a wrong echo's character
 bool echoMismatch = false;              // a wrong echo stopped the typing
 
+// The port's lines: why it did not open, or that it did.
+constexpr PortTexts kPortTexts{"Ferrolt", "OpenCom failed with error %d.\n",
+                               "Com Port %s open at %d baud.\n"};
 // The BASIC's own prompts are awaited with the handshake's figures.
 constexpr std::size_t kPromptCapacity = kFerroltHandshake.capacity;
 constexpr int32_t kPromptPauseMs = kFerroltHandshake.wakePauseMs;  // before collecting a prompt
@@ -134,23 +138,6 @@ int EndAt(Stage stage, Outcome outcome) {
     return status;
 }
 
-// Arguments: the file name must fit srcFileName and the port argument, when
-// given, sPortName (which it then sets). Returns Outcome::kDone, or
-// Outcome::kBadArguments with the reason printed. Nothing is opened.
-Outcome TakeArguments(int argc, char* argv[]) {
-    if (argc < 2) {
-        std::printf("\n ERROR! Too Few Arguments\n Usage: Ferrolt {filename} {port}\n");
-        return Outcome::kBadArguments;
-    }
-    if (CheckFileNameFits(argv[1], sizeof srcFileName) != 0) {
-        return Outcome::kBadArguments;
-    }
-    if (argc > 2 && TakePortArgument(argv[2], sPortName, sizeof sPortName) != 0) {
-        return Outcome::kBadArguments;
-    }
-    return Outcome::kDone;
-}
-
 // File: opens the program text `name` into fp (a plain file only) and checks
 // it to its end, so a text the target would store wrongly is refused with
 // nothing typed; takes its stamp and the digest of its pieces, which tell
@@ -172,24 +159,6 @@ Outcome OpenProgramText(const char* name) {
     }
     CountTypingWork(fp, &work);
     AnnounceTyping(work, FerroltMs(work, kLeastAnswers));
-    return Outcome::kDone;
-}
-
-// Port: opens sPortName into comHandle and prints the "Com Port" line.
-// `portArgument` is the port as given, or nullptr. Returns Outcome::kDone,
-// or Outcome::kNoPort with the system's error and hints printed.
-Outcome OpenPort(const char* portArgument) {
-    comHandle = OpenCom(sPortName, comBaudRate, &comError);
-    if (comHandle == kInvalidComPort) {
-        std::printf("OpenCom failed with error %d.\n", static_cast<int>(comError));
-        if (portArgument != nullptr) {
-            HintPortArgument("Ferrolt", portArgument);
-        }
-        HintOpenFailure(sPortName, comError);
-        return Outcome::kNoPort;
-    }
-    std::printf("Com Port %s open at %d baud.\n", sPortName, static_cast<int>(comBaudRate));
-    std::fflush(stdout);
     return Outcome::kDone;
 }
 
@@ -369,7 +338,8 @@ int main(int argc, char* argv[]) {
     }
     // Banner and arguments: every name must fit its buffer before anything opens.
     std::printf("Z80 Basic Loader  ");
-    Outcome outcome = TakeArguments(argc, argv);
+    Outcome outcome = TakeFileAndPort(argc, argv, 1, "Ferrolt {filename} {port}",
+                                      sizeof srcFileName, sPortName, sizeof sPortName);
     if (outcome != Outcome::kDone) {
         return EndAt(Stage::kArguments, outcome);
     }
@@ -382,8 +352,9 @@ int main(int argc, char* argv[]) {
     if (outcome != Outcome::kDone) {
         return EndAt(Stage::kFile, outcome);
     }
-    // Port.
-    outcome = OpenPort(argc > 2 ? argv[2] : nullptr);
+    // Port: opened at comBaudRate, 8N2, or why not told with hints.
+    outcome = OpenProgramPort(kPortTexts, sPortName, comBaudRate, argc > 2 ? argv[2] : nullptr,
+                              &comHandle, &comError);
     if (outcome != Outcome::kDone) {
         return EndAt(Stage::kPort, outcome);
     }

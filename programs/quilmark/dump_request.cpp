@@ -7,6 +7,7 @@
 #include "dialogue/handshake.h"
 #include "hexrec/dump_text.h"
 #include "programs/common/hints.h"
+#include "programs/common/open_port.h"
 #include "programs/common/run_end.h"
 #include "programs/common/stop_signal.h"
 #include "programs/quilmark/exit_status.h"
@@ -23,6 +24,9 @@ uint32_t startAddress = 0;
 namespace {
 
 constexpr int32_t kAnswerTimeout = 5000;  // ms per byte of a reply to a request
+// The port's lines: why it did not open, or that it did.
+constexpr PortTexts kPortTexts{"Quilmark", "OpenCom (1) failed with error %d.\n",
+                               "Com Port(1) %s open at %d baud.\n"};
 constexpr std::size_t kAnswerClear = 40;  // bytes of dataBuf cleared before an answer
 
 static_assert(kAnswerClear <= sizeof dataBuf && kDumpAnswerChars < kAnswerClear,
@@ -31,18 +35,7 @@ static_assert(kAnswerClear <= sizeof dataBuf && kDumpAnswerChars < kAnswerClear,
 }  // namespace
 
 Outcome OpenPort(const char* portArgument) {
-    comHandle = OpenCom(sPortName, comBaudRate, &comError);
-    if (comHandle == kInvalidComPort) {
-        std::printf("OpenCom (1) failed with error %d.\n", comError);
-        if (portArgument != nullptr) {
-            HintPortArgument("Quilmark", portArgument);
-        }
-        HintOpenFailure(sPortName, comError);
-        return Outcome::kNoPort;
-    }
-    std::printf("Com Port(1) %s open at %d baud.\n", sPortName, comBaudRate);
-    std::fflush(stdout);
-    return Outcome::kDone;
+    return OpenProgramPort(kPortTexts, sPortName, comBaudRate, portArgument, &comHandle, &comError);
 }
 
 Outcome WakeTarget() {

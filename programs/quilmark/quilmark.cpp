@@ -145,10 +145,8 @@ Outcome SaveRecord() {
 // sPortName (which it then sets). Returns Outcome::kDone, or
 // Outcome::kBadArguments after printing why not. Nothing is opened.
 Outcome TakeArguments(int argc, char* argv[]) {
-    if (argc < 4) {
-        std::printf(
-            "\n ERROR! Too Few Arguments\n Usage: Quilmark {start address} {end address} "
-            "{filename} {com port}\n");
+    if (CheckArgumentCount(argc, 4,
+                           "Quilmark {start address} {end address} {filename} {com port}") != 0) {
         return Outcome::kBadArguments;
     }
     int32_t address = ParseHexAddress(argv[1]);

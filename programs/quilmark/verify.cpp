@@ -155,24 +155,6 @@ int EndAt(Stage stage, Outcome outcome) {
     return status;
 }
 
-// Arguments of a verify: the file name must fit srcFileName and the port
-// argument, when given, sPortName (which it then sets). Returns
-// Outcome::kDone, or Outcome::kBadArguments after printing why not.
-Outcome TakeArguments(int argc, char* argv[]) {
-    if (argc < 3) {
-        std::printf(
-            "\n ERROR! Too Few Arguments\n Usage: Quilmark --verify {filename} {com port}\n");
-        return Outcome::kBadArguments;
-    }
-    if (CheckFileNameFits(argv[2], sizeof srcFileName) != 0) {
-        return Outcome::kBadArguments;
-    }
-    if (argc > 3 && TakePortArgument(argv[3], sPortName, sizeof sPortName) != 0) {
-        return Outcome::kBadArguments;
-    }
-    return Outcome::kDone;
-}
-
 // File: reads the HEX file `name` (binary, as the uploaders read it; a plain
 // file only): prints the FILE line, checks it whole as the uploaders check
 // it, then takes its data bytes in, and closes it at once, so what is
@@ -255,7 +237,8 @@ bool AsksForVerify(int argc, char* argv[]) {
 int VerifyLoad(int argc, char* argv[]) {
     // Banner and arguments: nothing is copied that would not fit its buffer.
     std::printf("Z80 Verify Data\n");
-    Outcome outcome = TakeArguments(argc, argv);
+    Outcome outcome = TakeFileAndPort(argc, argv, 2, "Quilmark --verify {filename} {com port}",
+                                      sizeof srcFileName, sPortName, sizeof sPortName);
     if (outcome != Outcome::kDone) {
         return EndAt(Stage::kArguments, outcome);
     }

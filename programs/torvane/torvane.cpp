@@ -23,6 +23,7 @@
 #include "programs/common/help.h"
 #include "programs/common/hints.h"
 #include "programs/common/input_file.h"
+#include "programs/common/open_port.h"
 #include "programs/common/record_file.h"
 #include "programs/common/run_end.h"
 #include "programs/common/stop_signal.h"
@@ -54,6 +55,9 @@ uint64_t sentDigest = kDigestStart;
 long lineNumber = 0;          // of the line read last, for the summary
 unsigned long upperBits = 0;  // set by extended address records
 
+// The port's lines: why it did not open, or that it did.
+constexpr PortTexts kPortTexts{"Torvane", "OpenCom (1) failed with error %d.\n",
+                               "Com Port(1) %s open at %d baud.\n"};
 constexpr int32_t kVerdictTimeout = 5000;           // ms per byte of the answer to a record
 constexpr int kVerdictBytes = 8;                    // answer bytes searched for a verdict
 constexpr int32_t kDrainSilence = kTorvaneQuietMs;  // ms of silence that ends a drain
@@ -87,22 +91,6 @@ int EndAt(Stage stage, Outcome outcome) {
     return status;
 }
 
-// Arguments: nothing is copied that would not fit its buffer. Returns
-// Outcome::kDone, or Outcome::kBadArguments with the reason printed.
-Outcome TakeArguments(int argc, char* argv[]) {
-    if (argc < 2) {
-        std::printf("\n ERROR! Too Few Arguments\n Usage: Torvane {filename} {port}\n");
-        return Outcome::kBadArguments;
-    }
-    if (CheckFileNameFits(argv[1], sizeof srcFileName) != 0) {
-        return Outcome::kBadArguments;
-    }
-    if (argc > 2 && TakePortArgument(argv[2], sPortName, sizeof sPortName) != 0) {
-        return Outcome::kBadArguments;
-    }
-    return Outcome::kDone;
-}
-
 // File: a plain file only, opened and checked up to its end record before
 // the port is touched, so a broken file never half-loads. Read in binary,
 // since ReadTextLine treats CR LF and Ctrl-Z as text mode would on any host.
@@ -117,24 +105,6 @@ Outcome CheckFile(const char* name) {
     }
     CountUploadWork(fp, &work);
     AnnounceUpload(work, TorvaneMs(work, kLeastAnswers));
-    return Outcome::kDone;
-}
-
-// Port: opened at comBaudRate, 8N2. `portArgument` is the port as given, or
-// nullptr. Returns Outcome::kDone with comHandle open, or Outcome::kNoPort
-// with the system's error and hints printed.
-Outcome OpenPort(const char* portArgument) {
-    comHandle = OpenCom(sPortName, comBaudRate, &comError);
-    if (comHandle == kInvalidComPort) {
-        std::printf("OpenCom (1) failed with error %d.\n", comError);
-        if (portArgument != nullptr) {
-            HintPortArgument("Torvane", portArgument);
-        }
-        HintOpenFailure(sPortName, comError);
-        return Outcome::kNoPort;
-    }
-    std::printf("Com Port(1) %s open at %d baud.\n", sPortName, comBaudRate);
-    std::fflush(stdout);
     return Outcome::kDone;
 }
 
@@ -292,9 +262,10 @@ int main(int argc, char* argv[]) {
     if (AnswerHelpOrVersion(argc, argv, kTorvaneHelp) != 0) {
         return 0;
     }
-    // Banner and arguments.
+    // Banner and arguments: nothing is copied that would not fit its buffer.
     std::printf("Z80 System Loader\n");
-    Outcome outcome = TakeArguments(argc, argv);
+    Outcome outcome = TakeFileAndPort(argc, argv, 1, "Torvane {filename} {port}",
+                                      sizeof srcFileName, sPortName, sizeof sPortName);
     if (outcome != Outcome::kDone) {
         return EndAt(Stage::kArguments, outcome);
     }
@@ -307,8 +278,9 @@ int main(int argc, char* argv[]) {
     if (outcome != Outcome::kDone) {
         return EndAt(Stage::kFile, outcome);
     }
-    // Port.
-    outcome = OpenPort(argc > 2 ? argv[2] : nullptr);
+    // Port: opened at comBaudRate, 8N2, or why not told with hints.
+    outcome = OpenProgramPort(kPortTexts, sPortName, comBaudRate, argc > 2 ? argv[2] : nullptr,
+                              &comHandle, &comError);
     if (outcome != Outcome::kDone) {
         return EndAt(Stage::kPort, outcome);
     }

@@ -90,11 +90,8 @@ int EndAt(Stage stage, Outcome outcome) {
 // known to fit. Returns Outcome::kDone, or Outcome::kBadArguments with the
 // reason printed.
 Outcome TakeArguments(int argc, char* argv[]) {
-    if (argc < 2) {
-        std::printf("\n ERROR! Too Few Arguments\n Usage: ./Torvanex {filename} {port}\n");
-        return Outcome::kBadArguments;
-    }
-    if (CheckFileNameFits(argv[1], sizeof srcFileName) != 0) {
+    if (TakeFileArgument(argc, argv, 1, "./Torvanex {filename} {port}", sizeof srcFileName) !=
+        Outcome::kDone) {
         return Outcome::kBadArguments;
     }
     if (argc > 2) {
