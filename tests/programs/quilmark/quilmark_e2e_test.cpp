@@ -374,10 +374,7 @@ TEST_P(QuilmarkRun, PortOrWakeUpFailureCreatesNoFileAndKeepsAnOldOne) {
 // Quilmark, and read both files with objcopy, not with this project's rules.
 TEST_P(QuilmarkRun, SavedRangeMatchesWhatTheUploadersLoaded) {
     const std::string loaded = dir_.Write("loaded.hex", UploadText());
-    std::vector<std::string> uploaders = {"Torvanex"};
-#ifdef QUILMARK_ROUND_TRIP_TORVANE
-    uploaders.push_back("Torvane");
-#endif
+    const std::vector<std::string> uploaders = {"Torvanex", "Torvane"};
     for (const auto& uploader : uploaders) {
         const std::string saved = dir_.path() + "/saved-" + uploader + ".hex";
         SimTarget sim;
