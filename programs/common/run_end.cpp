@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "dialogue/dialogue.h"
+#include "programs/common/hints.h"
 #include "programs/common/stop_signal.h"
 
 int EndRun(const ExitStatusTable& table, Stage stage, Outcome outcome) {
@@ -26,4 +27,26 @@ int EndRun(const ExitStatusTable& table, Stage stage, Outcome outcome) {
             break;
     }
     return ExitStatusFor(table, stage, outcome);
+}
+
+int EndRunOnPort(const ExitStatusTable& table, Stage stage, Outcome outcome, ComPort port) {
+    const int status = EndRun(table, stage, outcome);
+    if (stage == Stage::kHandshake && outcome != Outcome::kChatter) {
+        HintWakeUpSilence(port);
+    }
+    return status;
+}
+
+bool CloseFileAndPort(std::FILE** fp, ComPort* port) {
+    if (*fp != nullptr) {
+        std::fclose(*fp);
+        *fp = nullptr;
+    }
+    if (*port == kInvalidComPort) {
+        return false;
+    }
+    CloseCom(*port);
+    *port = kInvalidComPort;
+    std::fflush(stdout);
+    return true;
 }

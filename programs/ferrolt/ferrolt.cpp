@@ -118,18 +118,8 @@ void StopAtOnce() {
 // the run up on standard error; a wrong echo gets its hint last. Returns the
 // exit status from kFerroltStatuses.
 int EndAt(Stage stage, Outcome outcome) {
-    const int status = EndRun(kFerroltStatuses, stage, outcome);
-    if (stage == Stage::kHandshake && outcome != Outcome::kChatter) {
-        HintWakeUpSilence(comHandle);
-    }
-    if (fp != nullptr) {
-        std::fclose(fp);
-        fp = nullptr;
-    }
-    if (comHandle != kInvalidComPort) {
-        CloseCom(comHandle);
-        comHandle = kInvalidComPort;
-        std::fflush(stdout);
+    const int status = EndRunOnPort(kFerroltStatuses, stage, outcome, comHandle);
+    if (CloseFileAndPort(&fp, &comHandle)) {
         SummarizeTyping(linesTyped, work.lines, charsTyped);
     }
     if (echoMismatch) {

@@ -6,7 +6,6 @@
 #include "dialogue/dialogue.h"
 #include "dialogue/handshake.h"
 #include "hexrec/dump_text.h"
-#include "programs/common/hints.h"
 #include "programs/common/open_port.h"
 #include "programs/common/run_end.h"
 #include "programs/common/stop_signal.h"
@@ -110,9 +109,5 @@ int EndStage(Stage stage, Outcome outcome) {
     if (stage == Stage::kRequests && outcome != Outcome::kStopped) {
         return ExitStatusFor(kQuilmarkStatuses, stage, outcome);
     }
-    const int status = EndRun(kQuilmarkStatuses, stage, outcome);
-    if (stage == Stage::kHandshake && outcome != Outcome::kChatter) {
-        HintWakeUpSilence(comHandle);
-    }
-    return status;
+    return EndRunOnPort(kQuilmarkStatuses, stage, outcome, comHandle);
 }

@@ -21,7 +21,6 @@
 #include "programs/common/arguments.h"
 #include "programs/common/guidance.h"
 #include "programs/common/help.h"
-#include "programs/common/hints.h"
 #include "programs/common/input_file.h"
 #include "programs/common/open_port.h"
 #include "programs/common/record_file.h"
@@ -74,18 +73,8 @@ void StopAtOnce() {
 // the run up on standard error. Returns the exit status from
 // kTorvaneStatuses.
 int EndAt(Stage stage, Outcome outcome) {
-    const int status = EndRun(kTorvaneStatuses, stage, outcome);
-    if (stage == Stage::kHandshake && outcome != Outcome::kChatter) {
-        HintWakeUpSilence(comHandle);
-    }
-    if (fp != nullptr) {
-        std::fclose(fp);
-        fp = nullptr;
-    }
-    if (comHandle != kInvalidComPort) {
-        CloseCom(comHandle);
-        comHandle = kInvalidComPort;
-        std::fflush(stdout);
+    const int status = EndRunOnPort(kTorvaneStatuses, stage, outcome, comHandle);
+    if (CloseFileAndPort(&fp, &comHandle)) {
         SummarizeUpload(sent, work.records, sent - notAccepted);
     }
     return status;

@@ -69,18 +69,8 @@ void StopAtOnce() {
 int EndAt(Stage stage, Outcome outcome) {
     const int status = stage == Stage::kRecords && outcome == Outcome::kChatter
                            ? ExitStatusFor(kTorvanexStatuses, stage, outcome)
-                           : EndRun(kTorvanexStatuses, stage, outcome);
-    if (stage == Stage::kHandshake && outcome != Outcome::kChatter) {
-        HintWakeUpSilence(fdPort);
-    }
-    if (fp != nullptr) {
-        std::fclose(fp);
-        fp = nullptr;
-    }
-    if (fdPort != kInvalidComPort) {
-        CloseCom(fdPort);
-        fdPort = kInvalidComPort;
-        std::fflush(stdout);
+                           : EndRunOnPort(kTorvanexStatuses, stage, outcome, fdPort);
+    if (CloseFileAndPort(&fp, &fdPort)) {
         SummarizeUpload(sent, work.records, sent - refused);
     }
     return status;
