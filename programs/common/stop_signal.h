@@ -9,6 +9,8 @@
 // ends the program at once.
 #pragma once
 
+#include <cstddef>
+
 // Catches the stop signals from now on. On POSIX no blocking call is
 // restarted after one (every wait, open and read ends on it), and the serial
 // link's current wait ends at once (WaitForComByte returns 0), so the flow
@@ -34,3 +36,10 @@ constexpr const char* kStoppedText = "\n ERROR! Stopped by signal %d\n";
 // Text written when a second stop signal ended the run at once, before the
 // signal number and a newline.
 constexpr const char* kStoppedAtOnceText = "\n ERROR! Stopped at once by signal ";
+
+// Puts kStoppedAtOnceText, the number of `signal` (0..99) and a newline into
+// `text` and returns the length (not terminated). `text` must hold
+// kStoppedAtOnceLineSize bytes. Uses only calls that are safe in a signal
+// handler.
+constexpr std::size_t kStoppedAtOnceLineSize = 64;
+std::size_t StoppedAtOnceLine(int signal, char* text);

@@ -3,8 +3,6 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <cstring>
-
 #include "programs/common/stop_signal.h"
 
 namespace {
@@ -19,14 +17,8 @@ constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
     if (atOnceHook != nullptr) {
         atOnceHook();
     }
-    char text[64];
-    std::size_t length = std::strlen(kStoppedAtOnceText);
-    std::memcpy(text, kStoppedAtOnceText, length);
-    if (signal >= 10) {
-        text[length++] = static_cast<char>('0' + signal / 10 % 10);
-    }
-    text[length++] = static_cast<char>('0' + signal % 10);
-    text[length++] = '\n';
+    char text[kStoppedAtOnceLineSize];
+    const std::size_t length = StoppedAtOnceLine(signal, text);
     ssize_t ignored = write(STDOUT_FILENO, text, length);  // nothing to do if it fails
     (void)ignored;
     _exit(StopStatus(signal));
@@ -59,8 +51,4 @@ void CatchStopSignals(void (*atOnce)()) {
 
 int StopSignal() {
     return stopSignal;
-}
-
-int StopStatus(int signal) {
-    return 128 + signal;
 }

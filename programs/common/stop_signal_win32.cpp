@@ -5,7 +5,6 @@
 
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
 
 #include "programs/common/stop_signal.h"
 
@@ -18,14 +17,8 @@ void (*atOnceHook)() = nullptr;
     if (atOnceHook != nullptr) {
         atOnceHook();
     }
-    char text[64];
-    std::size_t length = std::strlen(kStoppedAtOnceText);
-    std::memcpy(text, kStoppedAtOnceText, length);
-    if (signal >= 10) {
-        text[length++] = static_cast<char>('0' + signal / 10 % 10);
-    }
-    text[length++] = static_cast<char>('0' + signal % 10);
-    text[length++] = '\n';
+    char text[kStoppedAtOnceLineSize];
+    const std::size_t length = StoppedAtOnceLine(signal, text);
     _write(1, text, static_cast<unsigned>(length));
     std::_Exit(StopStatus(signal));
 }
@@ -50,8 +43,4 @@ void CatchStopSignals(void (*atOnce)()) {
 
 int StopSignal() {
     return stopSignal;
-}
-
-int StopStatus(int signal) {
-    return 128 + signal;
 }
