@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "programs/common/pace.h"
+#include "dialogue/pace.h"
 
 namespace {
 
@@ -118,7 +118,7 @@ void PrintFormulas(const Workload& workload) {
         "        p = %d: the prompt's \"$$$\" ends at its p-th character; A = %zu, the "
         "prompt's length):\n",
         EndOf(kPrompt, "$$$"), kPrompt.size());
-    // The pauses in the formulas are the programs' own (programs/common/pace.h).
+    // The pauses in the formulas are the programs' own (dialogue/pace.h).
     std::printf(
         "  Torvanex  max(%d, (1+p)C) + %d + R(%d + %d(n-1) + max(%d, 2C) + %d)"
         "                = %.1f ms\n",

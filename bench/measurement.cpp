@@ -20,7 +20,7 @@
 #include <sstream>
 
 #include "bench/floors.h"
-#include "programs/common/pace.h"
+#include "dialogue/pace.h"
 #include "tests/support/launch.h"
 
 namespace {

@@ -8,7 +8,7 @@
 
 #include "fuzz/fuzz_input.h"
 #include "hexrec/hexrec.h"
-#include "programs/common/record_file.h"
+#include "input_file/record_file.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "programs/common/text_file.h"
+#include "input_file/text_file.h"
 
 // Checks a program text from its start to its end (or its Ctrl-Z) as the
 // typing will read it: no line may hold a NUL byte, whose piece would be cut

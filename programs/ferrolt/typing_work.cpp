@@ -1,6 +1,6 @@
 #include "programs/ferrolt/typing_work.h"
 
-#include "programs/common/text_file.h"
+#include "input_file/text_file.h"
 
 int CountTypingWork(std::FILE* fp, TypingWork* work) {
     *work = TypingWork{0, 0, 0, 0};

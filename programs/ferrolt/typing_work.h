@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "programs/common/pace.h"
+#include "dialogue/pace.h"
 
 // Counts what typing the program text `fp` will take, read exactly as the
 // typing reads it (ReadTextPiece): pieces, lines (a piece ending in LF ends

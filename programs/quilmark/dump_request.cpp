@@ -6,9 +6,9 @@
 #include "dialogue/dialogue.h"
 #include "dialogue/handshake.h"
 #include "hexrec/dump_text.h"
-#include "programs/common/open_port.h"
-#include "programs/common/run_end.h"
-#include "programs/common/stop_signal.h"
+#include "run/open_port.h"
+#include "run/run_end.h"
+#include "host/stop_signal.h"
 #include "programs/quilmark/exit_status.h"
 
 char sPortName[kComPortNameSize] = "//./COM10";

@@ -3,8 +3,8 @@
 // the statuses.
 #pragma once
 
-#include "programs/common/exit_status.h"
-#include "programs/common/help.h"
+#include "guidance/exit_status.h"
+#include "guidance/help.h"
 
 // Which status each way a stage of a save or a verify ends gives, with the
 // texts of the help, the manual page and the README for each.

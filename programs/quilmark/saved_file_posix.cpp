@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "programs/common/input_file.h"
+#include "input_file/input_file.h"
 #include "programs/quilmark/saved_file.h"
 
 namespace {

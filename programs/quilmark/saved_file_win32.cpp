@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "programs/common/input_file.h"
+#include "input_file/input_file.h"
 #include "programs/quilmark/saved_file.h"
 
 namespace {

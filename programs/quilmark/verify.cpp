@@ -24,11 +24,11 @@
 #include "dialogue/outcome.h"
 #include "hexrec/dump_text.h"
 #include "hexrec/hexrec.h"
-#include "programs/common/arguments.h"
-#include "programs/common/guidance.h"
-#include "programs/common/record_file.h"
-#include "programs/common/stop_signal.h"
-#include "programs/common/text_file.h"
+#include "run/arguments.h"
+#include "guidance/guidance.h"
+#include "input_file/record_file.h"
+#include "host/stop_signal.h"
+#include "input_file/text_file.h"
 #include "programs/quilmark/dump_request.h"
 
 namespace {

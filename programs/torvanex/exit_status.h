@@ -2,8 +2,8 @@
 // stages end the run with, and from which the help lists the statuses.
 #pragma once
 
-#include "programs/common/exit_status.h"
-#include "programs/common/help.h"
+#include "guidance/exit_status.h"
+#include "guidance/help.h"
 
 // Which status each way a stage of Torvanex's run ends gives, with the
 // texts of the help, the manual page and the README for each.

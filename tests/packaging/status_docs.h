@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "programs/common/exit_status.h"
+#include "guidance/exit_status.h"
 
 // Where `program`'s table and its manual page (`manual`, roff text) and its
 // README column (`readme`, the whole README) disagree: one line each, none

@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "dialogue/dialogue.h"
-#include "programs/common/exit_status.h"
-#include "programs/common/help.h"
-#include "programs/common/run_end.h"
+#include "guidance/exit_status.h"
+#include "guidance/help.h"
+#include "run/run_end.h"
 #include "programs/ferrolt/exit_status.h"
 #include "programs/quilmark/exit_status.h"
 #include "programs/torvane/exit_status.h"

@@ -1,6 +1,6 @@
 // The check that refuses program texts the target would store wrongly (the
 // piece reading itself is tested with the text module,
-// tests/programs/common/text_file_test.cpp).
+// tests/input_file/text_file_test.cpp).
 #include "programs/ferrolt/basic_text.h"
 
 #include <gtest/gtest.h>

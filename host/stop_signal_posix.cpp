@@ -1,0 +1,54 @@
+// Stop signals on POSIX hosts: SIGINT, SIGTERM and SIGHUP, caught without
+// SA_RESTART so a stop never leaves the program blocked in a call.
+#include <signal.h>
+#include <unistd.h>
+
+#include "host/stop_signal.h"
+
+namespace {
+
+volatile sig_atomic_t stopSignal = 0;
+void (*atOnceHook)() = nullptr;
+
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// Ends the program from inside the handler: only async-signal-safe calls.
+[[noreturn]] void StopAtOnce(int signal) {
+    if (atOnceHook != nullptr) {
+        atOnceHook();
+    }
+    char text[kStoppedAtOnceLineSize];
+    const std::size_t length = StoppedAtOnceLine(signal, text);
+    ssize_t ignored = write(STDOUT_FILENO, text, length);  // nothing to do if it fails
+    (void)ignored;
+    _exit(StopStatus(signal));
+}
+
+void OnStopSignal(int signal) {
+    if (stopSignal != 0) {
+        StopAtOnce(signal);
+    }
+    stopSignal = signal;
+}
+
+}  // namespace
+
+void CatchStopSignals(void (*atOnce)()) {
+    atOnceHook = atOnce;
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    // No SA_RESTART: a read, open or wait the signal interrupts fails with
+    // EINTR instead of blocking on; the flow then sees the stop.
+    action.sa_flags = 0;
+    sigemptyset(&action.sa_mask);
+    for (int signal : kStopSignals) {
+        sigaddset(&action.sa_mask, signal);  // one handler at a time
+    }
+    for (int signal : kStopSignals) {
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+int StopSignal() {
+    return stopSignal;
+}

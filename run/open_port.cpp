@@ -1,0 +1,21 @@
+#include "run/open_port.h"
+
+#include <cstdio>
+
+#include "guidance/hints.h"
+
+Outcome OpenProgramPort(const PortTexts& texts, const char* portName, int32_t baud,
+                        const char* portArgument, ComPort* port, int32_t* comError) {
+    *port = OpenCom(portName, baud, comError);
+    if (*port == kInvalidComPort) {
+        std::printf(texts.failed, static_cast<int>(*comError));
+        if (portArgument != nullptr) {
+            HintPortArgument(texts.program, portArgument);
+        }
+        HintOpenFailure(portName, *comError);
+        return Outcome::kNoPort;
+    }
+    std::printf(texts.opened, portName, static_cast<int>(baud));
+    std::fflush(stdout);
+    return Outcome::kDone;
+}

@@ -1,0 +1,52 @@
+#include "run/run_end.h"
+
+#include <cstdio>
+
+#include "dialogue/dialogue.h"
+#include "guidance/hints.h"
+#include "host/stop_signal.h"
+
+int EndRun(const ExitStatusTable& table, Stage stage, Outcome outcome) {
+    if ((outcome == Outcome::kSilent || outcome == Outcome::kPortLost) && StopSignal() != 0) {
+        outcome = Outcome::kStopped;
+    }
+    switch (outcome) {
+        case Outcome::kStopped:
+            std::printf(kStoppedText, StopSignal());
+            return StopStatus(StopSignal());
+        case Outcome::kSilent:
+            std::fputs(kNoResponseText, stdout);
+            break;
+        case Outcome::kPortLost:
+            std::fputs(kPortLostText, stdout);
+            break;
+        case Outcome::kChatter:
+            std::fputs(kNeverQuietText, stdout);
+            break;
+        default:
+            break;
+    }
+    return ExitStatusFor(table, stage, outcome);
+}
+
+int EndRunOnPort(const ExitStatusTable& table, Stage stage, Outcome outcome, ComPort port) {
+    const int status = EndRun(table, stage, outcome);
+    if (stage == Stage::kHandshake && outcome != Outcome::kChatter) {
+        HintWakeUpSilence(port);
+    }
+    return status;
+}
+
+bool CloseFileAndPort(std::FILE** fp, ComPort* port) {
+    if (*fp != nullptr) {
+        std::fclose(*fp);
+        *fp = nullptr;
+    }
+    if (*port == kInvalidComPort) {
+        return false;
+    }
+    CloseCom(*port);
+    *port = kInvalidComPort;
+    std::fflush(stdout);
+    return true;
+}
