@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "host/console.h"
 #include "dialogue/pace.h"
+#include "host/console.h"
 #include "host/stop_signal.h"
 #include "serial/serial_link.h"
 

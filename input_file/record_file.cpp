@@ -1,7 +1,7 @@
 #include "input_file/record_file.h"
 
-#include "hexrec/hexrec.h"
 #include "guidance/hints.h"
+#include "hexrec/hexrec.h"
 
 TextCheck CheckRecordFile(std::FILE* fp, long* badLine, const char** why, uint64_t* digest) {
     char line[kMaxRecordChars + 2];

@@ -6,10 +6,10 @@
 #include "dialogue/dialogue.h"
 #include "dialogue/handshake.h"
 #include "hexrec/dump_text.h"
-#include "run/open_port.h"
-#include "run/run_end.h"
 #include "host/stop_signal.h"
 #include "programs/quilmark/exit_status.h"
+#include "run/open_port.h"
+#include "run/run_end.h"
 
 char sPortName[kComPortNameSize] = "//./COM10";
 int32_t comBaudRate = 9600;

@@ -16,8 +16,8 @@
 #include <cstdint>
 
 #include "dialogue/outcome.h"
-#include "guidance/exit_status.h"
 #include "dialogue/pace.h"
+#include "guidance/exit_status.h"
 #include "serial/serial_link.h"
 
 // Program-wide state of the conversation, defined in dump_request.cpp.

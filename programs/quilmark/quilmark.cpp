@@ -31,17 +31,17 @@
 
 #include "dialogue/dialogue.h"
 #include "dialogue/outcome.h"
-#include "hexrec/dump_text.h"
-#include "run/arguments.h"
 #include "guidance/exit_status.h"
 #include "guidance/guidance.h"
 #include "guidance/help.h"
 #include "guidance/hints.h"
+#include "hexrec/dump_text.h"
 #include "host/stop_signal.h"
 #include "programs/quilmark/dump_request.h"
 #include "programs/quilmark/exit_status.h"
 #include "programs/quilmark/saved_file.h"
 #include "programs/quilmark/verify.h"
+#include "run/arguments.h"
 #include "serial/serial_link.h"
 
 namespace {

@@ -22,14 +22,14 @@
 #include <cstring>
 
 #include "dialogue/outcome.h"
+#include "guidance/guidance.h"
 #include "hexrec/dump_text.h"
 #include "hexrec/hexrec.h"
-#include "run/arguments.h"
-#include "guidance/guidance.h"
-#include "input_file/record_file.h"
 #include "host/stop_signal.h"
+#include "input_file/record_file.h"
 #include "input_file/text_file.h"
 #include "programs/quilmark/dump_request.h"
+#include "run/arguments.h"
 
 namespace {
 

@@ -18,11 +18,11 @@
 #include "dialogue/dialogue.h"
 #include "guidance/exit_status.h"
 #include "guidance/help.h"
-#include "run/run_end.h"
 #include "programs/ferrolt/exit_status.h"
 #include "programs/quilmark/exit_status.h"
 #include "programs/torvane/exit_status.h"
 #include "programs/torvanex/exit_status.h"
+#include "run/run_end.h"
 #include "tests/packaging/status_docs.h"
 
 namespace {
