@@ -8,7 +8,7 @@
 #   cmake -S . -B build-pkg && cmake --build build-pkg -j2 --target package
 #
 # Windows (cross-built with MinGW-w64): the three statically linked .exe
-# files, the text guide README.txt and the examples, packaged as a .zip:
+# files, the text guide README.txt, the licence and the examples, packaged as a .zip:
 #
 #   cmake -S . -B build-pkg-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
 #     && cmake --build build-pkg-win -j2 --target package
@@ -32,6 +32,10 @@ if(WIN32)
   configure_file(${PROJECT_SOURCE_DIR}/docs/windows/README.txt
                  ${CMAKE_BINARY_DIR}/package/README.txt @ONLY NEWLINE_STYLE CRLF)
   install(FILES ${CMAKE_BINARY_DIR}/package/README.txt DESTINATION .)
+  # The licence, as LICENSE.txt so a double click opens it.
+  configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${CMAKE_BINARY_DIR}/package/LICENSE.txt
+                 COPYONLY)
+  install(FILES ${CMAKE_BINARY_DIR}/package/LICENSE.txt DESTINATION .)
   install(FILES ${Z80_EXAMPLES} DESTINATION examples)
 else()
   include(GNUInstallDirs)

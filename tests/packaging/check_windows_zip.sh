@@ -1,7 +1,7 @@
 #!/bin/sh
 # Makes the Windows zip from the cross build of the Windows programs, as
 # `--target package` does there, and checks it: exactly the three .exe files,
-# the guide and the examples in one folder, the guide in CR LF lines naming
+# the guide, the licence and the examples in one folder, the guide in CR LF lines naming
 # the version, the programs and how to check the version, the .exe files
 # 64-bit PE executables that need no DLL beyond those Windows has, each with
 # a version resource of the project's version, and each, run under Wine from
@@ -49,7 +49,7 @@ zip="$work/out/$folder.zip"
 # Contents: one folder holding the three programs, the guide and the
 # examples, no more.
 (cd "$work" && cmake -E tar tf "$zip") | LC_ALL=C sort >"$work/contents"
-printf '%s\n' "$folder/Ferrolt.exe" "$folder/Quilmark.exe" "$folder/README.txt" \
+printf '%s\n' "$folder/Ferrolt.exe" "$folder/LICENSE.txt" "$folder/Quilmark.exe" "$folder/README.txt" \
     "$folder/Torvane.exe" "$folder/examples/hello.bas" "$folder/examples/hello.hex" |
     LC_ALL=C sort >"$work/expected"
 grep -v '/$' "$work/contents" | diff "$work/expected" - >"$work/diff" ||
