@@ -31,6 +31,12 @@ long ComNumber(const char* name) {
     return number;
 }
 
+// True under Wine, whose ntdll exports its version.
+bool UnderWine() {
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 }  // namespace
 
 const char* const kBusyPortAdvice = "";
@@ -62,6 +68,10 @@ int TerminalSize(std::FILE* stream, int* rows, int* columns) {
 }
 
 int EnableTerminalControl(std::FILE* stream) {
+    // Wine's console takes the mode but prints the sequences as text.
+    if (UnderWine()) {
+        return -1;
+    }
     const HANDLE console = ConsoleOf(stream);
     DWORD mode = 0;
     if (GetConsoleMode(console, &mode) == 0) {

@@ -14,6 +14,8 @@ if [ "${1:-all}" != "native" ]; then
     packages+=(clang libclang-rt-dev)
     # The format check of the sources, and the load for scripts/load-check.sh.
     packages+=(clang-format stress-ng)
+    # A screen for the Windows programs under Wine, as a person sees it.
+    packages+=(tmux)
     # The packages' checks: lintian; the arm64 and armhf cross builds and
     # their smoke under qemu-user.
     packages+=(lintian g++-aarch64-linux-gnu g++-arm-linux-gnueabihf qemu-user)

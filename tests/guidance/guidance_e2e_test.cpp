@@ -318,6 +318,20 @@ INSTANTIATE_TEST_SUITE_P(Native, ProgressOnTerminal, ::testing::ValuesIn(Program
                              return info.param.program;
                          });
 
+// Wine's console prints cursor control as text: with the transcript on the
+// same screen, the programs there draw no progress line at all.
+TEST(ProgressOnTerminal, WineScreenShowsNoEscapeText) {
+    if (!HostAvailable(Host::Wine)) {
+        GTEST_SKIP() << HostUnavailableReason(Host::Wine);
+    }
+    Upload upload;
+    SimTarget sim;
+    const std::string screen = ScreenUnderWine("Torvane", {upload.file, "{port}"}, sim);
+    EXPECT_NE(screen.find(" Done..."), std::string::npos) << screen;
+    EXPECT_NE(screen.find("Summary: "), std::string::npos) << screen;
+    EXPECT_FALSE(HoldsMatch(screen, "\\[[0-9;]*[A-Za-z]|records  ")) << screen;
+}
+
 TEST(ProgressOnTerminal, NotShownWhenStandardErrorIsAFile) {
     Upload upload;
     SimTarget sim;

@@ -12,6 +12,8 @@
 #include <regex>
 #include <string>
 
+#include "tests/support/terminal_run.h"
+
 namespace {
 
 // The unique COM numbers handed to "{port}": clear of the ports Wine maps to
@@ -145,7 +147,40 @@ RunResult RunUnderWine(const WineComPort& port, const std::string& program,
     return run;
 }
 
+// `word` quoted for the shell.
+std::string Quoted(const std::string& word) {
+    std::string quoted = "'";
+    for (char c : word) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
 }  // namespace
+
+std::string ScreenUnderWine(const std::string& program, const std::vector<std::string>& args,
+                            const SimTarget& sim, int timeoutSec) {
+    WineComPort port(sim.port());
+    if (port.Argument().empty()) {
+        ADD_FAILURE() << "no COM port of the Wine prefix could be set up in " << kWinePrefix;
+        return "";
+    }
+    std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY WINEPREFIX=" + Quoted(kWinePrefix) +
+                          " WINEDEBUG=-all wine " + Quoted(kWindowsBinDir + "/" + program + ".exe");
+    for (const auto& arg : args) {
+        command += " " + Quoted(arg == "{port}" ? port.Argument() : arg);
+    }
+    // A server of this run's own; the pane stays until it is read.
+    const std::string server = "z80-screen-" + std::to_string(getpid()) + "-" + port.Argument();
+    command += "; tmux -L " + server + " wait-for -S ended; tmux -L " + server + " wait-for never";
+    RunProgram("tmux", {"-L", server, "-f", "/dev/null", "new-session", "-d", "-x",
+                        std::to_string(kTerminalColumns), "-y", std::to_string(kTerminalRows),
+                        command});
+    RunProgram("tmux", {"-L", server, "wait-for", "ended"}, timeoutSec);
+    const RunResult screen = RunProgram("tmux", {"-L", server, "capture-pane", "-p"});
+    RunProgram("tmux", {"-L", server, "kill-server"});
+    return screen.output;
+}
 
 std::string HostUnavailableReason(Host host) {
     if (host == Host::Native) {

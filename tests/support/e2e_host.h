@@ -55,6 +55,12 @@ RunResult RunUnderWineAtCom(int comNumber, const std::string& program,
                             const std::vector<std::string>& args, const SimTarget& sim,
                             int timeoutSec = 180);
 
+// Runs `program` under Wine as RunOnHost does, with standard output and error
+// on one tmux terminal of kTerminalRows x kTerminalColumns, and returns the
+// screen as the person at it sees it when the program has ended.
+std::string ScreenUnderWine(const std::string& program, const std::vector<std::string>& args,
+                            const SimTarget& sim, int timeoutSec = 180);
+
 // Name for test instantiation: "Native" or "Wine".
 std::string HostName(Host host);
 
