@@ -173,9 +173,9 @@ std::string ScreenUnderWine(const std::string& program, const std::vector<std::s
     // A server of this run's own; the pane stays until it is read.
     const std::string server = "z80-screen-" + std::to_string(getpid()) + "-" + port.Argument();
     command += "; tmux -L " + server + " wait-for -S ended; tmux -L " + server + " wait-for never";
-    RunProgram("tmux", {"-L", server, "-f", "/dev/null", "new-session", "-d", "-x",
-                        std::to_string(kTerminalColumns), "-y", std::to_string(kTerminalRows),
-                        command});
+    RunProgram("tmux",
+               {"-L", server, "-f", "/dev/null", "new-session", "-d", "-x",
+                std::to_string(kTerminalColumns), "-y", std::to_string(kTerminalRows), command});
     RunProgram("tmux", {"-L", server, "wait-for", "ended"}, timeoutSec);
     const RunResult screen = RunProgram("tmux", {"-L", server, "capture-pane", "-p"});
     RunProgram("tmux", {"-L", server, "kill-server"});
