@@ -1,5 +1,7 @@
-// The opening of every conversation with the target's monitor: the prompt
-// wait and the drain.
+// The host's side of every exchange with the target's monitor: the prompt
+// wait and the drain, then each program's own steps (a record and its
+// verdict, a character and its echo, a dump request and its answer).
+// `stopRequested`, where a step takes one, may be nullptr (never stopped).
 #pragma once
 
 #include <cstddef>
@@ -16,36 +18,54 @@ constexpr const char* kPortLostText =
 constexpr const char* kNeverQuietText =
     "\n ERROR! Target keeps sending: the line never fell quiet\n";
 
-// Collects bytes from the target into `dataBuf` until `pattern` appears
-// anywhere in what was collected, or until `capacity` bytes were collected
-// (taken as success too: a chatty monitor still gets its upload).
-// First clears the first `capacity` bytes of `dataBuf`; `bufSize` must be
-// larger than `capacity` so the text collected stays terminated (a larger
-// capacity is cut to bufSize - 1). Each byte is awaited `perByteTimeoutMs`
-// milliseconds; the last byte stored is left in *inByte.
-// Returns Outcome::kDone on success; Outcome::kSilent when the target fell
-// silent (a 0 from WaitForComByte, a stop signal's cut included) or
-// `bufSize` is 0, Outcome::kPortLost when the port was found gone then; the
-// bytes collected so far stay in `dataBuf`.
+// Collects into `dataBuf` (`capacity` bytes, cut to bufSize - 1, cleared first) until
+// `pattern` or a full capacity: kDone, else kSilent or kPortLost, what came left there.
 Outcome WaitForPrompt(ComPort port, char* dataBuf, std::size_t bufSize, const char* pattern,
                       int32_t perByteTimeoutMs, std::size_t capacity, char* inByte);
 
-// How long a drain reads before it gives up on a line that never falls quiet.
+// How long, and how many bytes (what the 9600 baud 8N2 line carries in that
+// time), a drain reads before it gives up on a line that never falls quiet.
 constexpr int32_t kDrainLimitMs = 5000;
-// The same bound in bytes: what a 9600 baud 8N2 line (11 bits a character)
-// carries in kDrainLimitMs. A real line cannot bring more any sooner; a
-// faster link (a pseudo-terminal, a buffered adapter) reaches it first.
 constexpr long kDrainLimitBytes = static_cast<long>(kDrainLimitMs) * 9600 / 11 / 1000;
 
-// Reads and throws away bytes until one wait of `timeoutMs` milliseconds
-// passes with nothing received (a NUL byte, or the port gone, reads as that).
-// Returns Outcome::kDone when the line fell quiet; Outcome::kChatter when
-// bytes kept coming for kDrainLimitMs milliseconds or kDrainLimitBytes
-// bytes, whichever comes first (a target stuck talking), the rest left on
-// the line as it is.
+// Throws bytes away until one wait of `timeoutMs` brings nothing.
+// Returns kDone, or kChatter once past kDrainLimitMs or kDrainLimitBytes.
 Outcome DrainComInput(ComPort port, int32_t timeoutMs);
 
-// Why a wait on `port` that brought nothing ended: Outcome::kPortLost once
-// the port was found hung up or removed, else Outcome::kSilent. A stop
-// signal is the caller's to tell: the serial link knows of none.
+// Why a wait on `port` brought nothing: kPortLost once it hung up, else kSilent.
 Outcome SilenceOn(ComPort port);
+
+// Sends `record` (colon to checksum): ":", `colonPauseMs`, an input flush, then
+// one write a character, each shown on standard output, `charPauseMs` after each.
+void SendRecordByCharacter(ComPort port, const char* record, int32_t colonPauseMs,
+                           int32_t charPauseMs);
+
+// Sends `record` (colon to checksum): ":", `colonPauseMs`, then the rest in one write.
+void SendRecordInOneWrite(ComPort port, const char* record, int32_t colonPauseMs);
+
+// Waits for "*", "?" or "E" (*err_no 0, 1, 2) past other bytes: kDone, kSilent or kPortLost
+// after `waits` silent waits (one once stopped), kChatter past `chatterBytes` or waits*waitMs.
+Outcome AwaitVerdict(ComPort port, int32_t waitMs, int waits, int chatterBytes,
+                     int (*stopRequested)(), char* inByte, int* err_no);
+
+// Collects up to `maxBytes` into `tempBuf` until "*", "?" or "E" (*err_no 0, 1, 2): kDone,
+// kBadAnswer without one, kSilent or kPortLost at the first silence a stop did not cut.
+Outcome CollectVerdict(ComPort port, char* tempBuf, std::size_t bufSize, int maxBytes,
+                       int32_t perByteMs, int (*stopRequested)(), char* inByte, int* err_no);
+
+// Waits `timeoutMs` for an echo into *inByte (0 for none; a wait a stop cut short is
+// made again). Returns kDone, kSilent or kPortLost.
+Outcome WaitForEcho(ComPort port, int32_t timeoutMs, int (*stopRequested)(), int8_t* inByte);
+
+// One program's figures for a dump request.
+struct DumpRow {
+    int32_t perByteMs;        // wait for each byte of a reply
+    std::size_t answerChars;  // characters of a whole answer
+    std::size_t cleared;      // bytes of dataBuf cleared before the answer
+    int32_t quietMs;          // quiet that ends the drain after it
+};
+
+// Sends ";", then "10" + `address` in hex, reading a byte after each; collects the answer
+// into `dataBuf` (*dataBufIndex chars), drains: kDone if whole, kSilent, kPortLost, kChatter.
+Outcome RequestDump(ComPort port, const DumpRow& row, uint16_t address, char* dataBuf,
+                    std::size_t bufSize, int32_t* dataBufIndex, char* inByte);

@@ -1,8 +1,5 @@
-// The opening handshake every program starts its conversation with: send
-// "@", pause, collect the monitor's answer until its "$$$" prompt, print the
-// ready line, then settle the line. The programs differ only in the figures,
-// one row each here; their pace, the time estimates and the benchmark's
-// floors read the same rows.
+// The opening handshake of every program, with one row of figures each; the
+// pace, the time estimates and the benchmark's floors read the same rows.
 #pragma once
 
 #include <cstddef>
@@ -26,15 +23,7 @@ constexpr HandshakeRow kTorvaneHandshake = {250, 80, 5000, "\n Target Ready\n", 
 constexpr HandshakeRow kQuilmarkHandshake = {100, 40, 5000, "\n Target Ready\n", 25, false};
 constexpr HandshakeRow kFerroltHandshake = {250, 80, 3000, "\n Target Ready \n", 25, false};
 
-// Runs the handshake of `row` on `port`, collecting into `dataBuf` (of
-// `bufSize` bytes, more than row.capacity) and leaving the last byte
-// collected in *inByte. `stopRequested`, when given, is asked after the
-// pause: a stop then ends the handshake before anything is collected.
-// Returns Outcome::kDone once the prompt came, the ready line was printed
-// and the line settled. When no prompt came, nothing is printed and the
-// bytes collected stay in `dataBuf`: Outcome::kStopped for a stop seen after
-// the pause, else as WaitForPrompt (Outcome::kSilent, a stop signal's cut
-// included, or Outcome::kPortLost). Outcome::kChatter when the drain after
-// the ready line gave up on a target that kept talking.
+// Sends "@", pauses, then (unless stopRequested: kStopped) waits for "$$$" into
+// `dataBuf`, prints the ready line and settles. Returns as WaitForPrompt, or kChatter.
 Outcome Handshake(ComPort port, const HandshakeRow& row, char* dataBuf, std::size_t bufSize,
                   char* inByte, int (*stopRequested)() = nullptr);

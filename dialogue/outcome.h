@@ -1,6 +1,5 @@
-// How a wait on the target, or a step of a program, ended: the one answer
-// the dialogue helpers and the programs' own waits give, and what each
-// program's exit-status table is read with.
+// How a wait on the target, or a step of a program, ended; each program's
+// exit-status table is read with it.
 #pragma once
 
 enum class Outcome {

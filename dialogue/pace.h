@@ -1,16 +1,6 @@
 // The pace of every program: the line's character time and each pause and
-// quiet time the programs take, in one place. The program flows take their
-// pauses from here, the announcement's time estimate is worked out from the
-// same figures, and so is the benchmark's floor, so the three cannot drift
-// apart.
-//
-// Summary:
-//   kLineBaud, kLineCharMs        the line's speed and one character's time
-//   kTorvanex*, kTorvane*, ...    each program's pauses and quiet times (ms)
-//   TargetAnswers, kLeastAnswers  how many characters the target answers with
-//   UploadWork, DumpWork, TypingWork   the work of one run, counted
-//   TorvanexMs .. FerroltMs       the time a run takes at the line's pace
-//   QuilmarkVerifyMs              the same for a verify
+// quiet time the programs take. The flows, the announcement's estimate and
+// the benchmark's floor all read these figures, so they cannot drift apart.
 #pragma once
 
 #include <cstdint>
@@ -101,14 +91,11 @@ struct TypingWork {
     long unechoed;
 };
 
-// The time, in milliseconds, a run takes at the line's pace when the target
-// answers at once with `answers` characters and accepts every record: the
-// handshake, every pause the program takes and every character time that no
-// pause covers. A refused record adds kRefusedPauseMs to the uploads.
+// Milliseconds a run takes at the line's pace (pauses and uncovered character
+// times) when the target answers at once with `answers` and accepts every record.
 double TorvanexMs(const UploadWork& work, const TargetAnswers& answers);
 double TorvaneMs(const UploadWork& work, const TargetAnswers& answers);
 double QuilmarkMs(const DumpWork& work, const TargetAnswers& answers);
-// Quilmark --verify: the same requests as a dump; nothing to pause for
-// before the port closes.
+// Quilmark --verify: the dump's requests, without the pause before the close.
 double QuilmarkVerifyMs(const DumpWork& work, const TargetAnswers& answers);
 double FerroltMs(const TypingWork& work, const TargetAnswers& answers);

@@ -91,21 +91,6 @@ Outcome WaitForTargetPrompt(const char* pattern) {
     return result;
 }
 
-// Waits up to kEchoMs for the echo of the character just sent and stores it
-// in inByte (0 for none). A wait that a stop signal cut short is made once
-// more, so the character in flight is finished before the run stops.
-// Returns Outcome::kDone when an echo came; Outcome::kSilent, or
-// Outcome::kPortLost once the port was found gone, when none did.
-Outcome WaitForEcho() {
-    const bool stoppedBefore = StopSignal() != 0;
-    unsigned char echo = WaitForComByte(comHandle, kEchoMs);
-    if (echo == 0 && !stoppedBefore && StopSignal() != 0 && !ComPortGone(comHandle)) {
-        echo = WaitForComByte(comHandle, kEchoMs);
-    }
-    inByte = static_cast<int8_t>(echo);
-    return echo != 0 ? Outcome::kDone : SilenceOn(comHandle);
-}
-
 // A second stop signal ends the run at once, from the signal handler.
 void StopAtOnce() {
     AbandonCom(comHandle);
@@ -196,7 +181,7 @@ Outcome TypeCharacter(std::size_t i) {
     outByte = static_cast<int8_t>(dataBuf[i]);
     WriteComBytes(comHandle, &dataBuf[i], 1);
     if (outByte > 0x1F) {
-        const Outcome echoed = WaitForEcho();
+        const Outcome echoed = WaitForEcho(comHandle, kEchoMs, StopSignal, &inByte);
         if (echoed == Outcome::kDone && inByte != outByte && inByte > 0) {
             std::printf("\n ERROR! Echo Mismatch inByte='%c'[%02X] outByte='%c' [%02X]", inByte,
                         static_cast<unsigned>(inByte), outByte, static_cast<unsigned>(outByte));

@@ -1,7 +1,6 @@
 #include "programs/quilmark/dump_request.h"
 
 #include <cstdio>
-#include <cstring>
 
 #include "dialogue/dialogue.h"
 #include "dialogue/handshake.h"
@@ -22,13 +21,13 @@ uint32_t startAddress = 0;
 
 namespace {
 
-constexpr int32_t kAnswerTimeout = 5000;  // ms per byte of a reply to a request
 // The port's lines: why it did not open, or that it did.
 constexpr PortTexts kPortTexts{"Quilmark", "OpenCom (1) failed with error %d.\n",
                                "Com Port(1) %s open at %d baud.\n"};
-constexpr std::size_t kAnswerClear = 40;  // bytes of dataBuf cleared before an answer
+// 5000 ms for each byte of a reply; 40 bytes of dataBuf cleared before an answer.
+constexpr DumpRow kDumpRow = {5000, kDumpAnswerChars, 40, kQuietMs};
 
-static_assert(kAnswerClear <= sizeof dataBuf && kDumpAnswerChars < kAnswerClear,
+static_assert(kDumpRow.cleared <= sizeof dataBuf && kDumpAnswerChars < kDumpRow.cleared,
               "an answer must stay terminated inside dataBuf");
 
 }  // namespace
@@ -41,39 +40,12 @@ Outcome WakeTarget() {
     return Handshake(comHandle, kQuilmarkHandshake, dataBuf, sizeof dataBuf, &inByte);
 }
 
-Outcome RequestDump() {
-    // The byte that opens each reply says nothing the answer does not, so it
-    // is read only to keep it out of the answer; a timeout costs just the wait.
-    WriteComBytes(comHandle, ";", 1);
-    inByte = static_cast<char>(WaitForComByte(comHandle, kAnswerTimeout));
-    std::snprintf(dataBuf, sizeof dataBuf, "10%04X", static_cast<unsigned>(startAddress & 0xFFFF));
-    WriteComBytes(comHandle, dataBuf, kQuilmarkRequestChars);
-    inByte = static_cast<char>(WaitForComByte(comHandle, kAnswerTimeout));
-
-    std::memset(dataBuf, 0, kAnswerClear);
-    dataBufIndex = 0;
-    bool silent = false;
-    while (static_cast<std::size_t>(dataBufIndex) < kDumpAnswerChars) {
-        unsigned char received = WaitForComByte(comHandle, kAnswerTimeout);
-        if (received == 0) {
-            silent = true;
-            break;
-        }
-        inByte = static_cast<char>(received);
-        dataBuf[dataBufIndex++] = inByte;
-    }
-    // The line end after the answer, or the rest of a garbled one, must not
-    // open the next reply.
-    if (DrainComInput(comHandle, kQuietMs) != Outcome::kDone) {
-        return Outcome::kChatter;
-    }
-    return silent ? SilenceOn(comHandle) : Outcome::kDone;
-}
-
 Outcome ReadDumpAnswer() {
     Outcome outcome = Outcome::kDone;
     for (int tries = 0; tries < kAnswerTries; ++tries) {
-        const Outcome answered = RequestDump();
+        const Outcome answered =
+            RequestDump(comHandle, kDumpRow, static_cast<uint16_t>(startAddress), dataBuf,
+                        sizeof dataBuf, &dataBufIndex, &inByte);
         if (answered == Outcome::kChatter) {
             std::fputs(kNeverQuietText, stdout);
             return Outcome::kChatter;

@@ -8,7 +8,6 @@
 // Summary:
 //   OpenPort        open sPortName, print the "Com Port(1)" line or why not
 //   WakeTarget      the handshake: wake the monitor, wait for "$$$", settle
-//   RequestDump     one request for startAddress, its answer into dataBuf
 //   ReadDumpAnswer  up to kAnswerTries requests until one answer is sound
 //   EndStage        the exit status for how a stage ended, the reason told
 #pragma once
@@ -47,17 +46,6 @@ Outcome OpenPort(const char* portArgument);
 // or Outcome::kSilent, Outcome::kPortLost or Outcome::kChatter with nothing
 // printed (EndStage tells why). The port stays open either way.
 Outcome WakeTarget();
-
-// Sends one dump request for startAddress (";", then "10" and the address as
-// four upper-case hex digits) and collects the answer into dataBuf:
-// dataBufIndex characters, terminated, at most kDumpAnswerChars. Each wait
-// for a byte is 5000 ms; whatever follows the answer is drained until
-// kQuietMs ms of quiet. Returns Outcome::kDone when kDumpAnswerChars
-// characters came; Outcome::kSilent, or Outcome::kPortLost once the port was
-// found gone, when the target fell silent (or sent a NUL, or a stop signal
-// came) before that, dataBuf then holding what did come; Outcome::kChatter
-// when the drain gave up on a target that kept talking.
-Outcome RequestDump();
 
 // Reads the 16 bytes at startAddress: asks the monitor up to kAnswerTries
 // times until an answer is sound (CheckDumpAnswer). Prints nothing for the

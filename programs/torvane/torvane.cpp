@@ -97,53 +97,15 @@ Outcome CheckFile(const char* name) {
     return Outcome::kDone;
 }
 
-// Sends the record in dataBuf: the colon wakes the monitor's record loader,
-// the pause lets it get ready for the rest, which goes out in one write.
+// Sends the record in dataBuf, cut after its checksum and shown: the colon
+// wakes the monitor's record loader, the pause lets it get ready for the
+// rest, which goes out in one write.
 void SendRecord() {
     const int len = RecordLength(dataBuf);
-    WriteComBytes(comHandle, ":", 1);
-    PauseMs(kTorvaneColonPauseMs);
     dataBuf[RecordChars(len)] = '\0';
     std::printf("Len:%d Type:%d %s", len, RecordType(dataBuf), dataBuf);
     std::fflush(stdout);
-    WriteComBytes(comHandle, dataBuf + 1, std::strlen(dataBuf + 1));
-}
-
-// Waits for the target's answer to a record: up to kVerdictBytes bytes, each
-// within kVerdictTimeout ms, collected in tempBuf. Sets err_no (0 for "*" or
-// no verdict, 1 for "?", 2 for "E"). Returns Outcome::kDone with the
-// verdict character in inByte; Outcome::kBadAnswer when the bytes held
-// none; Outcome::kSilent or Outcome::kPortLost when the target fell silent.
-// A wait that a stop signal cut short is made once more, so the record sent
-// still gets its verdict before the run stops.
-Outcome WaitForVerdict() {
-    std::memset(tempBuf, 0, sizeof tempBuf);
-    err_no = 0;
-    for (int count = 0; count < kVerdictBytes; ++count) {
-        const bool stoppedBefore = StopSignal() != 0;
-        inByte = static_cast<char>(WaitForComByte(comHandle, kVerdictTimeout));
-        if (inByte == 0 && !stoppedBefore && StopSignal() != 0 && !ComPortGone(comHandle)) {
-            inByte = static_cast<char>(WaitForComByte(comHandle, kVerdictTimeout));
-        }
-        if (inByte == 0) {
-            return SilenceOn(comHandle);
-        }
-        tempBuf[count] = inByte;
-        // Searched after every byte, so the verdict found is the byte just
-        // received; "*" first, as a record is far more often accepted.
-        if (std::strchr(tempBuf, '*') != nullptr) {
-            return Outcome::kDone;
-        }
-        if (std::strchr(tempBuf, '?') != nullptr) {
-            err_no = 1;
-            return Outcome::kDone;
-        }
-        if (std::strchr(tempBuf, 'E') != nullptr) {
-            err_no = 2;
-            return Outcome::kDone;
-        }
-    }
-    return Outcome::kBadAnswer;
+    SendRecordInOneWrite(comHandle, dataBuf, kTorvaneColonPauseMs);
 }
 
 // Awaits and shows the answer to the record just sent from the file's line
@@ -154,7 +116,8 @@ Outcome WaitForVerdict() {
 // target fell silent (the record counted as sent, not accepted), or
 // Outcome::kChatter when the line never fell quiet after the answer.
 Outcome TakeVerdict(unsigned long loadAddress) {
-    const Outcome verdict = WaitForVerdict();
+    const Outcome verdict = CollectVerdict(comHandle, tempBuf, sizeof tempBuf, kVerdictBytes,
+                                           kVerdictTimeout, StopSignal, &inByte, &err_no);
     ++sent;
     if (verdict != Outcome::kDone && verdict != Outcome::kBadAnswer) {
         ++notAccepted;

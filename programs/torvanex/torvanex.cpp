@@ -7,7 +7,6 @@
 // from Torvanex's table (exit_status.cpp), which the help lists. A file that
 // changes during the upload stops it as a file that cannot be read does.
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -51,9 +50,8 @@ unsigned long upperBits = 0;  // set by extended address records
 constexpr int32_t kVerdictTimeout = 5000;  // ms per wait for the verdict
 constexpr int kVerdictWaits = 8;           // waits before the target counts as gone
 // A target that talks but never gives a verdict is given up on after this
-// many other bytes, or this long in all (the same as eight silent waits).
+// many other bytes, or as long in all as the silent waits.
 constexpr int kVerdictChatterBytes = 1024;
-constexpr int32_t kVerdictLimitMs = kVerdictWaits * kVerdictTimeout;
 
 // A second stop signal ends the run at once, from the signal handler.
 void StopAtOnce() {
@@ -125,68 +123,23 @@ Outcome OpenPort() {
     return Outcome::kDone;
 }
 
-// Sends the record in dataBuf: a colon, a pause and a flush of stale input,
-// then the record one character at a time (each shown) so the monitor keeps
-// up.
+// Sends the record in dataBuf, cut after its checksum, character by
+// character so the monitor keeps up.
 void SendRecord() {
     const int len = RecordLength(dataBuf);
-    WriteComBytes(fdPort, ":", 1);
     dataBuf[RecordChars(len)] = '\0';
     std::printf("Len:%d Type:%d ", len, RecordType(dataBuf));
-    PauseMs(kTorvanexColonPauseMs);
-    FlushComInput(fdPort);
-    for (std::size_t i = 1; dataBuf[i] != '\0'; ++i) {
-        WriteComBytes(fdPort, &dataBuf[i], 1);
-        std::putchar(dataBuf[i]);
-        std::fflush(stdout);
-        PauseMs(kTorvanexCharPauseMs);
-    }
-}
-
-// Waits for the target's verdict on the record just sent, skipping any other
-// byte. Sets err_no (0 for "*", 1 for "?", 2 for "E"); the verdict is left in
-// inByte. Returns Outcome::kDone with a verdict; after kVerdictWaits silent
-// waits of kVerdictTimeout ms (at once when the port is lost; after one more
-// whole wait when a stop signal cut a wait short, and after the first silent
-// wait once a stop came, so a stopped run still hears the verdict on its
-// last record) Outcome::kSilent or Outcome::kPortLost; Outcome::kChatter
-// when kVerdictChatterBytes other bytes, or kVerdictLimitMs ms in all,
-// passed without a verdict.
-Outcome WaitForVerdict() {
-    err_no = 0;
-    int timeouts = 0;
-    int skipped = 0;
-    const auto giveUp =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(kVerdictLimitMs);
-    for (;;) {
-        const bool stoppedBefore = StopSignal() != 0;
-        inByte = static_cast<char>(WaitForComByte(fdPort, kVerdictTimeout));
-        if (inByte == 0) {
-            if (stoppedBefore || ++timeouts >= kVerdictWaits || ComPortGone(fdPort)) {
-                return SilenceOn(fdPort);
-            }
-            continue;
-        }
-        if (inByte == '*') {
-            return Outcome::kDone;
-        }
-        if (inByte == '?' || inByte == 'E') {
-            err_no = inByte == '?' ? 1 : 2;
-            return Outcome::kDone;
-        }
-        if (++skipped >= kVerdictChatterBytes || std::chrono::steady_clock::now() >= giveUp) {
-            return Outcome::kChatter;
-        }
-    }
+    SendRecordByCharacter(fdPort, dataBuf, kTorvanexColonPauseMs, kTorvanexCharPauseMs);
 }
 
 // Awaits and shows the verdict on the record just sent from the file's line
 // lineNumber, loaded at `loadAddress`, and counts it. A record left without
 // a verdict counts as refused, and the summary names it. Returns
-// Outcome::kDone with a verdict; otherwise WaitForVerdict's outcome, the
+// Outcome::kDone with a verdict; otherwise AwaitVerdict's outcome, the
 // end of chatter said here.
 Outcome TakeVerdict(unsigned long loadAddress) {
-    const Outcome verdict = WaitForVerdict();
+    const Outcome verdict = AwaitVerdict(fdPort, kVerdictTimeout, kVerdictWaits,
+                                         kVerdictChatterBytes, StopSignal, &inByte, &err_no);
     ++sent;
     if (verdict != Outcome::kDone) {
         ++refused;

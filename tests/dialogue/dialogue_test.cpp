@@ -9,21 +9,15 @@
 #include <thread>
 
 #include "dialogue/handshake.h"
-#include "tests/support/pty_pair.h"
+#include "tests/dialogue/port_on_pty.h"
 
 namespace {
 
-class Dialogue : public ::testing::Test {
+class Dialogue : public PortOnPty {
   protected:
     void SetUp() override {
-        int32_t error = 0;
-        port = OpenCom(pty.path().c_str(), 9600, &error);
-        ASSERT_NE(port, kInvalidComPort);
+        PortOnPty::SetUp();
         std::memset(dataBuf, 'x', sizeof dataBuf);
-    }
-    void TearDown() override {
-        if (port != kInvalidComPort)
-            CloseCom(port);
     }
     // Waits for the monitor's prompt, each byte `perByteMs` milliseconds:
     // short where the line is to fall silent, long where bytes are still to
@@ -31,8 +25,6 @@ class Dialogue : public ::testing::Test {
     Outcome Wait(std::size_t capacity = 80, int32_t perByteMs = 300) {
         return WaitForPrompt(port, dataBuf, sizeof dataBuf, "$$$", perByteMs, capacity, &inByte);
     }
-    PtyPair pty;
-    ComPort port = kInvalidComPort;
     char dataBuf[100];
     char inByte = 0;
 };

@@ -110,7 +110,7 @@ TEST_P(GuidanceOnHost, TorvaneListsARecordWithoutAVerdict) {
 
 TEST_P(GuidanceOnHost, TorvaneNamesTheRecordThatWentUnanswered) {
     Upload upload;
-    SimTarget sim({"--silent-from-record", "3"});
+    SimTarget sim({"--record-answer", "3=\\x00"});  // a NUL reads as silence
     RunResult run = Run("Torvane", {upload.file, "{port}"}, sim);
     EXPECT_EQ(run.status, 4);
     EXPECT_TRUE(Matches(run.errors,

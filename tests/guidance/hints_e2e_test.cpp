@@ -135,7 +135,7 @@ TEST_P(EveryProgram, PermissionDeniedNamesTheGroupAndANewLogin) {
 
 TEST_P(EveryProgram, SilenceAtTheWakeUpNamesTheUsualCauses) {
     TempDir dir;
-    SimTarget sim({"--silent-wake"});
+    SimTarget sim({"--prompt", "\\x00"});  // a NUL reads as silence
     const ProgramRow& program = GetParam();
     RunResult run = RunProgram(NativeExe(program.name), ArgumentsFor(program, dir, sim.port()));
     EXPECT_EQ(run.status, 3);

@@ -2,6 +2,7 @@
 // is opened by name through the serial link, the target side is driven here.
 #pragma once
 
+#include <poll.h>
 #include <pty.h>
 #include <sys/ioctl.h>
 #include <sys/syscall.h>
@@ -85,6 +86,18 @@ class PtyPair {
     void Send(const std::string& bytes) const {
         ssize_t ignored = write(target_, bytes.data(), bytes.size());
         (void)ignored;
+    }
+    // Reads at the target's end until `count` bytes came or none came for
+    // `timeoutMs` milliseconds; returns what came.
+    std::string Take(std::size_t count, int timeoutMs = 10000) const {
+        std::string taken;
+        pollfd waiting{target_, POLLIN, 0};
+        char byte = 0;
+        while (taken.size() < count && poll(&waiting, 1, timeoutMs) > 0 &&
+               read(target_, &byte, 1) == 1) {
+            taken += byte;
+        }
+        return taken;
     }
 
   private:

@@ -210,23 +210,6 @@ TEST_P(TorvaneUpload, RefusedRecordsDoNotStopTheUploadButSetStatusFive) {
     EXPECT_GE(colons[2] - answers[1], 1000000);
 }
 
-TEST_P(TorvaneUpload, VerdictIsFoundAmongOtherBytesOfTheAnswer) {
-    TempDir dir;
-    const std::string r1 = DataRecord(0x0300, PatternBytes(1, 4));
-    const std::string r2 = DataRecord(0x0304, PatternBytes(2, 4));
-    const std::string file = dir.Write("p.hex", r1 + "\n" + r2 + "\n" + kEnd + "\n");
-    // "ok*": "o" and "k" are collected, "*" ends the wait; "E" in "xyE" is a
-    // verdict even after other bytes.
-    SimTarget sim({"--record-answer", "1=ok*", "--record-answer", "2=xyE"});
-
-    RunResult run = Upload(file, sim);
-
-    EXPECT_EQ(run.status, 5);
-    EXPECT_EQ(run.output, Shown(Ready(file) + RecordLine(r1, "*") + RecordLine(r2, "E") +
-                                " WARNING! 1 record(s) not accepted by the target\n" + kDone));
-    EXPECT_EQ(sim.Received(), "@" + r1 + r2 + "!");
-}
-
 TEST_P(TorvaneUpload, EightBytesWithoutVerdictAreMarkedAndTheUploadGoesOn) {
     TempDir dir;
     const std::string r1 = DataRecord(0x0400, PatternBytes(1, 4));
@@ -242,19 +225,6 @@ TEST_P(TorvaneUpload, EightBytesWithoutVerdictAreMarkedAndTheUploadGoesOn) {
               Shown(Ready(file) + RecordLine(r1, " ERROR! No Verdict") + RecordLine(r2, "*") +
                     " WARNING! 1 record(s) not accepted by the target\n" + kDone));
     EXPECT_EQ(sim.Received(), "@" + r1 + r2 + "!");
-}
-
-TEST_P(TorvaneUpload, SilenceAtWakeUpEndsWithStatusThree) {
-    TempDir dir;
-    const std::string r1 = DataRecord(0x0100, PatternBytes(5, 8));
-    const std::string file = dir.Write("p.hex", r1 + "\n" + kEnd + "\n");
-    SimTarget sim({"--silent-wake"});
-
-    RunResult run = Upload(file, sim);
-
-    EXPECT_EQ(run.status, 3);
-    EXPECT_EQ(run.output, Shown(Opened(file) + kNoResponse));
-    EXPECT_EQ(sim.Received(), "@");
 }
 
 TEST_P(TorvaneUpload, SilenceAfterARecordEndsWithStatusFourAndNoBang) {
