@@ -52,6 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (CheckRecordLine(text, size) == nullptr) {
         Require(size >= RecordChars(0) && text[0] == ':', "a sound line has a colon and fields");
         Require(RecordChars(RecordLength(text)) == size, "a sound line has its length");
+        Require(text[7] == '0' && text[8] >= '0' && text[8] <= '5',
+                "a sound line has a known type");
     }
     delete[] text;
     return 0;

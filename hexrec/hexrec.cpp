@@ -37,6 +37,8 @@ std::size_t RecordChars(int len) {
 }
 
 const char* CheckRecordLine(const char* line, std::size_t length) {
+    // The data bytes each type takes; -1: any number.
+    static constexpr int kTypeLength[] = {-1, 0, 2, 4, 2, 4};
     if (length > kMaxRecordChars) {
         return "is longer than the largest record";
     }
@@ -51,8 +53,17 @@ const char* CheckRecordLine(const char* line, std::size_t length) {
     if (length < RecordChars(0)) {
         return "is too short for a record";
     }
-    if (length != RecordChars(RecordLength(line))) {
+    const int len = RecordLength(line);
+    if (length != RecordChars(len)) {
         return "does not have the length its length field gives";
+    }
+    // Read as a decimal number, "0A" would pass for type 0.
+    if (line[7] != '0' || line[8] < '0' || line[8] > '5') {
+        return "has a record type other than 00 to 05";
+    }
+    const int wanted = kTypeLength[line[8] - '0'];
+    if (wanted >= 0 && len != wanted) {
+        return "has a length its record type does not take";
     }
     return nullptr;
 }

@@ -31,8 +31,8 @@ bool IsEndRecord(int len, int type);
 std::size_t RecordChars(int len);
 
 // Checks one line of `length` characters, its line end gone: a colon, hex
-// digits and the length its length field gives (the checksum is the
-// target's). Returns nullptr when sound, else a short reason.
+// digits, the length its length field gives, a type 00..05 and a length
+// that type takes. Returns nullptr when sound, else a short reason.
 const char* CheckRecordLine(const char* line, std::size_t length);
 
 // The line of `text` (`length` bytes) that starts at *at, without its LF or

@@ -1,8 +1,9 @@
 // Every program against files it cannot use: random bytes, empty files,
-// files that cannot be read, files up to and over the 1 MiB limit, names
-// with spaces and non-ASCII characters, and output that cannot be written.
-// An input file that is refused is refused before the port opens, so
-// nothing is sent.
+// files that cannot be read, files up to and over the 1 MiB limit, records
+// of no known type or of a length their type does not take, names with
+// spaces and non-ASCII characters, and output that cannot be written. An
+// input file that is refused is refused before the port opens, so nothing
+// is sent.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -176,6 +177,37 @@ TEST_P(FileFaults, LargeFilesAreCheckedToTheirEndAndOverOneMebibyteRefused) {
     sim.Stop();
     EXPECT_EQ(sim.Received(), "");
     EXPECT_NE(sim.LineSettings(), "speed=9600 data=8 stop=2 parity=none raw=yes");  // never opened
+}
+
+// A record of no known type, or with a length its type does not take, is
+// refused at its line: an empty type 04 record would otherwise end the
+// upload as done with nothing sent, and a type 0A pass for data.
+TEST_P(FileFaults, RecordsOfAnUnknownTypeOrAWrongLengthAreRefused) {
+    const std::string data = DataRecord(0x2000, {1, 2, 3, 4});
+    const std::string emptyExtended =
+        dir_.Write("empty04.hex", ":00000004FC\n" + data + "\n:00000001FF\n");
+    const std::string typeA = dir_.Write("type0a.hex", data + "\n:0420000A01020304C8\n");
+    SimTarget sim;
+    for (const auto& reader : Readers(true)) {
+        if (reader.job == Job::kTyping) {
+            continue;
+        }
+        SCOPED_TRACE(reader.name);
+        RunResult run = Read(reader, emptyExtended, sim);
+        EXPECT_EQ(run.status, reader.fileStatus);
+        EXPECT_TRUE(EndsWith(run.output, Shown("ERROR: Line 1 of '" + emptyExtended +
+                                               "' has a length its record type does not take; "
+                                               "nothing was sent\n")))
+            << run.output;
+        run = Read(reader, typeA, sim);
+        EXPECT_EQ(run.status, reader.fileStatus);
+        EXPECT_TRUE(EndsWith(run.output, Shown("ERROR: Line 2 of '" + typeA +
+                                               "' has a record type other than 00 to 05; nothing "
+                                               "was sent\n")))
+            << run.output;
+    }
+    sim.Stop();
+    EXPECT_EQ(sim.Received(), "");
 }
 
 // Names with spaces and non-ASCII characters are used as they stand. Under

@@ -67,6 +67,17 @@ TEST(RecordLines, BrokenLinesAreRefusedWithAReason) {
          }) {
         EXPECT_NE(CheckRecordLine(line.c_str(), line.size()), nullptr) << line;
     }
+    // Types other than 00..05, read as decimal, would pass for another.
+    const std::string kType = "has a record type other than 00 to 05";
+    for (const std::string line : {":0000000AF6", ":0000000FF1", ":00000006FA", ":00000010F0"}) {
+        EXPECT_EQ(CheckRecordLine(line.c_str(), line.size()), kType) << line;
+    }
+    // A length its type does not take: an empty one would end the upload.
+    const std::string kLength = "has a length its record type does not take";
+    for (const std::string line : {":00000004FC", ":00000002FE", ":0100000100FE",
+                                   ":03000004000100F8", ":020000030000FB", ":00000005FB"}) {
+        EXPECT_EQ(CheckRecordLine(line.c_str(), line.size()), kLength) << line;
+    }
     const std::string longer = ":FF" + std::string(kMaxRecordChars, '0');
     EXPECT_EQ(CheckRecordLine(longer.c_str(), longer.size()),
               std::string("is longer than the largest record"));
@@ -123,6 +134,9 @@ TEST(RecordText, TheCheckNamesTheFirstBadLineUpToTheEndRecord) {
     EXPECT_EQ(check(":020000040000FA\n\n:1000000001\n:00000001FF\n", &line),
               "does not have the length its length field gives");
     EXPECT_EQ(line, 3);
+    EXPECT_EQ(check(":0100000055AA\n:00000004FC\n:0100000055AA\n", &line),
+              "has a length its record type does not take");
+    EXPECT_EQ(line, 2);
 }
 
 TEST(RecordText, RecordsComeInOrderUpToTheEndRecordCountedAsSent) {
