@@ -33,6 +33,9 @@ const char* CheckProgramText(const char* text, std::size_t length, long* badLine
         if (text[i] == '\0') {
             return kHoldsNulWhy;
         }
+        if (text[i] == '\r') {
+            return kCrAloneWhy;
+        }
         if (text[i] == '\n') {
             ++*badLine;
             column = 0;

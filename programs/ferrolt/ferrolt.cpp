@@ -144,6 +144,12 @@ Outcome OpenProgramText(const char* name) {
     const char* why = CheckProgramText(fileText, length, &badLine);
     if (why != nullptr) {
         RefuseLine(srcFileName, badLine, why);
+        if (why == kCrAloneWhy) {
+            std::fflush(stdout);
+            std::fprintf(stderr,
+                         "Hint: the text has old Mac line ends (a CR alone). Save it with LF "
+                         "or CR LF line ends and try again.\n");
+        }
         return Outcome::kFileError;
     }
     work = CountTypingWork(fileText, length);

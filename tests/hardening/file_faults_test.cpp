@@ -1,9 +1,9 @@
 // Every program against files it cannot use: random bytes, empty files,
 // files that cannot be read, files up to and over the 1 MiB limit, records
-// of no known type or of a length their type does not take, names with
-// spaces and non-ASCII characters, and output that cannot be written. An
-// input file that is refused is refused before the port opens, so nothing
-// is sent.
+// of no known type or of a length their type does not take, BASIC texts with
+// CR-only line ends, names with spaces and non-ASCII characters, and output
+// that cannot be written. An input file that is refused is refused before
+// the port opens, so nothing is sent.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -207,6 +207,22 @@ TEST_P(FileFaults, RecordsOfAnUnknownTypeOrAWrongLengthAreRefused) {
             << run.output;
     }
     sim.Stop();
+    EXPECT_EQ(sim.Received(), "");
+}
+
+// A BASIC text whose lines end in a CR alone would be typed as one line and
+// its echoes taken for wrong ones: refused, with a hint to convert it.
+TEST_P(FileFaults, ABasicTextWithCrOnlyLineEndsIsRefusedWithAHint) {
+    const std::string file = dir_.Write("mac.bas", "10 PRINT 1\r20 END\r");
+    SimTarget sim;
+    RunResult run = Run("Ferrolt", {file, "{port}"}, sim, kRunLimitSec);
+    sim.Stop();
+    EXPECT_EQ(run.status, 255);
+    EXPECT_TRUE(EndsWith(run.output, Shown("ERROR: Line 1 of '" + file +
+                                           "' holds a CR not followed by LF; nothing was sent\n")))
+        << run.output;
+    EXPECT_NE(run.errors.find("Save it with LF or CR LF line ends"), std::string::npos)
+        << run.errors;
     EXPECT_EQ(sim.Received(), "");
 }
 

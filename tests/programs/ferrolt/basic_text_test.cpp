@@ -68,8 +68,10 @@ TEST(FerroltText, TheCheckPassesSoundTextsAndNamesTheFirstBadLine) {
         {std::string("10 PRINT 1\n20 \0END\n", 19), 2, kNul},
         {"10 REM\n20 REM\n" + kX79 + "z\n", 3, kLong},
         {kX79 + "z" + std::string(1, '\0'), 1, kLong},
-        // A lone CR is typed, so it counts.
-        {kX79 + "\n" + kX79 + "\r\r\n", 2, kLong},
+        // A CR alone is no line end the interpreter takes.
+        {"10 PRINT 1\r20 END\r", 1, kCrAloneWhy},
+        {"10 A\r\n20 B\r\r\n", 2, kCrAloneWhy},
+        {"10 A\r", 1, kCrAloneWhy},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.text));
