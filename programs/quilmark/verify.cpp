@@ -44,8 +44,8 @@ void TakeFileBytes(std::size_t length) {
     std::size_t at = 0;
     long lines = 0;
     while (NextRecord(fileText, length, &at, &lines, recordLine, sizeof recordLine) != 0) {
-        for (int i = 0; RecordType(recordLine) == kDataRecord && i < RecordLength(recordLine);
-             ++i) {
+        const int dataBytes = RecordType(recordLine) == kDataRecord ? RecordLength(recordLine) : 0;
+        for (int i = 0; i < dataBytes; ++i) {
             const uint32_t address = DataByteAddress(recordLine, base, i);
             fileBytes[address] = HexStrToByte(recordLine + 9 + 2 * i);
             fileHolds[address] = true;
