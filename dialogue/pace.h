@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "dialogue/handshake.h"
+#include "hexrec/hexrec.h"  // UploadWork
 
 // The line: 9600 baud, 11 bits a character (start bit, 8 data bits, 2 stop
 // bits), so one character takes about 1.15 ms on the wire.
@@ -66,15 +67,6 @@ struct TargetAnswers {
 // characters to a request, "top?", "Ok", nothing to a line's CR. The programs
 // estimate with these; the benchmark with its simulated target's real texts.
 constexpr TargetAnswers kLeastAnswers = {3, 3, 1, 1, 1 + 34, 4, 2, 0};
-
-// The work of an upload: records sent (the end record not counted), the
-// data bytes of its data records, and all the characters sent after the
-// records' colons.
-struct UploadWork {
-    long records;
-    long dataBytes;
-    long sentChars;
-};
 
 // The work of a dump: the requests of 16 bytes each.
 struct DumpWork {

@@ -1,5 +1,5 @@
-// Helpers for the fuzz targets: the input as a file stream or as a string,
-// and a check that stops the run with a message when an invariant breaks.
+// Helpers for the fuzz targets: the input as a string, and a check that
+// stops the run with a message when an invariant breaks.
 #pragma once
 
 #include <cstddef>
@@ -7,13 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-
-// Opens the fuzz input as a read-only stream over its bytes (NUL bytes
-// included), as the programs see a file. Returns nullptr only when the C
-// library cannot make one.
-inline std::FILE* OpenInput(const uint8_t* data, std::size_t size) {
-    return fmemopen(const_cast<uint8_t*>(data), size, "rb");
-}
 
 // A terminated copy of `size` bytes on the heap, exactly as long as needed,
 // so a read past its end is caught by AddressSanitizer. Free with delete[].

@@ -1,85 +1,59 @@
 // Record lines and the record file check of the uploaders: whatever the file
-// holds, nothing is read or written out of bounds, and a file the check
-// passes reads back, line by line as the uploaders read it, as sound records
-// that fit the uploaders' line buffer.
+// holds, nothing is read or written out of bounds, and a text the check
+// passes reads back, as the uploaders read it, as sound records that fit
+// their line buffer.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
+#include <string>
 
 #include "fuzz/fuzz_input.h"
 #include "hexrec/hexrec.h"
-#include "input_file/record_file.h"
-
-namespace {
-
-// Reads the stream the way the uploaders' record loops do, into a buffer of
-// their size, up to the end record.
-void ReadAsTheUploadersDo(std::FILE* fp) {
-    char dataBuf[kMaxRecordChars + 2];
-    for (;;) {
-        std::size_t length = 0;
-        TextRead got = ReadTextLine(fp, dataBuf, sizeof dataBuf, &length);
-        if (got == TextRead::kEnd) {
-            return;
-        }
-        Require(got == TextRead::kRead, "a line of a checked file reads whole");
-        Require(length < sizeof dataBuf && dataBuf[length] == '\0', "a line is terminated");
-        if (length == 0) {
-            continue;
-        }
-        Require(CheckRecordLine(dataBuf, length) == nullptr, "a line of a checked file is sound");
-        const int len = RecordLength(dataBuf);
-        Require(RecordChars(len) == length, "a sound line is as long as its length field says");
-        Require(RecordChars(len) < sizeof dataBuf, "the cut after the checksum is in the buffer");
-        if (IsEndRecord(len, RecordType(dataBuf))) {
-            return;
-        }
-    }
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-    // The file check, and the upload's reading of a file that passed it.
-    std::FILE* fp = OpenInput(data, size);
-    if (fp == nullptr) {
-        return 0;
-    }
-    long badLine = 0;
-    const char* why = nullptr;
-    const TextCheck checked = CheckRecordFile(fp, &badLine, &why);
-    Require(checked != TextCheck::kReadError, "a stream in memory always reads");
-    if (checked == TextCheck::kSound) {
-        ReadAsTheUploadersDo(fp);
-    } else {
-        Require(badLine >= 1 && why != nullptr, "a refused file names its line and why");
-    }
-    std::fclose(fp);
-
-    // Line reading into small buffers: never past their end.
-    fp = OpenInput(data, size);
-    if (fp == nullptr) {
-        return 0;
-    }
-    const std::size_t small = size > 0 ? 1 + data[0] % 8 : 1;
-    char* line = new char[small];
-    for (int lines = 0; lines < 64; ++lines) {
-        std::size_t length = 0;
-        TextRead got = ReadTextLine(fp, line, small, &length);
-        if (got == TextRead::kEnd || got == TextRead::kReadError) {
-            break;
-        }
-        Require(length < small && line[length] == '\0', "a short line fits its buffer");
-    }
-    delete[] line;
-    std::fclose(fp);
-
-    // One line's rules on the raw bytes, in a buffer exactly as long.
+    // The bytes in a buffer exactly as long, so a read past the end is caught.
     char* text = CopyAsText(data, size);
-    const char* fault = CheckRecordLine(text, size);
-    if (fault == nullptr) {
+
+    // The lines cover the text, line ends aside.
+    std::string joined;
+    std::size_t at = 0;
+    std::size_t count = 0;
+    for (const char* line; (line = NextLine(text, size, &at, &count)) != nullptr;) {
+        Require(at <= size && count <= size, "a line lies within the text");
+        joined.append(line, count);
+    }
+    std::string plain;
+    for (std::size_t i = 0; i < size; ++i) {
+        const bool lineEnd =
+            text[i] == '\n' || (text[i] == '\r' && (i + 1 == size || text[i + 1] == '\n'));
+        if (!lineEnd) {
+            plain += text[i];
+        }
+    }
+    Require(joined == plain, "the lines are the text without its line ends");
+
+    // The check, and the upload's reading of a text that passed it.
+    long badLine = 0;
+    if (CheckRecordText(text, size, &badLine) != nullptr) {
+        Require(badLine >= 1, "a refused text names its line");
+    } else {
+        char dataBuf[kMaxRecordChars + 2];
+        long lineNumber = 0;
+        at = 0;
+        while ((count = NextRecord(text, size, &at, &lineNumber, dataBuf, sizeof dataBuf)) != 0) {
+            Require(count < sizeof dataBuf && dataBuf[count] == '\0', "a record is terminated");
+            Require(CheckRecordLine(dataBuf, count) == nullptr,
+                    "a record of a checked text is sound");
+            Require(RecordChars(RecordLength(dataBuf)) == count, "a record has its length");
+        }
+        CountUploadWork(text, size);
+    }
+
+    // One line's rules on the raw bytes.
+    if (CheckRecordLine(text, size) == nullptr) {
         Require(size >= RecordChars(0) && text[0] == ':', "a sound line has a colon and fields");
         Require(RecordChars(RecordLength(text)) == size, "a sound line has its length");
+        Require(text[7] == '0' && text[8] >= '0' && text[8] <= '5',
+                "a sound line has a known type");
     }
     delete[] text;
     return 0;

@@ -3,9 +3,7 @@
 #include <chrono>
 #include <cstring>
 
-#include "hexrec/hexrec.h"
 #include "host/console.h"
-#include "input_file/text_file.h"
 
 namespace {
 
@@ -161,46 +159,6 @@ std::size_t RenderProgressLine(char* line, std::size_t size, long done, long tot
         line[length] = '\0';
     }
     return length;
-}
-
-int CountUploadWork(std::FILE* fp, UploadWork* work) {
-    *work = UploadWork{0, 0, 0};
-    char line[kMaxRecordChars + 2];
-    for (;;) {
-        std::size_t length = 0;
-        const TextRead got = ReadTextLine(fp, line, sizeof line, &length);
-        if (got == TextRead::kEnd) {
-            break;
-        }
-        if (got != TextRead::kRead) {
-            return -1;
-        }
-        if (length == 0 || CheckRecordLine(line, length) != nullptr) {
-            continue;
-        }
-        const int len = RecordLength(line);
-        if (IsEndRecord(len, RecordType(line))) {
-            break;
-        }
-        ++work->records;
-        // Data bytes are those loaded into memory: not an extended address.
-        if (RecordType(line) == 0) {
-            work->dataBytes += len;
-        }
-        work->sentChars += static_cast<long>(RecordChars(len)) - 1;
-    }
-    return RewindText(fp);
-}
-
-unsigned long RecordLoadAddress(const char* line, unsigned long* upper) {
-    const unsigned long field = HexStrToByte(line + 3) * 256UL + HexStrToByte(line + 5);
-    const int type = RecordType(line);
-    if ((type == 2 || type == 4) && RecordLength(line) == 2) {
-        const unsigned long value = HexStrToByte(line + 9) * 256UL + HexStrToByte(line + 11);
-        *upper = type == 4 ? value << 16 : value << 4;
-        return *upper;
-    }
-    return *upper + field;
 }
 
 void AnnounceUpload(const UploadWork& work, double estimateMs) {

@@ -9,7 +9,6 @@
 //
 // Summary:
 //   FormatDuration, TimeLeftMs, RenderProgressLine   pure text and figures
-//   CountUploadWork                                  what a HEX file will send
 //   AnnounceUpload, AnnounceDump, AnnounceTyping     before the first record
 //   ProgressStart, ProgressUpdate, ProgressEnd       the line updated in place
 //   NoteRecordNotAccepted, NoteAddressNotRead, NoteEchoMissing
@@ -42,18 +41,6 @@ long TimeLeftMs(long done, long total, long spentMs, long estimateMs);
 // `width` of 0 or less). Returns its length.
 std::size_t RenderProgressLine(char* line, std::size_t size, long done, long total,
                                const char* unit, long elapsedMs, long leftMs, int width);
-
-// Counts what an upload of the HEX file `fp` will send, up to its end record:
-// records, the data bytes of data records (type 00) and characters after the colons (empty lines
-// are skipped, as the uploaders skip them). Leaves `fp` rewound to its start. Returns 0, or -1 when
-// the file could not be read or rewound (*work is then what was counted so far).
-int CountUploadWork(std::FILE* fp, UploadWork* work);
-
-// The address where a record line loads its data: its address field, with
-// the upper bits an earlier extended address record (type 02 or 04) set in
-// *upper. A type 02 or 04 record updates *upper and returns it. `line` is a
-// sound record line (CheckRecordLine).
-unsigned long RecordLoadAddress(const char* line, unsigned long* upper);
 
 // ---------------------------------------------------------------------------
 // Before the first record, on standard error. Each also starts the clock the

@@ -1,6 +1,7 @@
 #include "hexrec/hexrec.h"
 
 #include <cstdlib>
+#include <cstring>
 
 int AsciiToHexVal(char c) {
     int value = c & 0x0F;
@@ -36,6 +37,11 @@ std::size_t RecordChars(int len) {
 }
 
 const char* CheckRecordLine(const char* line, std::size_t length) {
+    // The data bytes each type takes; -1: any number.
+    static constexpr int kTypeLength[] = {-1, 0, 2, 4, 2, 4};
+    if (length > kMaxRecordChars) {
+        return "is longer than the largest record";
+    }
     if (length == 0 || line[0] != ':') {
         return "does not start with ':'";
     }
@@ -47,10 +53,90 @@ const char* CheckRecordLine(const char* line, std::size_t length) {
     if (length < RecordChars(0)) {
         return "is too short for a record";
     }
-    if (length != RecordChars(RecordLength(line))) {
+    const int len = RecordLength(line);
+    if (length != RecordChars(len)) {
         return "does not have the length its length field gives";
     }
+    // Read as a decimal number, "0A" would pass for type 0.
+    if (line[7] != '0' || line[8] < '0' || line[8] > '5') {
+        return "has a record type other than 00 to 05";
+    }
+    const int wanted = kTypeLength[line[8] - '0'];
+    if (wanted >= 0 && len != wanted) {
+        return "has a length its record type does not take";
+    }
     return nullptr;
+}
+
+const char* NextLine(const char* text, std::size_t length, std::size_t* at,
+                     std::size_t* lineLength) {
+    if (*at >= length) {
+        return nullptr;
+    }
+    const char* line = text + *at;
+    const auto* lf = static_cast<const char*>(std::memchr(line, '\n', length - *at));
+    std::size_t count = lf != nullptr ? static_cast<std::size_t>(lf - line) : length - *at;
+    *at += count + (lf != nullptr ? 1 : 0);
+    if (count > 0 && line[count - 1] == '\r') {
+        --count;
+    }
+    *lineLength = count;
+    return line;
+}
+
+const char* CheckRecordText(const char* text, std::size_t length, long* badLine) {
+    std::size_t at = 0;
+    std::size_t count = 0;
+    for (long number = 1;; ++number) {
+        const char* line = NextLine(text, length, &at, &count);
+        if (line == nullptr) {
+            return nullptr;
+        }
+        if (count == 0) {
+            continue;
+        }
+        const char* fault = CheckRecordLine(line, count);
+        if (fault != nullptr) {
+            *badLine = number;
+            return fault;
+        }
+        if (IsEndRecord(RecordLength(line), RecordType(line))) {
+            return nullptr;
+        }
+    }
+}
+
+std::size_t NextRecord(const char* text, std::size_t length, std::size_t* at, long* lineNumber,
+                       char* line, std::size_t size) {
+    std::size_t count = 0;
+    const char* next = nullptr;
+    do {
+        next = NextLine(text, length, at, &count);
+        if (next == nullptr) {
+            return 0;
+        }
+        ++*lineNumber;
+    } while (count == 0);
+    count = count < size ? count : size - 1;
+    std::memcpy(line, next, count);
+    line[count] = '\0';
+    return IsEndRecord(RecordLength(line), RecordType(line)) ? 0 : count;
+}
+
+UploadWork CountUploadWork(const char* text, std::size_t length) {
+    UploadWork work{0, 0, 0};
+    char line[kMaxRecordChars + 2];
+    std::size_t at = 0;
+    long lines = 0;
+    while (NextRecord(text, length, &at, &lines, line, sizeof line) != 0) {
+        const int len = RecordLength(line);
+        ++work.records;
+        if (RecordType(line) == kDataRecord) {
+            work.dataBytes += len;
+        }
+        work.sentChars += static_cast<long>(RecordChars(len)) - 1;
+    }
+    return work;
 }
 
 uint32_t ExtendedAddress(const char* line, uint32_t base) {

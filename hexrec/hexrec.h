@@ -1,8 +1,5 @@
-// Hex digit conversion and the rules for Intel HEX record lines.
-// Pure functions: no file or port access, no allocation.
-//
-// A record line is ":" LL AAAA TT data... CC, where LL is the number of data
-// bytes. The end-of-file record is ":00000001FF".
+// Hex digits and Intel HEX records: ":" LL AAAA TT data... CC, LL data bytes.
+// Pure functions on memory: no file or port access, no allocation.
 #pragma once
 
 #include <cstddef>
@@ -11,51 +8,68 @@
 // The largest record: ":" + 2 * (1 + 2 + 1 + 255 + 1) hex digits.
 constexpr std::size_t kMaxRecordChars = 1 + 2 * (1 + 2 + 1 + 255 + 1);
 
-// Value of a hex digit: the low four bits of `c`, plus 9 for characters
-// above '9'. "0".."9" give 0..9, "A".."F" and "a".."f" give 10..15. Other
-// characters are not refused; they give whatever the rule yields.
+// The low four bits of `c`, plus 9 above '9': 0..15 for hex digits of either
+// case, whatever the rule yields for anything else.
 int AsciiToHexVal(char c);
 
-// Two hex digits at s[0], s[1] as one byte (0..255). Reads exactly two chars.
+// The two hex digits at s[0], s[1] as one byte.
 unsigned char HexStrToByte(const char* s);
 
-// True for 0-9, A-F, a-f.
 bool IsHexDigit(char c);
 
-// The record's length field (data byte count, 0..255). `line` must hold at
-// least 3 characters.
+// The length field (0..255); `line` holds at least 3 characters.
 int RecordLength(const char* line);
 
-// The record's type field read as a decimal number, as the monitor's loaders
-// always have ("00".."05" give 0..5). `line` must hold at least 9 characters.
+// The type field read as a decimal number ("00".."05" give 0..5); `line`
+// holds at least 9 characters.
 int RecordType(const char* line);
 
-// True when the record ends the upload: length 0 with a type other than 0.
+// True for the record that ends an upload: length 0, type other than 0.
 bool IsEndRecord(int len, int type);
 
-// Number of characters from the colon through the checksum for `len` data
-// bytes: 2 * len + 11.
+// Characters from the colon through the checksum for `len` data bytes.
 std::size_t RecordChars(int len);
 
-// Checks one line (already stripped of its line end, `length` characters):
-// it must start with ':', hold only hex digits after it, and be exactly
-// RecordChars(len) long. The checksum is not verified: that is the target's
-// job. Returns nullptr when the line is sound, else a short reason.
+// Checks one line of `length` characters, its line end gone: a colon, hex
+// digits, the length its length field gives, a type 00..05 and a length
+// that type takes. Returns nullptr when sound, else a short reason.
 const char* CheckRecordLine(const char* line, std::size_t length);
 
-// Record types that carry bytes or set where they land.
+// The line of `text` (`length` bytes) that starts at *at, without its LF or
+// CR LF: returns its start and length (*lineLength), *at moved past it;
+// nullptr at the end of the text.
+const char* NextLine(const char* text, std::size_t length, std::size_t* at,
+                     std::size_t* lineLength);
+
+// Checks `text` up to its end record: every line empty or sound. Returns
+// nullptr, or the first fault's reason with its 1-based line in *badLine.
+const char* CheckRecordText(const char* text, std::size_t length, long* badLine);
+
+// Copies the next record of a checked `text` from *at into `line` (`size`
+// bytes, terminated), passing over empty lines; every line counts in
+// *lineNumber. Returns the record's length; 0 at the end record or text.
+std::size_t NextRecord(const char* text, std::size_t length, std::size_t* at, long* lineNumber,
+                       char* line, std::size_t size);
+
+// What an upload sends: records (the end record not counted), the data
+// bytes of data records, the characters after the colons.
+struct UploadWork {
+    long records;
+    long dataBytes;
+    long sentChars;
+};
+
+// The work of sending the checked `text` up to its end record.
+UploadWork CountUploadWork(const char* text, std::size_t length);
+
 constexpr int kDataRecord = 0;
 constexpr int kExtendedSegmentRecord = 2;
 constexpr int kExtendedLinearRecord = 4;
 
-// The extended address in force after the sound record line `line` (see
-// CheckRecordLine), given `base`, the one in force before it: a type 2 record
-// of two data bytes sets their value times 16, a type 4 record of two data
-// bytes their value times 65536; every other record leaves `base`.
+// The extended address in force after the sound record `line`, `base` the
+// one before it: type 02 sets its value times 16, type 04 times 65536.
 uint32_t ExtendedAddress(const char* line, uint32_t base);
 
-// The Z80 address data byte `index` of the sound data record `line` lands at
-// under the extended address `base`: the low 16 bits of base + the record's
-// address field + index. The Z80 sees 16 address bits only, so the part of an
-// extended address above them, and a record running past FFFF, wrap around.
+// The Z80 address byte `index` of the sound record `line` lands at under
+// `base`: the low 16 bits of base + address field + index (the Z80's 16).
 uint32_t DataByteAddress(const char* line, uint32_t base, int index);

@@ -6,45 +6,42 @@ constexpr const char* kLineTooLongWhy = "is longer than 79 characters";
 constexpr const char* kHoldsNulWhy = "holds a NUL byte";
 }  // namespace
 
-TextCheck CheckProgramText(std::FILE* fp, long* badLine, const char** why, uint64_t* digest) {
-    char piece[kMaxPieceChars + 1];
-    long line = 1;
-    std::size_t column = 0;
-    for (;;) {
-        std::size_t length = 0;
-        const TextRead got = ReadTextPiece(fp, piece, sizeof piece, &length);
-        if (got == TextRead::kEnd) {
+std::size_t NextPiece(const char* text, std::size_t length, std::size_t* at, char* piece,
+                      std::size_t size) {
+    std::size_t count = 0;
+    while (count + 1 < size && *at < length) {
+        char c = text[(*at)++];
+        if (c == '\r' && *at < length && text[*at] == '\n') {
+            c = text[(*at)++];
+        }
+        piece[count++] = c;
+        if (c == '\n') {
             break;
         }
-        if (got == TextRead::kReadError) {
-            return TextCheck::kReadError;
-        }
-        if (digest != nullptr) {
-            AddToDigest(digest, piece, length);
-        }
-        for (std::size_t i = 0; i < length; ++i) {
-            if (piece[i] == '\0') {
-                *badLine = line;
-                *why = kHoldsNulWhy;
-                return TextCheck::kBadLine;
-            }
-            if (piece[i] == '\n') {
-                ++line;
-                column = 0;
-            } else if (++column > kMaxPieceChars) {
-                *badLine = line;
-                *why = kLineTooLongWhy;
-                return TextCheck::kBadLine;
-            }
-        }
     }
-    return RewindText(fp) == 0 ? TextCheck::kSound : TextCheck::kReadError;
+    piece[count] = '\0';
+    return count;
 }
 
-int CheckProgramTextAndReport(std::FILE* fp, const char* name, uint64_t* digest) {
-    long badLine = 0;
-    const char* why = nullptr;
-    // Checked first: the line and the reason are known only afterwards.
-    const TextCheck checked = CheckProgramText(fp, &badLine, &why, digest);
-    return ReportTextCheck(checked, name, badLine, why);
+const char* CheckProgramText(const char* text, std::size_t length, long* badLine) {
+    *badLine = 1;
+    std::size_t column = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        if (text[i] == '\r' && i + 1 < length && text[i + 1] == '\n') {
+            continue;  // read as the LF after it
+        }
+        if (text[i] == '\0') {
+            return kHoldsNulWhy;
+        }
+        if (text[i] == '\r') {
+            return kCrAloneWhy;
+        }
+        if (text[i] == '\n') {
+            ++*badLine;
+            column = 0;
+        } else if (++column > kMaxPieceChars) {
+            return kLineTooLongWhy;
+        }
+    }
+    return nullptr;
 }

@@ -11,8 +11,7 @@
 // Silence while starting BASIC ends the run with 3, and so do
 // kEchoesMissedInARow echoes missing in a row while typing; a target that
 // never falls quiet gives 3 while BASIC starts and 4 while typing, as a
-// wrong echo does. A file that changes while it is typed stops the run as
-// one that cannot be read does (-1).
+// wrong echo does.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -25,7 +24,6 @@
 #include "guidance/hints.h"
 #include "host/stop_signal.h"
 #include "input_file/input_file.h"
-#include "input_file/text_file.h"
 #include "programs/ferrolt/basic_text.h"
 #include "programs/ferrolt/exit_status.h"
 #include "programs/ferrolt/typing_work.h"
@@ -40,21 +38,21 @@ char sPortName[kComPortNameSize] = "//./COM10";
 int32_t comBaudRate = 9600;
 ComPort comHandle = kInvalidComPort;
 int32_t comError = 0;
-std::FILE* fp = nullptr;
 char srcFileName[80];
-char dataBuf[100];                      // prompt texts, then the piece of the program being typed
-int8_t inByte = 0;                      // the echo received
-int8_t outByte = 0;                     // the character being typed
-TypingWork work{};                      // what the text will take, for the announcement and summary
-long linesTyped = 0;                    // program lines typed to their end
-long charsTyped = 0;                    // characters typed
-FileStamp stamp;                        // the file as it was checked
-uint64_t checkedDigest = kDigestStart;  // digest of the pieces checked
-uint64_t typedDigest = kDigestStart;    // ... and of the pieces typed
-int missedEchoes = 0;                   // characters typed without an echo
-int missedInARow = 0;                   // ... since the last echo that came
-std::size_t mismatchAt = 0;             // index in dataBuf of a wrong echo's character
-bool echoMismatch = false;              // a wrong echo stopped the typing
+char fileText[kMaxInputBytes];  // the whole text, read once: checked, counted and typed
+long fileLength = 0;
+std::size_t fileAt = 0;  // where the next piece starts
+
+char dataBuf[100];           // prompt texts, then the piece of the program being typed
+int8_t inByte = 0;           // the echo received
+int8_t outByte = 0;          // the character being typed
+TypingWork work{};           // what the text will take, for the announcement and summary
+long linesTyped = 0;         // program lines typed to their end
+long charsTyped = 0;         // characters typed
+int missedEchoes = 0;        // characters typed without an echo
+int missedInARow = 0;        // ... since the last echo that came
+std::size_t mismatchAt = 0;  // index in dataBuf of a wrong echo's character
+bool echoMismatch = false;   // a wrong echo stopped the typing
 
 // The port's lines: why it did not open, or that it did.
 constexpr PortTexts kPortTexts{"Ferrolt", "OpenCom failed with error %d.\n",
@@ -98,13 +96,15 @@ void StopAtOnce() {
 }
 
 // Ends the run whose `stage` ended with `outcome`: says why (a wait's end as
-// EndRun words it), hints after a wake-up left unanswered, then closes the
-// file and the port where they are open and, once the port was open, sums
-// the run up on standard error; a wrong echo gets its hint last. Returns the
-// exit status from kFerroltStatuses.
+// EndRun words it), hints after a wake-up left unanswered, then, once the
+// port was open, closes it and sums the run up on standard error; a wrong
+// echo gets its hint last. Returns the exit status from kFerroltStatuses.
 int EndAt(Stage stage, Outcome outcome) {
     const int status = EndRunOnPort(kFerroltStatuses, stage, outcome, comHandle);
-    if (CloseFileAndPort(&fp, &comHandle)) {
+    if (comHandle != kInvalidComPort) {
+        CloseCom(comHandle);
+        comHandle = kInvalidComPort;
+        std::fflush(stdout);
         SummarizeTyping(linesTyped, work.lines, charsTyped);
     }
     if (echoMismatch) {
@@ -113,26 +113,31 @@ int EndAt(Stage stage, Outcome outcome) {
     return status;
 }
 
-// File: opens the program text `name` into fp (a plain file only) and checks
-// it to its end, so a text the target would store wrongly is refused with
-// nothing typed; takes its stamp and the digest of its pieces, which tell
-// later whether what is typed is what was checked; prints the FILE line and
-// announces the work on standard error. Returns Outcome::kDone with fp open
-// at its start, or Outcome::kFileError with the reason printed (fp then
-// open when the text was found unsound).
+// File: the program text `name` read whole into fileText and checked, so a
+// text the target would store wrongly is refused with nothing typed; prints
+// the FILE line and announces the work on standard error. Returns
+// Outcome::kDone, or Outcome::kFileError with the reason printed.
 Outcome OpenProgramText(const char* name) {
-    fp = OpenInputFile(name);
-    if (fp == nullptr) {
-        HintOptionLike("Ferrolt", name);
+    fileLength = ReadInputFile("Ferrolt", name, fileText, sizeof fileText);
+    if (fileLength < 0) {
         return Outcome::kFileError;
     }
     std::strcpy(srcFileName, name);
     std::printf("FILE: '%s'  PORT: %s\n", srcFileName, sPortName);
-    StampFile(fp, &stamp);
-    if (CheckProgramTextAndReport(fp, srcFileName, &checkedDigest) != 0) {
+    const auto length = static_cast<std::size_t>(fileLength);
+    long badLine = 0;
+    const char* why = CheckProgramText(fileText, length, &badLine);
+    if (why != nullptr) {
+        RefuseLine(srcFileName, badLine, why);
+        if (why == kCrAloneWhy) {
+            std::fflush(stdout);
+            std::fprintf(stderr,
+                         "Hint: the text has old Mac line ends (a CR alone). Save it with LF "
+                         "or CR LF line ends and try again.\n");
+        }
         return Outcome::kFileError;
     }
-    CountTypingWork(fp, &work);
+    work = CountTypingWork(fileText, length);
     AnnounceTyping(work, FerroltMs(work, kLeastAnswers));
     return Outcome::kDone;
 }
@@ -231,31 +236,20 @@ Outcome TypePiece(std::size_t length) {
     return Outcome::kDone;
 }
 
-// Typing: the program text piece by piece, each ended with a CR. A stop
-// lands between pieces: the piece in flight is typed to its CR first,
-// unless the target falls silent. A file that changed since it was checked,
-// or cannot be read, stops the typing. Returns Outcome::kDone at the end of
-// the file, Outcome::kStopped, Outcome::kFileError with the reason printed,
-// or as TypePiece.
+// Typing: the program text piece by piece from fileText, each ended with a
+// CR. A stop lands between pieces: the piece in flight is typed to its CR
+// first, unless the target falls silent. Returns Outcome::kDone at the end
+// of the text, Outcome::kStopped, or as TypePiece.
 Outcome TypeProgram() {
     for (;;) {
         if (StopSignal() != 0) {
             return Outcome::kStopped;
         }
-        if (FileChangedSince(fp, stamp)) {
-            std::printf(kFileChangedText, srcFileName);
-            return Outcome::kFileError;
-        }
-        std::size_t length = 0;
-        const TextRead got = ReadTextPiece(fp, dataBuf, kMaxPieceChars + 1, &length);
-        if (got == TextRead::kEnd) {
+        const std::size_t length = NextPiece(fileText, static_cast<std::size_t>(fileLength),
+                                             &fileAt, dataBuf, kMaxPieceChars + 1);
+        if (length == 0) {
             break;
         }
-        if (got == TextRead::kReadError) {
-            std::printf("\nERROR: Cannot Read File '%s'\n", srcFileName);
-            return Outcome::kFileError;
-        }
-        AddToDigest(&typedDigest, dataBuf, length);
         const Outcome typed = TypePiece(length);
         if (typed != Outcome::kDone) {
             return typed;
@@ -269,23 +263,15 @@ Outcome TypeProgram() {
     return Outcome::kDone;
 }
 
-// Finish, after the end of the file: a port lost on the way could not have
-// carried the text, so that is no success, nor is a file that changed (the
-// pieces typed must be those checked, up to the same end). Otherwise one
-// more CR ends the last line the interpreter may hold; the file and the
-// port are closed, "Done..." printed and the run summed up. Returns
-// Outcome::kDone; Outcome::kPortLost, or Outcome::kFileError with the
-// reason printed, with nothing closed.
+// Finish, after the end of the text: a port lost on the way could not have
+// carried the text, so that is no success. Otherwise one more CR ends the
+// last line the interpreter may hold; the port is closed, "Done..." printed
+// and the run summed up. Returns Outcome::kDone, or Outcome::kPortLost with
+// the port left open.
 Outcome FinishTyping() {
     if (ComPortGone(comHandle)) {
         return Outcome::kPortLost;
     }
-    if (typedDigest != checkedDigest) {
-        std::printf(kFileChangedText, srcFileName);
-        return Outcome::kFileError;
-    }
-    std::fclose(fp);
-    fp = nullptr;
     WriteComBytes(comHandle, "\r", 1);
     PauseMs(kClosePauseMs);
     CloseCom(comHandle);
@@ -354,6 +340,6 @@ int main(int argc, char* argv[]) {
     if (outcome != Outcome::kDone) {
         return EndAt(Stage::kTyping, outcome);
     }
-    // Finish: the last CR, file and port closed, "Done...".
+    // Finish: the last CR, the port closed, "Done...".
     return EndAt(Stage::kFinish, FinishTyping());
 }

@@ -1,36 +1,30 @@
 #include "programs/ferrolt/typing_work.h"
 
-#include "input_file/text_file.h"
+#include "programs/ferrolt/basic_text.h"
 
-int CountTypingWork(std::FILE* fp, TypingWork* work) {
-    *work = TypingWork{0, 0, 0, 0};
+TypingWork CountTypingWork(const char* text, std::size_t length) {
+    TypingWork work{0, 0, 0, 0};
     char piece[kMaxPieceChars + 1];
+    std::size_t at = 0;
     bool lineOpen = false;
-    for (;;) {
-        std::size_t length = 0;
-        const TextRead got = ReadTextPiece(fp, piece, sizeof piece, &length);
-        if (got == TextRead::kEnd) {
-            break;
-        }
-        if (got != TextRead::kRead) {
-            return -1;
-        }
-        ++work->pieces;
-        for (std::size_t i = 0; i < length; ++i) {
+    std::size_t count = 0;
+    while ((count = NextPiece(text, length, &at, piece, sizeof piece)) != 0) {
+        ++work.pieces;
+        for (std::size_t i = 0; i < count; ++i) {
             const auto byte = static_cast<unsigned char>(piece[i]);
             if (byte >= 0x20 && byte <= 0x7F) {
-                ++work->echoed;
+                ++work.echoed;
             } else {
-                ++work->unechoed;
+                ++work.unechoed;
             }
         }
-        lineOpen = length > 0 && piece[length - 1] != '\n';
+        lineOpen = piece[count - 1] != '\n';
         if (!lineOpen) {
-            ++work->lines;
+            ++work.lines;
         }
     }
     if (lineOpen) {
-        ++work->lines;
+        ++work.lines;
     }
-    return RewindText(fp);
+    return work;
 }

@@ -1,20 +1,10 @@
 // Quilmark's verify: `Quilmark --verify {filename} {com port}`.
 //
 // The HEX file is checked as the uploaders check it, and every data byte it
-// holds is placed at the Z80 address the uploaders' records store it at (the
-// low 16 bits of its full Intel HEX address). Then each 16-byte block that
-// holds a byte of the file is read back with the save's dump request, in
-// address order, once each; nothing else is sent and nothing is written to
-// the target. Console output after the ready line:
-//
-//   "\n %04X differs at %04X: expected %02X, found %02X (%u of %u bytes differ)"
-//       once for each block that differs: the block, its first differing
-//       address, the file's byte and the target's byte there, and how many of
-//       the block's bytes from the file differ
-//   "\n Verify OK: %lu bytes compared, 0 differ\n"        status 0
-//   "\n Verify FAILED: %lu bytes compared, %lu differ\n"  status 7
-//   "\n ERROR! Memory at %04X could not be read; %lu bytes compared before it, %lu differ\n"
-//       status 4 or 5, after the tries were shown as the save shows them
+// holds is placed at the Z80 address the uploaders' records store it at
+// (DataByteAddress). Then each 16-byte block that holds a byte of the file is
+// read back with the save's dump request, in address order, once each;
+// nothing else is sent and nothing is written to the target.
 #include "programs/quilmark/verify.h"
 
 #include <cstdint>
@@ -26,8 +16,7 @@
 #include "hexrec/dump_text.h"
 #include "hexrec/hexrec.h"
 #include "host/stop_signal.h"
-#include "input_file/record_file.h"
-#include "input_file/text_file.h"
+#include "input_file/input_file.h"
 #include "programs/quilmark/dump_request.h"
 #include "run/arguments.h"
 
@@ -37,8 +26,8 @@ constexpr uint32_t kMemoryBytes = 65536;
 constexpr uint32_t kBlocks = kMemoryBytes / kDumpBytes;
 
 char srcFileName[80];
-std::FILE* fp = nullptr;
-char recordLine[kMaxRecordChars + 2];   // the file line being read
+char fileText[kMaxInputBytes];          // the whole file, read once
+char recordLine[kMaxRecordChars + 2];   // the record being read
 unsigned char fileBytes[kMemoryBytes];  // the file's data byte for each address
 bool fileHolds[kMemoryBytes];           // true where the file has a data byte
 bool blockNeeded[kBlocks];              // true for blocks holding a file byte
@@ -47,40 +36,16 @@ unsigned long bytesDiffering = 0;
 DumpWork work{};      // the blocks to read back, for the guidance
 long blocksRead = 0;  // ... read so far
 
-// Reads the checked file `fp` from its start to its end record into
-// fileBytes, fileHolds and blockNeeded; a later record over an earlier one's
-// address wins, as on the target. The lines read must be those the check
-// read: `checkedDigest` is their digest (CheckRecordFile). Returns 0, or -1
-// after printing "ERROR: Cannot Read File" when a read fails, or "ERROR: File
-// '<name>' changed while it was read" when the lines differ from the checked
-// ones. `fp` stays open.
-int TakeFileBytes(uint64_t checkedDigest) {
-    uint64_t digest = kDigestStart;
+// Takes the data bytes of the checked fileText (`length` bytes) up to its
+// end record into fileBytes, fileHolds and blockNeeded; a later record over
+// an earlier one's address wins, as on the target.
+void TakeFileBytes(std::size_t length) {
     uint32_t base = 0;  // extended address in force
-    for (;;) {
-        std::size_t length = 0;
-        const TextRead got = ReadTextLine(fp, recordLine, sizeof recordLine, &length);
-        if (got == TextRead::kEnd) {
-            break;
-        }
-        if (got == TextRead::kReadError) {
-            std::printf("ERROR: Cannot Read File '%s'\n", srcFileName);
-            return -1;
-        }
-        AddToDigest(&digest, recordLine, length);
-        if (got != TextRead::kRead ||
-            (length > 0 && CheckRecordLine(recordLine, length) != nullptr)) {
-            break;  // not the checked file: the digests differ
-        }
-        if (length == 0) {
-            continue;
-        }
-        const int len = RecordLength(recordLine);
-        const int type = RecordType(recordLine);
-        if (IsEndRecord(len, type)) {
-            break;
-        }
-        for (int i = 0; type == kDataRecord && i < len; ++i) {
+    std::size_t at = 0;
+    long lines = 0;
+    while (NextRecord(fileText, length, &at, &lines, recordLine, sizeof recordLine) != 0) {
+        const int dataBytes = RecordType(recordLine) == kDataRecord ? RecordLength(recordLine) : 0;
+        for (int i = 0; i < dataBytes; ++i) {
             const uint32_t address = DataByteAddress(recordLine, base, i);
             fileBytes[address] = HexStrToByte(recordLine + 9 + 2 * i);
             fileHolds[address] = true;
@@ -88,11 +53,6 @@ int TakeFileBytes(uint64_t checkedDigest) {
         }
         base = ExtendedAddress(recordLine, base);
     }
-    if (digest != checkedDigest) {
-        std::printf("ERROR: File '%s' changed while it was read\n", srcFileName);
-        return -1;
-    }
-    return 0;
 }
 
 // Reads the block at startAddress (ReadDumpAnswer) and compares it with the
@@ -155,24 +115,17 @@ int EndAt(Stage stage, Outcome outcome) {
     return status;
 }
 
-// File: reads the HEX file `name` (binary, as the uploaders read it; a plain
-// file only): prints the FILE line, checks it whole as the uploaders check
-// it, then takes its data bytes in, and closes it at once, so what is
-// compared is what was checked. Counts the blocks to read back and
-// announces them on standard error. Returns Outcome::kDone, or
-// Outcome::kFileError after printing why not. The file is closed either way.
+// File: the HEX file `name` read whole and checked as the uploaders read
+// and check it, its data bytes taken in; the blocks to read back counted
+// and announced on standard error. Returns Outcome::kDone, or
+// Outcome::kFileError after printing why not.
 Outcome TakeFile(const char* name) {
-    uint64_t checkedDigest = kDigestStart;
-    fp = OpenRecordFile("Quilmark", name, srcFileName, sizeof srcFileName, nullptr, &checkedDigest);
-    if (fp == nullptr) {
+    const long length = ReadRecordFile("Quilmark", name, srcFileName, sizeof srcFileName, fileText,
+                                       sizeof fileText);
+    if (length < 0) {
         return Outcome::kFileError;
     }
-    const bool taken = TakeFileBytes(checkedDigest) == 0;
-    std::fclose(fp);
-    fp = nullptr;
-    if (!taken) {
-        return Outcome::kFileError;
-    }
+    TakeFileBytes(static_cast<std::size_t>(length));
     for (bool needed : blockNeeded) {
         work.requests += needed ? 1 : 0;
     }
@@ -246,7 +199,7 @@ int VerifyLoad(int argc, char* argv[]) {
     // run through its own exits.
     CatchStopSignals(StopAtOnce);
 
-    // File: checked, its data bytes taken in and closed before the port opens.
+    // File: read, checked and its data bytes taken in before the port opens.
     outcome = TakeFile(argv[2]);
     if (outcome != Outcome::kDone) {
         return EndAt(Stage::kFile, outcome);

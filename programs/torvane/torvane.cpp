@@ -9,8 +9,7 @@
 //
 // The run goes through its stages in order (arguments, file, port,
 // handshake, records, finish); the way a stage ends gives the exit status
-// from Torvane's table (exit_status.cpp), which the help lists. A file that
-// changes during the upload stops it as a file that cannot be read does.
+// from Torvane's table (exit_status.cpp), which the help lists.
 #include <cstdio>
 #include <cstring>
 
@@ -22,8 +21,6 @@
 #include "hexrec/hexrec.h"
 #include "host/stop_signal.h"
 #include "input_file/input_file.h"
-#include "input_file/record_file.h"
-#include "input_file/text_file.h"
 #include "programs/torvane/exit_status.h"
 #include "run/arguments.h"
 #include "run/open_port.h"
@@ -37,7 +34,9 @@ int32_t comBaudRate = 9600;
 ComPort comHandle = kInvalidComPort;
 int32_t comError = 0;
 char srcFileName[80];
-std::FILE* fp = nullptr;
+char fileText[kMaxInputBytes];  // the whole file, read once: checked, counted and sent from here
+long fileLength = 0;
+std::size_t fileAt = 0;             // where the next line starts
 char dataBuf[kMaxRecordChars + 2];  // prompt text, then one whole record line
 char tempBuf[10];                   // the bytes answering a record, up to 8
 char inByte = 0;
@@ -46,13 +45,8 @@ UploadWork work{};     // what the file will send, for the announcement and summ
 long sent = 0;         // records sent
 long notAccepted = 0;  // ... of them refused or answered without a verdict
 
-// What was checked and what is sent: the file's stamp when checked, and the
-// digests of the lines checked and of the lines read for sending.
-FileStamp stamp;
-uint64_t checkedDigest = kDigestStart;
-uint64_t sentDigest = kDigestStart;
-long lineNumber = 0;          // of the line read last, for the summary
-unsigned long upperBits = 0;  // set by extended address records
+long lineNumber = 0;        // of the line read last, for the summary
+uint32_t extendedBase = 0;  // set by extended address records
 
 // The port's lines: why it did not open, or that it did.
 constexpr PortTexts kPortTexts{"Torvane", "OpenCom (1) failed with error %d.\n",
@@ -68,31 +62,31 @@ void StopAtOnce() {
 }
 
 // Ends the run whose `stage` ended with `outcome`: says why (a wait's end as
-// EndRun words it), hints after a wake-up left unanswered, then closes the
-// file and the port where they are open and, once the port was open, sums
-// the run up on standard error. Returns the exit status from
-// kTorvaneStatuses.
+// EndRun words it), hints after a wake-up left unanswered, then, once the
+// port was open, closes it and sums the run up on standard error. Returns
+// the exit status from kTorvaneStatuses.
 int EndAt(Stage stage, Outcome outcome) {
     const int status = EndRunOnPort(kTorvaneStatuses, stage, outcome, comHandle);
-    if (CloseFileAndPort(&fp, &comHandle)) {
+    if (comHandle != kInvalidComPort) {
+        CloseCom(comHandle);
+        comHandle = kInvalidComPort;
+        std::fflush(stdout);
         SummarizeUpload(sent, work.records, sent - notAccepted);
     }
     return status;
 }
 
-// File: a plain file only, opened and checked up to its end record before
-// the port is touched, so a broken file never half-loads. Read in binary,
-// since ReadTextLine treats CR LF and Ctrl-Z as text mode would on any host.
-// Its stamp and the digest of its lines tell later whether what is sent is
-// what was checked. Announces the work on standard error. Returns
-// Outcome::kDone with fp open, or Outcome::kFileError with the reason
-// printed.
+// File: read whole into fileText and checked up to its end record before
+// the port is touched, so a broken file never half-loads; the work
+// announced on standard error. Returns Outcome::kDone, or
+// Outcome::kFileError with the reason printed.
 Outcome CheckFile(const char* name) {
-    fp = OpenRecordFile("Torvane", name, srcFileName, sizeof srcFileName, &stamp, &checkedDigest);
-    if (fp == nullptr) {
+    fileLength =
+        ReadRecordFile("Torvane", name, srcFileName, sizeof srcFileName, fileText, sizeof fileText);
+    if (fileLength < 0) {
         return Outcome::kFileError;
     }
-    CountUploadWork(fp, &work);
+    work = CountUploadWork(fileText, static_cast<std::size_t>(fileLength));
     AnnounceUpload(work, TorvaneMs(work, kLeastAnswers));
     return Outcome::kDone;
 }
@@ -140,27 +134,21 @@ Outcome TakeVerdict(unsigned long loadAddress) {
     return DrainComInput(comHandle, kDrainSilence);
 }
 
-// Records: one at a time, each answer awaited before the next line is read.
-// Returns Outcome::kDone after the last record (one not accepted counted,
-// not ending the run), Outcome::kStopped, Outcome::kFileError with the
-// reason printed, or how the wait for an answer ended.
+// Records: one at a time from fileText, each answer awaited before the
+// next. Returns Outcome::kDone after the last record (one not accepted
+// counted, not ending the run), Outcome::kStopped, or how the wait for an
+// answer ended.
 Outcome SendRecords() {
     for (;;) {
         if (StopSignal() != 0) {
             return Outcome::kStopped;
         }
-        const RecordRead read =
-            ReadRecord(fp, srcFileName, stamp, dataBuf, sizeof dataBuf, &sentDigest, &lineNumber);
-        if (read == RecordRead::kNoMore) {
+        if (NextRecord(fileText, static_cast<std::size_t>(fileLength), &fileAt, &lineNumber,
+                       dataBuf, sizeof dataBuf) == 0) {
             return Outcome::kDone;
         }
-        if (read == RecordRead::kFault) {
-            return Outcome::kFileError;
-        }
-        if (read == RecordRead::kEmptyLine) {
-            continue;
-        }
-        const unsigned long loadAddress = RecordLoadAddress(dataBuf, &upperBits);
+        const uint32_t loadAddress = DataByteAddress(dataBuf, extendedBase, 0);
+        extendedBase = ExtendedAddress(dataBuf, extendedBase);
         SendRecord();
         const Outcome answer = TakeVerdict(loadAddress);
         if (answer != Outcome::kDone) {
@@ -172,26 +160,18 @@ Outcome SendRecords() {
 }
 
 // Finish: "!" tells the monitor the upload is over; a port lost after the
-// last verdict could not carry it, and the run must not read as done.
-// Neither may a file that changed (the lines sent must be those checked, up
-// to the same end), and after a stop nothing more is sent. Then closes the
-// file and the port, says how the upload went and sums it up. Returns
-// Outcome::kDone, or Outcome::kBadAnswer when a record was not accepted;
-// Outcome::kPortLost, Outcome::kFileError (the reason printed) or
-// Outcome::kStopped with nothing closed.
+// last verdict could not carry it, and the run must not read as done; after
+// a stop nothing more is sent. Then closes the port, says how the upload
+// went and sums it up. Returns Outcome::kDone, or Outcome::kBadAnswer when a
+// record was not accepted; Outcome::kPortLost or Outcome::kStopped with the
+// port left open.
 Outcome FinishUpload() {
     if (ComPortGone(comHandle)) {
         return Outcome::kPortLost;
     }
-    if (sentDigest != checkedDigest) {
-        std::printf(kFileChangedText, srcFileName);
-        return Outcome::kFileError;
-    }
     if (StopSignal() != 0) {
         return Outcome::kStopped;
     }
-    std::fclose(fp);
-    fp = nullptr;
     WriteComBytes(comHandle, "!", 1);
     PauseMs(kTorvaneClosePauseMs);
     CloseCom(comHandle);
@@ -248,7 +228,7 @@ int main(int argc, char* argv[]) {
     if (outcome != Outcome::kDone) {
         return EndAt(Stage::kRecords, outcome);
     }
-    // Finish: "!" sent unless the run cannot count as done, everything
-    // closed, the result told.
+    // Finish: "!" sent unless the run cannot count as done, the port closed,
+    // the result told.
     return EndAt(Stage::kFinish, FinishUpload());
 }

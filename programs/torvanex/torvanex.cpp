@@ -4,8 +4,7 @@
 //
 // The run goes through its stages in order (arguments, file, port,
 // handshake, records, finish); the way a stage ends gives the exit status
-// from Torvanex's table (exit_status.cpp), which the help lists. A file that
-// changes during the upload stops it as a file that cannot be read does.
+// from Torvanex's table (exit_status.cpp), which the help lists.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -19,8 +18,6 @@
 #include "hexrec/hexrec.h"
 #include "host/stop_signal.h"
 #include "input_file/input_file.h"
-#include "input_file/record_file.h"
-#include "input_file/text_file.h"
 #include "programs/torvanex/exit_status.h"
 #include "run/arguments.h"
 #include "run/run_end.h"
@@ -30,7 +27,9 @@ namespace {
 
 char sPortName[80] = "/dev/ttyUSB0";
 char srcFileName[80];
-std::FILE* fp = nullptr;
+char fileText[kMaxInputBytes];  // the whole file, read once: checked, counted and sent from here
+long fileLength = 0;
+std::size_t fileAt = 0;  // where the next line starts
 ComPort fdPort = kInvalidComPort;
 char dataBuf[kMaxRecordChars + 2];  // prompt text, then one whole record line
 char inByte = 0;
@@ -39,13 +38,8 @@ UploadWork work{};  // what the file will send, for the announcement and summary
 long sent = 0;      // records sent
 long refused = 0;   // ... of them refused by the target, or left without a verdict
 
-// What was checked and what is sent: the file's stamp when checked, and the
-// digests of the lines checked and of the lines read for sending.
-FileStamp stamp;
-uint64_t checkedDigest = kDigestStart;
-uint64_t sentDigest = kDigestStart;
-long lineNumber = 0;          // of the line read last, for the summary
-unsigned long upperBits = 0;  // set by extended address records
+long lineNumber = 0;        // of the line read last, for the summary
+uint32_t extendedBase = 0;  // set by extended address records
 
 constexpr int32_t kVerdictTimeout = 5000;  // ms per wait for the verdict
 constexpr int kVerdictWaits = 8;           // waits before the target counts as gone
@@ -61,14 +55,17 @@ void StopAtOnce() {
 
 // Ends the run whose `stage` ended with `outcome`: says why (a wait's end as
 // EndRun words it; a verdict wait that met only other bytes has said so
-// itself), hints after a wake-up left unanswered, then closes the file and
-// the port where they are open and, once the port was open, sums the run up
-// on standard error. Returns the exit status from kTorvanexStatuses.
+// itself), hints after a wake-up left unanswered, then, once the port was
+// open, closes it and sums the run up on standard error. Returns the exit
+// status from kTorvanexStatuses.
 int EndAt(Stage stage, Outcome outcome) {
     const int status = stage == Stage::kRecords && outcome == Outcome::kChatter
                            ? ExitStatusFor(kTorvanexStatuses, stage, outcome)
                            : EndRunOnPort(kTorvanexStatuses, stage, outcome, fdPort);
-    if (CloseFileAndPort(&fp, &fdPort)) {
+    if (fdPort != kInvalidComPort) {
+        CloseCom(fdPort);
+        fdPort = kInvalidComPort;
+        std::fflush(stdout);
         SummarizeUpload(sent, work.records, sent - refused);
     }
     return status;
@@ -93,17 +90,17 @@ Outcome TakeArguments(int argc, char* argv[]) {
     return Outcome::kDone;
 }
 
-// File: a plain file only, opened and checked up to its end record before
-// the port is touched, so a broken file never half-loads. Its stamp and the
-// digest of its lines tell later whether what is sent is what was checked.
-// Announces the work on standard error. Returns Outcome::kDone with fp open,
-// or Outcome::kFileError with the reason printed.
+// File: read whole into fileText and checked up to its end record before
+// the port is touched, so a broken file never half-loads; the work
+// announced on standard error. Returns Outcome::kDone, or
+// Outcome::kFileError with the reason printed.
 Outcome CheckFile(const char* name) {
-    fp = OpenRecordFile("Torvanex", name, srcFileName, sizeof srcFileName, &stamp, &checkedDigest);
-    if (fp == nullptr) {
+    fileLength = ReadRecordFile("Torvanex", name, srcFileName, sizeof srcFileName, fileText,
+                                sizeof fileText);
+    if (fileLength < 0) {
         return Outcome::kFileError;
     }
-    CountUploadWork(fp, &work);
+    work = CountUploadWork(fileText, static_cast<std::size_t>(fileLength));
     AnnounceUpload(work, TorvanexMs(work, kLeastAnswers));
     return Outcome::kDone;
 }
@@ -158,28 +155,22 @@ Outcome TakeVerdict(unsigned long loadAddress) {
     return Outcome::kDone;
 }
 
-// Records: one at a time, each verdict awaited before the next line is read.
-// A stop lands between records: the record in flight is sent whole and its
-// verdict awaited first. Returns Outcome::kDone after the last record (a
-// refused one counted, not ending the run), Outcome::kStopped,
-// Outcome::kFileError with the reason printed, or how a verdict wait ended.
+// Records: one at a time from fileText, each verdict awaited before the
+// next. A stop lands between records: the record in flight is sent whole and
+// its verdict awaited first. Returns Outcome::kDone after the last record (a
+// refused one counted, not ending the run), Outcome::kStopped, or how a
+// verdict wait ended.
 Outcome SendRecords() {
     for (;;) {
         if (StopSignal() != 0) {
             return Outcome::kStopped;
         }
-        const RecordRead read =
-            ReadRecord(fp, srcFileName, stamp, dataBuf, sizeof dataBuf, &sentDigest, &lineNumber);
-        if (read == RecordRead::kNoMore) {
+        if (NextRecord(fileText, static_cast<std::size_t>(fileLength), &fileAt, &lineNumber,
+                       dataBuf, sizeof dataBuf) == 0) {
             return Outcome::kDone;
         }
-        if (read == RecordRead::kFault) {
-            return Outcome::kFileError;
-        }
-        if (read == RecordRead::kEmptyLine) {
-            continue;
-        }
-        const unsigned long loadAddress = RecordLoadAddress(dataBuf, &upperBits);
+        const uint32_t loadAddress = DataByteAddress(dataBuf, extendedBase, 0);
+        extendedBase = ExtendedAddress(dataBuf, extendedBase);
         SendRecord();
         const Outcome verdict = TakeVerdict(loadAddress);
         if (verdict != Outcome::kDone) {
@@ -193,19 +184,10 @@ Outcome SendRecords() {
     }
 }
 
-// Finish: the lines sent must be those checked, up to the same end (a file
-// cut short meets its end early). Closes the file and the port, says how
-// the upload went and sums it up. Returns Outcome::kDone, or
-// Outcome::kBadAnswer when the target refused a record (the program on it
-// is incomplete); Outcome::kFileError, nothing closed, when the file
-// changed.
+// Finish: closes the port, says how the upload went and sums it up.
+// Returns Outcome::kDone, or Outcome::kBadAnswer when the target refused a
+// record (the program on it is incomplete).
 Outcome FinishUpload() {
-    if (sentDigest != checkedDigest) {
-        std::printf(kFileChangedText, srcFileName);
-        return Outcome::kFileError;
-    }
-    std::fclose(fp);
-    fp = nullptr;
     CloseCom(fdPort);
     fdPort = kInvalidComPort;
     ProgressEnd();
@@ -257,6 +239,6 @@ int main(int argc, char* argv[]) {
     if (outcome != Outcome::kDone) {
         return EndAt(Stage::kRecords, outcome);
     }
-    // Finish: the file unchanged, everything closed, the result told.
+    // Finish: the port closed, the result told.
     return EndAt(Stage::kFinish, FinishUpload());
 }

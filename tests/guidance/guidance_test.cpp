@@ -1,13 +1,9 @@
-// Guidance text: durations, the progress line, what an upload will send,
-// load addresses, and the summary's notes.
+// Guidance text: durations and the progress line.
 #include "guidance/guidance.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
-
-#include "tests/support/e2e.h"
 
 namespace {
 
@@ -53,35 +49,4 @@ TEST(RenderProgressLine, CountPercentElapsedAndLeftCutToTheWidth) {
     char small[8];
     EXPECT_EQ(RenderProgressLine(small, sizeof small, 1, 2, "records", 0, 0, 0), 7u);
     EXPECT_STREQ(small, "1/2 rec");
-}
-
-TEST(CountUploadWork, RecordsDataBytesAndCharactersUpToTheEndRecord) {
-    TempDir dir;
-    std::FILE* fp = std::fopen(dir.Write("f.hex",
-                                         ":020000040000FA\r\n"
-                                         "\n"
-                                         ":0380000001020377\n"
-                                         ":00000001FF\n"
-                                         ":0380000001020377\n")
-                                   .c_str(),
-                               "rb");
-    ASSERT_NE(fp, nullptr);
-    UploadWork work{};
-    ASSERT_EQ(CountUploadWork(fp, &work), 0);
-    EXPECT_EQ(work.records, 2);
-    EXPECT_EQ(work.dataBytes, 3);  // the extended address is no data
-    EXPECT_EQ(work.sentChars, 14 + 16);
-    EXPECT_EQ(std::fgetc(fp), ':');  // rewound
-    std::fclose(fp);
-}
-
-TEST(RecordLoadAddress, AddressFieldPlusExtendedAddress) {
-    unsigned long upper = 0;
-    EXPECT_EQ(RecordLoadAddress(":108010000000", &upper), 0x8010ul);
-    EXPECT_EQ(RecordLoadAddress(":020000040001F9", &upper), 0x10000ul);
-    EXPECT_EQ(RecordLoadAddress(":10801000", &upper), 0x18010ul);
-    EXPECT_EQ(RecordLoadAddress(":020000021000EC", &upper), 0x10000ul);
-    EXPECT_EQ(RecordLoadAddress(":10001000", &upper), 0x10010ul);
-    EXPECT_EQ(RecordLoadAddress(":020000040000FA", &upper), 0ul);
-    EXPECT_EQ(RecordLoadAddress(":10f00000", &upper), 0xF000ul);
 }

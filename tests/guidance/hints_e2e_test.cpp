@@ -216,10 +216,10 @@ class FerroltOnHost : public HostTest<Host> {};
 
 TEST_P(FerroltOnHost, EchoMismatchAtALineEndPointsToOldMacLineEnds) {
     TempDir dir;
-    // Lines ended by a CR alone: the interpreter takes the first CR as the
-    // end of the line and answers it, and that answer meets the next character.
-    const std::string file = dir.Write("mac.bas", "10 PRINT 1\r20 END\r");
-    SimTarget sim({"--basic-banner", "\r\nMemory top? ", "--basic-ready", "\r\nOk\r\n"});
+    // A CR echoed for a letter: the interpreter ended the line there.
+    const std::string file = dir.Write("p.bas", "10 PRINT 1\n");
+    SimTarget sim(
+        {"--basic-banner", "\r\nMemory top? ", "--basic-ready", "\r\nOk\r\n", "--echo", "4=\\r"});
     RunResult run = Run("Ferrolt", {file, "{port}"}, sim);
     EXPECT_EQ(run.status, 4) << run.output;
     EXPECT_TRUE(HoldsMatch(run.output, "ERROR! Echo Mismatch")) << run.output;

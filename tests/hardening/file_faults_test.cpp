@@ -1,7 +1,9 @@
 // Every program against files it cannot use: random bytes, empty files,
-// files that cannot be read, files of megabytes, names with spaces and
-// non-ASCII characters, and output that cannot be written. An input file
-// that is refused is refused before the port opens, so nothing is sent.
+// files that cannot be read, files up to and over the 1 MiB limit, records
+// of no known type or of a length their type does not take, BASIC texts with
+// CR-only line ends, names with spaces and non-ASCII characters, and output
+// that cannot be written. An input file that is refused is refused before
+// the port opens, so nothing is sent.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,19 +21,23 @@ namespace {
 
 class FileFaults : public HostTest<Host> {
   protected:
-    // The programs that read a file (the uploaders and the BASIC loader;
-    // Quilmark writes one) built for this host.
-    std::vector<ProgramRow> Readers() const {
+    // The programs that read a file built for this host: the uploaders and
+    // the BASIC loader, and with `verify` Quilmark's verify (its save writes
+    // a file).
+    std::vector<ProgramRow> Readers(bool verify = false) const {
         std::vector<ProgramRow> readers;
         for (const auto& program : ProgramRows()) {
-            if (program.job != Job::kSave && (native() || program.windowsBuild)) {
+            if ((verify || program.job != Job::kSave) && (native() || program.windowsBuild)) {
                 readers.push_back(program);
             }
         }
         return readers;
     }
-    // Runs `program` on `file` against `sim`.
+    // Runs `program` (Quilmark: its verify) on `file` against `sim`.
     RunResult Read(const ProgramRow& program, const std::string& file, const SimTarget& sim) {
+        if (program.job == Job::kSave) {
+            return Run(program.name, {"--verify", file, "{port}"}, sim, kRunLimitSec);
+        }
         return Run(program.name, {file, "{port}"}, sim, kRunLimitSec);
     }
     // The file `program` reads of these two.
@@ -122,31 +128,34 @@ TEST_P(FileFaults, AFileWithoutReadPermissionIsRefused) {
     }
 }
 
-// Files of megabytes: checked to their end before the port opens, and
-// refused at the line that breaks the rules, however far down; one line of
-// megabytes is refused as too long without being held whole.
-TEST_P(FileFaults, HugeFilesAreCheckedToTheirEndAndRefusedAtTheirFault) {
+// Files near the 1 MiB limit: checked to their end before the port opens,
+// and refused at the line that breaks the rules, however far down; one
+// line of 600 kB is refused as too long. A file over the limit is refused
+// whole, and the port is never opened.
+TEST_P(FileFaults, LargeFilesAreCheckedToTheirEndAndOverOneMebibyteRefused) {
     std::string records;
     const std::string record = DataRecord(0x2000, std::vector<unsigned char>(16, 0x5A)) + "\n";
-    for (int i = 0; i < 100000; ++i) {
-        records += record;  // 4.4 MB
+    for (int i = 0; i < 20000; ++i) {
+        records += record;  // 880 kB
     }
     std::string program;
-    for (int i = 0; i < 400000; ++i) {
-        program += "10 PRINT 1\n";  // 4.4 MB
+    for (int i = 0; i < 90000; ++i) {
+        program += "10 PRINT 1\n";  // 990 kB
     }
     const std::string hugeHex = dir_.Write("huge.hex", records + "garbage\n");
     const std::string hugeBasic = dir_.Write("huge.bas", program + std::string(80, 'x') + "\n");
-    const std::string oneLine = dir_.Write("one-line.txt", std::string(4 * 1024 * 1024, 'A'));
+    const std::string oneLine = dir_.Write("one-line.txt", std::string(600 * 1024, 'A'));
+    const std::string overHex = dir_.Write("over.hex", records + records);
+    const std::string overBasic = dir_.Write("over.bas", program + program);
     SimTarget sim;
-    for (const auto& reader : Readers()) {
+    for (const auto& reader : Readers(true)) {
         SCOPED_TRACE(reader.name);
         const bool basic = reader.job == Job::kTyping;
         RunResult run = Read(reader, InputOf(reader, hugeHex, hugeBasic), sim);
         EXPECT_EQ(run.status, reader.fileStatus);
-        const std::string fault = basic ? "ERROR: Line 400001 of '" + hugeBasic +
+        const std::string fault = basic ? "ERROR: Line 90001 of '" + hugeBasic +
                                               "' is longer than 79 characters; nothing was sent\n"
-                                        : "ERROR: Line 100001 of '" + hugeHex +
+                                        : "ERROR: Line 20001 of '" + hugeHex +
                                               "' does not start with ':'; nothing was sent\n";
         EXPECT_TRUE(EndsWith(run.output, Shown(fault))) << run.output.substr(0, 400);
 
@@ -156,8 +165,64 @@ TEST_P(FileFaults, HugeFilesAreCheckedToTheirEndAndRefusedAtTheirFault) {
                                           : "is longer than the largest record; nothing was sent\n";
         EXPECT_TRUE(EndsWith(run.output, Shown("ERROR: Line 1 of '" + oneLine + "' " + tooLong)))
             << run.output.substr(0, 400);
+
+        const std::string& over = InputOf(reader, overHex, overBasic);
+        run = Read(reader, over, sim);
+        EXPECT_EQ(run.status, reader.fileStatus);
+        EXPECT_TRUE(EndsWith(
+            run.output,
+            Shown("ERROR: File '" + over + "' is larger than 1048576 bytes; nothing was sent\n")))
+            << run.output.substr(0, 400);
     }
     sim.Stop();
+    EXPECT_EQ(sim.Received(), "");
+    EXPECT_NE(sim.LineSettings(), "speed=9600 data=8 stop=2 parity=none raw=yes");  // never opened
+}
+
+// A record of no known type, or with a length its type does not take, is
+// refused at its line: an empty type 04 record would otherwise end the
+// upload as done with nothing sent, and a type 0A pass for data.
+TEST_P(FileFaults, RecordsOfAnUnknownTypeOrAWrongLengthAreRefused) {
+    const std::string data = DataRecord(0x2000, {1, 2, 3, 4});
+    const std::string emptyExtended =
+        dir_.Write("empty04.hex", ":00000004FC\n" + data + "\n:00000001FF\n");
+    const std::string typeA = dir_.Write("type0a.hex", data + "\n:0420000A01020304C8\n");
+    SimTarget sim;
+    for (const auto& reader : Readers(true)) {
+        if (reader.job == Job::kTyping) {
+            continue;
+        }
+        SCOPED_TRACE(reader.name);
+        RunResult run = Read(reader, emptyExtended, sim);
+        EXPECT_EQ(run.status, reader.fileStatus);
+        EXPECT_TRUE(EndsWith(run.output, Shown("ERROR: Line 1 of '" + emptyExtended +
+                                               "' has a length its record type does not take; "
+                                               "nothing was sent\n")))
+            << run.output;
+        run = Read(reader, typeA, sim);
+        EXPECT_EQ(run.status, reader.fileStatus);
+        EXPECT_TRUE(EndsWith(run.output, Shown("ERROR: Line 2 of '" + typeA +
+                                               "' has a record type other than 00 to 05; nothing "
+                                               "was sent\n")))
+            << run.output;
+    }
+    sim.Stop();
+    EXPECT_EQ(sim.Received(), "");
+}
+
+// A BASIC text whose lines end in a CR alone would be typed as one line and
+// its echoes taken for wrong ones: refused, with a hint to convert it.
+TEST_P(FileFaults, ABasicTextWithCrOnlyLineEndsIsRefusedWithAHint) {
+    const std::string file = dir_.Write("mac.bas", "10 PRINT 1\r20 END\r");
+    SimTarget sim;
+    RunResult run = Run("Ferrolt", {file, "{port}"}, sim, kRunLimitSec);
+    sim.Stop();
+    EXPECT_EQ(run.status, 255);
+    EXPECT_TRUE(EndsWith(run.output, Shown("ERROR: Line 1 of '" + file +
+                                           "' holds a CR not followed by LF; nothing was sent\n")))
+        << run.output;
+    EXPECT_NE(run.errors.find("Save it with LF or CR LF line ends"), std::string::npos)
+        << run.errors;
     EXPECT_EQ(sim.Received(), "");
 }
 

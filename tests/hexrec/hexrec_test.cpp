@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 TEST(HexDigits, BothCasesGiveTheSameValues) {
     const std::string upper = "0123456789ABCDEF";
@@ -40,7 +41,8 @@ TEST(RecordFields, OnlyAnEmptyRecordOfNonZeroTypeEndsTheUpload) {
 
 TEST(RecordLines, SoundLinesPass) {
     for (const std::string line : {":00000001FF", ":020000040000FA", ":020000040000fa",
-                                   ":10010000214601360121470136007EFE09D2190140"}) {
+                                   ":020000021000EC", ":0400000300001000E9", ":0400000500001000E7",
+                                   ":0000000000", ":10010000214601360121470136007EFE09D2190140"}) {
         EXPECT_EQ(CheckRecordLine(line.c_str(), line.size()), nullptr) << line;
     }
     // The checksum is the target's business: a wrong one passes here.
@@ -65,6 +67,20 @@ TEST(RecordLines, BrokenLinesAreRefusedWithAReason) {
          }) {
         EXPECT_NE(CheckRecordLine(line.c_str(), line.size()), nullptr) << line;
     }
+    // Types other than 00..05, read as decimal, would pass for another.
+    const std::string kType = "has a record type other than 00 to 05";
+    for (const std::string line : {":0000000AF6", ":0000000FF1", ":00000006FA", ":00000010F0"}) {
+        EXPECT_EQ(CheckRecordLine(line.c_str(), line.size()), kType) << line;
+    }
+    // A length its type does not take: an empty one would end the upload.
+    const std::string kLength = "has a length its record type does not take";
+    for (const std::string line : {":00000004FC", ":00000002FE", ":0100000100FE",
+                                   ":03000004000100F8", ":020000030000FB", ":00000005FB"}) {
+        EXPECT_EQ(CheckRecordLine(line.c_str(), line.size()), kLength) << line;
+    }
+    const std::string longer = ":FF" + std::string(kMaxRecordChars, '0');
+    EXPECT_EQ(CheckRecordLine(longer.c_str(), longer.size()),
+              std::string("is longer than the largest record"));
     const std::string withNul(
         ":0000\0\x30"
         "01FF",
@@ -92,4 +108,53 @@ TEST(RecordAddresses, DataBytesTakeTheLow16BitsOfTheirFullAddress) {
     EXPECT_EQ(DataByteAddress(":0201200041425A", 0x10000, 1), 0x0121u);
     EXPECT_EQ(DataByteAddress(":0201200041425A", 0x12340, 0), 0x2460u);
     EXPECT_EQ(DataByteAddress(":02a0b00041427A", 0, 0), 0xA0B0u);
+}
+
+TEST(RecordText, LinesEndAtLfOrCrLfAndTheLastNeedsNone) {
+    const std::string text = ":A\n:B\r\n\n:C\r\r\n:D";
+    std::vector<std::string> lines;
+    std::size_t at = 0;
+    std::size_t length = 0;
+    for (const char* line; (line = NextLine(text.data(), text.size(), &at, &length)) != nullptr;) {
+        lines.emplace_back(line, length);
+    }
+    EXPECT_EQ(lines, (std::vector<std::string>{":A", ":B", "", ":C\r", ":D"}));
+    EXPECT_EQ(at, text.size());
+}
+
+TEST(RecordText, TheCheckNamesTheFirstBadLineUpToTheEndRecord) {
+    const auto check = [](const std::string& text, long* line) {
+        const char* why = CheckRecordText(text.data(), text.size(), line);
+        return std::string(why == nullptr ? "" : why);
+    };
+    long line = 0;
+    EXPECT_EQ(check(":020000040000FA\r\n\r\n:00000001FF\r\nanything after the end\n", &line), "");
+    EXPECT_EQ(check("", &line), "");
+    EXPECT_EQ(check(":020000040000FA", &line), "");
+    EXPECT_EQ(check(":020000040000FA\n\n:1000000001\n:00000001FF\n", &line),
+              "does not have the length its length field gives");
+    EXPECT_EQ(line, 3);
+    EXPECT_EQ(check(":0100000055AA\n:00000004FC\n:0100000055AA\n", &line),
+              "has a length its record type does not take");
+    EXPECT_EQ(line, 2);
+}
+
+TEST(RecordText, RecordsComeInOrderUpToTheEndRecordCountedAsSent) {
+    const std::string text =
+        ":020000040000FA\r\n\n:0380000001020377\n:00000001FF\n:0380000001020377\n";
+    char line[kMaxRecordChars + 2];
+    std::size_t at = 0;
+    long number = 0;
+    ASSERT_EQ(NextRecord(text.data(), text.size(), &at, &number, line, sizeof line), 15u);
+    EXPECT_STREQ(line, ":020000040000FA");
+    ASSERT_EQ(NextRecord(text.data(), text.size(), &at, &number, line, sizeof line), 17u);
+    EXPECT_STREQ(line, ":0380000001020377");
+    EXPECT_EQ(number, 3);  // the empty line passed over
+    EXPECT_EQ(NextRecord(text.data(), text.size(), &at, &number, line, sizeof line), 0u);
+    EXPECT_EQ(number, 4);
+
+    const UploadWork work = CountUploadWork(text.data(), text.size());
+    EXPECT_EQ(work.records, 2);
+    EXPECT_EQ(work.dataBytes, 3);  // the extended address is no data
+    EXPECT_EQ(work.sentChars, 14 + 16);
 }
