@@ -1,17 +1,6 @@
-// Ferrolt: starts the target's BASIC and types a program text into it, one
-// character at a time, checking the interpreter's echo of each.
-//
-//   Ferrolt {filename} {port}
-//
-// The port is a COM port number ("//./COM10" without it).
-//
-// The run goes through its stages in order (arguments, file, port,
-// handshake, BASIC start, typing, finish); the way a stage ends gives the
-// exit status from Ferrolt's table (exit_status.cpp), which the help lists.
-// Silence while starting BASIC ends the run with 3, and so do
-// kEchoesMissedInARow echoes missing in a row while typing; a target that
-// never falls quiet gives 3 while BASIC starts and 4 while typing, as a
-// wrong echo does.
+// Ferrolt {filename} {port}: starts the target's BASIC and types a program
+// text into it, one character at a time, checking the echo of each. The way
+// each stage ends gives the exit status from exit_status.cpp.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -39,14 +28,14 @@ int32_t comBaudRate = 9600;
 ComPort comHandle = kInvalidComPort;
 int32_t comError = 0;
 char srcFileName[80];
-char fileText[kMaxInputBytes];  // the whole text, read once: checked, counted and typed
+char fileText[kMaxInputBytes];  // the whole text, read once
 long fileLength = 0;
 std::size_t fileAt = 0;  // where the next piece starts
 
 char dataBuf[100];           // prompt texts, then the piece of the program being typed
 int8_t inByte = 0;           // the echo received
 int8_t outByte = 0;          // the character being typed
-TypingWork work{};           // what the text will take, for the announcement and summary
+TypingWork work{};           // for the announcement and the summary
 long linesTyped = 0;         // program lines typed to their end
 long charsTyped = 0;         // characters typed
 int missedEchoes = 0;        // characters typed without an echo
@@ -54,29 +43,19 @@ int missedInARow = 0;        // ... since the last echo that came
 std::size_t mismatchAt = 0;  // index in dataBuf of a wrong echo's character
 bool echoMismatch = false;   // a wrong echo stopped the typing
 
-// The port's lines: why it did not open, or that it did.
 constexpr PortTexts kPortTexts{"Ferrolt", "OpenCom failed with error %d.\n",
                                "Com Port %s open at %d baud.\n"};
-// The BASIC's own prompts are awaited with the handshake's figures.
+// The BASIC's prompts are awaited with the handshake's figures.
 constexpr std::size_t kPromptCapacity = kFerroltHandshake.capacity;
-constexpr int32_t kPromptPauseMs = kFerroltHandshake.wakePauseMs;  // before collecting a prompt
-constexpr int32_t kPromptByteMs = kFerroltHandshake.perByteMs;     // allowed per byte of a prompt
-constexpr int32_t kSettleDrainMs = kFerroltSettleQuietMs;  // quiet that ends a prompt's tail
-constexpr int32_t kEchoMs = 1000;                          // allowed for one character's echo
-constexpr int32_t kLineDrainMs = kFerroltLineQuietMs;      // quiet after a piece or a lost echo
-constexpr int32_t kCharPauseMs = kFerroltCharPauseMs;      // after every character typed
-constexpr int32_t kClosePauseMs = kFerroltClosePauseMs;    // lets the last CR leave
+constexpr int32_t kPromptPauseMs = kFerroltHandshake.wakePauseMs;
+constexpr int32_t kPromptByteMs = kFerroltHandshake.perByteMs;
+constexpr int32_t kEchoMs = 1000;
 // A lost echo is forgiven, but a target that stopped echoing altogether
-// would otherwise cost a second a character for the rest of the file.
+// would cost a second a character for the rest of the file.
 constexpr int kEchoesMissedInARow = 8;
 
-// Waits for `pattern` in what the target sends: pauses 250 ms (nothing is
-// read meanwhile), clears 80 bytes of dataBuf and collects up to 80 bytes,
-// allowing 3000 ms for each. Returns Outcome::kDone when the pattern came,
-// or 80 bytes did; Outcome::kSilent or Outcome::kPortLost when the target
-// fell silent (as WaitForPrompt); Outcome::kStopped when a stop signal came
-// before the wait (nothing is then read). The text collected stays in
-// dataBuf, terminated, and the last byte stored in inByte.
+// Pauses, then collects the target's text into dataBuf until `pattern`
+// (WaitForPrompt); Outcome::kStopped, nothing read, after a stop.
 Outcome WaitForTargetPrompt(const char* pattern) {
     PauseMs(kPromptPauseMs);
     if (StopSignal() != 0) {
@@ -89,16 +68,13 @@ Outcome WaitForTargetPrompt(const char* pattern) {
     return result;
 }
 
-// A second stop signal ends the run at once, from the signal handler.
+// A second stop signal ends the run at once, from its handler.
 void StopAtOnce() {
     AbandonCom(comHandle);
     AbandonProgress();
 }
 
-// Ends the run whose `stage` ended with `outcome`: says why (a wait's end as
-// EndRun words it), hints after a wake-up left unanswered, then, once the
-// port was open, closes it and sums the run up on standard error; a wrong
-// echo gets its hint last. Returns the exit status from kFerroltStatuses.
+// Says why the run ends, closes the port and sums up; returns the status.
 int EndAt(Stage stage, Outcome outcome) {
     const int status = EndRunOnPort(kFerroltStatuses, stage, outcome, comHandle);
     if (comHandle != kInvalidComPort) {
@@ -113,10 +89,8 @@ int EndAt(Stage stage, Outcome outcome) {
     return status;
 }
 
-// File: the program text `name` read whole into fileText and checked, so a
-// text the target would store wrongly is refused with nothing typed; prints
-// the FILE line and announces the work on standard error. Returns
-// Outcome::kDone, or Outcome::kFileError with the reason printed.
+// Reads and checks the text whole, so a text the target would store wrongly
+// is refused with nothing typed; announces the work.
 Outcome OpenProgramText(const char* name) {
     fileLength = ReadInputFile("Ferrolt", name, fileText, sizeof fileText);
     if (fileLength < 0) {
@@ -142,11 +116,8 @@ Outcome OpenProgramText(const char* name) {
     return Outcome::kDone;
 }
 
-// Sends `command` and waits for the interpreter's `pattern`, then prints
-// what came with `format` and drains the answer's tail, so it is not taken
-// for an echo. A stop before sending sends nothing. Returns Outcome::kDone,
-// Outcome::kStopped, how the prompt wait ended, or Outcome::kChatter when
-// the line never fell quiet after the prompt.
+// Sends `command`, awaits `pattern`, shows what came with `format` and
+// drains the answer's tail, so it is not taken for an echo.
 Outcome AskBasic(const char* command, const char* pattern, const char* format) {
     if (StopSignal() != 0) {
         return Outcome::kStopped;
@@ -158,12 +129,10 @@ Outcome AskBasic(const char* command, const char* pattern, const char* format) {
     }
     std::printf(format, dataBuf);
     std::fflush(stdout);
-    return DrainComInput(comHandle, kSettleDrainMs);
+    return DrainComInput(comHandle, kFerroltSettleQuietMs);
 }
 
-// BASIC start: starts the interpreter ("B") and answers its memory question
-// with a bare CR, on a monitor already woken. Returns Outcome::kDone once
-// BASIC said "Ok", else as AskBasic.
+// Starts BASIC and answers its memory question with a bare CR.
 Outcome StartBasic() {
     const Outcome asked = AskBasic("B", "top?", " %s");
     if (asked != Outcome::kDone) {
@@ -172,16 +141,8 @@ Outcome StartBasic() {
     return AskBasic("\r", "Ok", " %s\n");
 }
 
-// Types dataBuf[i] and, for 0x20..0x7F, checks its echo: a wrong echo in
-// 0x01..0x7F stops the typing (echoMismatch and mismatchAt set); a lost one
-// is forgiven, counted and drained, unless a stop, a lost port or
-// kEchoesMissedInARow of them in a row end the typing. An echo from 0x80 up
-// (negative here) is let pass: only a character the interpreter could have
-// typed counts as wrong. Returns Outcome::kDone once the character is typed
-// and shown; Outcome::kBadAnswer for a wrong echo (the mismatch message
-// printed); Outcome::kSilent or Outcome::kPortLost for echoes that stopped
-// (a stop then counts as such, see EndRun); Outcome::kChatter when the line
-// never fell quiet after a lost echo.
+// Types dataBuf[i] and checks its echo. An echo from 0x80 up (negative
+// here) is let pass: only a character the interpreter could type is wrong.
 Outcome TypeCharacter(std::size_t i) {
     outByte = static_cast<int8_t>(dataBuf[i]);
     WriteComBytes(comHandle, &dataBuf[i], 1);
@@ -201,7 +162,7 @@ Outcome TypeCharacter(std::size_t i) {
             }
             ++missedEchoes;
             NoteEchoMissing(linesTyped + 1);
-            if (DrainComInput(comHandle, kLineDrainMs) != Outcome::kDone) {
+            if (DrainComInput(comHandle, kFerroltLineQuietMs) != Outcome::kDone) {
                 return Outcome::kChatter;
             }
         } else {
@@ -211,13 +172,11 @@ Outcome TypeCharacter(std::size_t i) {
     std::putchar(dataBuf[i]);
     std::fflush(stdout);
     ++charsTyped;
-    PauseMs(kCharPauseMs);
+    PauseMs(kFerroltCharPauseMs);
     return Outcome::kDone;
 }
 
-// Types the piece of `length` characters in dataBuf up to its end or a NUL
-// byte, then a CR, and drains what follows. Returns Outcome::kDone, else as
-// TypeCharacter (Outcome::kChatter also for the drain after the CR).
+// Types the piece in dataBuf up to its end or a NUL, then a CR and a drain.
 Outcome TypePiece(std::size_t length) {
     for (std::size_t i = 0; i < length && dataBuf[i] != '\0'; ++i) {
         const Outcome typed = TypeCharacter(i);
@@ -226,7 +185,7 @@ Outcome TypePiece(std::size_t length) {
         }
     }
     WriteComBytes(comHandle, "\r", 1);
-    if (DrainComInput(comHandle, kLineDrainMs) != Outcome::kDone) {
+    if (DrainComInput(comHandle, kFerroltLineQuietMs) != Outcome::kDone) {
         return Outcome::kChatter;
     }
     if (length > 0 && dataBuf[length - 1] == '\n') {
@@ -236,10 +195,7 @@ Outcome TypePiece(std::size_t length) {
     return Outcome::kDone;
 }
 
-// Typing: the program text piece by piece from fileText, each ended with a
-// CR. A stop lands between pieces: the piece in flight is typed to its CR
-// first, unless the target falls silent. Returns Outcome::kDone at the end
-// of the text, Outcome::kStopped, or as TypePiece.
+// Types the text piece by piece; a stop lands between pieces.
 Outcome TypeProgram() {
     for (;;) {
         if (StopSignal() != 0) {
@@ -263,17 +219,14 @@ Outcome TypeProgram() {
     return Outcome::kDone;
 }
 
-// Finish, after the end of the text: a port lost on the way could not have
-// carried the text, so that is no success. Otherwise one more CR ends the
-// last line the interpreter may hold; the port is closed, "Done..." printed
-// and the run summed up. Returns Outcome::kDone, or Outcome::kPortLost with
-// the port left open.
+// The last CR, the port closed, "Done..."; a port lost on the way could not
+// have carried the text, so that is no success.
 Outcome FinishTyping() {
     if (ComPortGone(comHandle)) {
         return Outcome::kPortLost;
     }
     WriteComBytes(comHandle, "\r", 1);
-    PauseMs(kClosePauseMs);
+    PauseMs(kFerroltClosePauseMs);
     CloseCom(comHandle);
     comHandle = kInvalidComPort;
     ProgressEnd();
@@ -297,38 +250,35 @@ int main(int argc, char* argv[]) {
     if (AnswerHelpOrVersion(argc, argv, kFerroltHelp) != 0) {
         return 0;
     }
-    // Banner and arguments: every name must fit its buffer before anything opens.
+    // Banner and arguments.
     std::printf("Z80 Basic Loader  ");
     Outcome outcome = TakeFileAndPort(argc, argv, 1, "Ferrolt {filename} {port}",
                                       sizeof srcFileName, sPortName, sizeof sPortName);
     if (outcome != Outcome::kDone) {
         return EndAt(Stage::kArguments, outcome);
     }
-    // From here Ctrl-C and SIGTERM (and SIGHUP where there is one) end the
-    // run through its own exits.
+    // From here a stop signal ends the run through its own exits.
     CatchStopSignals(StopAtOnce);
 
-    // File: checked to its end and announced before the port opens.
+    // File: read, checked and announced before the port opens.
     outcome = OpenProgramText(argv[1]);
     if (outcome != Outcome::kDone) {
         return EndAt(Stage::kFile, outcome);
     }
-    // Port: opened at comBaudRate, 8N2, or why not told with hints.
+    // Port.
     outcome = OpenProgramPort(kPortTexts, sPortName, comBaudRate, argc > 2 ? argv[2] : nullptr,
                               &comHandle, &comError);
     if (outcome != Outcome::kDone) {
         return EndAt(Stage::kPort, outcome);
     }
-    // Handshake: wake the monitor and collect its "$$$"; after a stop
-    // nothing more is sent.
+    // Handshake: wake the monitor, wait for its "$$$".
     char last = 0;
     outcome = Handshake(comHandle, kFerroltHandshake, dataBuf, sizeof dataBuf, &last, StopSignal);
     inByte = static_cast<int8_t>(last);
     if (outcome != Outcome::kDone) {
         return EndAt(Stage::kHandshake, outcome);
     }
-    // BASIC start: the interpreter started and its memory question answered,
-    // each answer's tail drained so it is not taken for an echo.
+    // BASIC start.
     outcome = StartBasic();
     if (outcome != Outcome::kDone) {
         return EndAt(Stage::kBasicStart, outcome);
