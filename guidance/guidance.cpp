@@ -301,13 +301,17 @@ bool BeginSummary(char* took, std::size_t size) {
 
 }  // namespace
 
-void SummarizeUpload(long sent, long total, long accepted) {
+void SummarizeUpload(long sent, long total, long accepted, long resent) {
     char took[24];
     if (!BeginSummary(took, sizeof took)) {
         return;
     }
-    std::fprintf(stderr, "Summary: %ld of %ld records sent in %s: %ld accepted, %ld not accepted\n",
+    std::fprintf(stderr, "Summary: %ld of %ld records sent in %s: %ld accepted, %ld not accepted",
                  sent, total, took, accepted, sent - accepted);
+    if (resent > 0) {
+        std::fprintf(stderr, ", %ld resent", resent);
+    }
+    std::fputc('\n', stderr);
     for (int i = 0; i < notesKept; ++i) {
         std::fprintf(stderr, "  line %ld, load address ", notes[i].line);
         PrintAddress(notes[i].address);
@@ -351,4 +355,19 @@ void SummarizeTyping(long linesTyped, long lines, long charsTyped) {
                      notes[i].count == 1 ? "" : "es");
     }
     PrintDroppedNotes();
+}
+
+void SuggestContinuing(const char* program, long line, int retries, const char* file,
+                       const char* port) {
+    // Quoted when it holds a space, so the line can be typed as it stands.
+    const char* quote = std::strpbrk(file, " \t") != nullptr ? "\"" : "";
+    std::fprintf(stderr, "To continue: %s", program);
+    if (retries > 0) {
+        std::fprintf(stderr, " --retry %d", retries);
+    }
+    std::fprintf(stderr, " --from-line %ld %s%s%s", line, quote, file, quote);
+    if (port != nullptr) {
+        std::fprintf(stderr, " %s", port);
+    }
+    std::fputc('\n', stderr);
 }

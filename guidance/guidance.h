@@ -109,7 +109,11 @@ void NoteEchoMissing(long line);
 
 // "Summary: 23 of 23 records sent in 0:04: 21 accepted, 2 not accepted", then
 // one line for each record noted: "  line 5, load address 8030: refused (?)".
-void SummarizeUpload(long sent, long total, long accepted);
+void SummarizeUpload(long sent, long total, long accepted, long resent = 0);
+// After an upload cut short: the command that continues it from file line
+// `line`, with --retry `retries` when above 0 and `port` when not nullptr.
+void SuggestContinuing(const char* program, long line, int retries, const char* file,
+                       const char* port);
 // "Summary: 16 of 16 records saved (256 bytes) in 0:02", then one line for
 // each address noted: "  address 8010: could not be read".
 void SummarizeDump(long saved, long total);

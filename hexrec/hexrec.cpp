@@ -123,12 +123,44 @@ std::size_t NextRecord(const char* text, std::size_t length, std::size_t* at, lo
     return IsEndRecord(RecordLength(line), RecordType(line)) ? 0 : count;
 }
 
-UploadWork CountUploadWork(const char* text, std::size_t length) {
+namespace {
+
+bool IsExtendedAddressRecord(const char* line) {
+    const int type = RecordType(line);
+    return RecordLength(line) == 2 &&
+           (type == kExtendedSegmentRecord || type == kExtendedLinearRecord);
+}
+
+}  // namespace
+
+std::size_t NextUploadRecord(const char* text, std::size_t length, UploadCursor* cursor,
+                             long* recordLine, char* line, std::size_t size) {
+    if (cursor->extendedAt != kNoExtended) {
+        long unused = 0;
+        *recordLine = cursor->extendedLine;
+        const std::size_t count =
+            NextRecord(text, length, &cursor->extendedAt, &unused, line, size);
+        cursor->extendedAt = kNoExtended;
+        return count;
+    }
+    const std::size_t count =
+        NextRecord(text, length, &cursor->at, &cursor->lineNumber, line, size);
+    *recordLine = cursor->lineNumber;
+    return count;
+}
+
+long NextUploadLine(const char* text, std::size_t length, UploadCursor cursor) {
+    char line[kMaxRecordChars + 2];
+    long recordLine = 0;
+    return NextUploadRecord(text, length, &cursor, &recordLine, line, sizeof line) != 0 ? recordLine
+                                                                                        : 0;
+}
+
+UploadWork CountUploadWork(const char* text, std::size_t length, UploadCursor from) {
     UploadWork work{0, 0, 0};
     char line[kMaxRecordChars + 2];
-    std::size_t at = 0;
-    long lines = 0;
-    while (NextRecord(text, length, &at, &lines, line, sizeof line) != 0) {
+    long recordLine = 0;
+    while (NextUploadRecord(text, length, &from, &recordLine, line, sizeof line) != 0) {
         const int len = RecordLength(line);
         ++work.records;
         if (RecordType(line) == kDataRecord) {
@@ -139,12 +171,36 @@ UploadWork CountUploadWork(const char* text, std::size_t length) {
     return work;
 }
 
+bool FindUploadStart(const char* text, std::size_t length, long fromLine, UploadCursor* cursor) {
+    char line[kMaxRecordChars + 2];
+    *cursor = UploadCursor{};
+    for (;;) {
+        const UploadCursor before = *cursor;
+        if (NextRecord(text, length, &cursor->at, &cursor->lineNumber, line, sizeof line) == 0) {
+            return false;
+        }
+        const bool extended = IsExtendedAddressRecord(line);
+        if (cursor->lineNumber >= fromLine) {
+            cursor->at = before.at;
+            cursor->lineNumber = before.lineNumber;
+            // A first record that sets the address itself needs none before it.
+            if (extended) {
+                cursor->extendedAt = kNoExtended;
+            }
+            return true;
+        }
+        if (extended) {
+            cursor->extendedAt = before.at;
+            cursor->extendedLine = cursor->lineNumber;
+        }
+    }
+}
+
 uint32_t ExtendedAddress(const char* line, uint32_t base) {
-    const int type = RecordType(line);
-    if (RecordLength(line) != 2 ||
-        (type != kExtendedSegmentRecord && type != kExtendedLinearRecord)) {
+    if (!IsExtendedAddressRecord(line)) {
         return base;
     }
+    const int type = RecordType(line);
     const uint32_t value = HexStrToByte(line + 9) * 256u + HexStrToByte(line + 11);
     return type == kExtendedSegmentRecord ? value << 4 : value << 16;
 }

@@ -59,9 +59,29 @@ struct UploadWork {
     long sentChars;
 };
 
-// The work of sending the checked `text` up to its end record.
-UploadWork CountUploadWork(const char* text, std::size_t length);
-
+// Where an upload stands in a checked text: the next line and the lines
+// before it, and an extended-address record to send first (at extendedAt,
+// on line extendedLine; kNoExtended when none).
+constexpr std::size_t kNoExtended = static_cast<std::size_t>(-1);
+struct UploadCursor {
+    std::size_t at = 0;
+    long lineNumber = 0;
+    std::size_t extendedAt = kNoExtended;
+    long extendedLine = 0;
+};
+// Copies the cursor's next record into `line` (`size` bytes, terminated), its
+// file line in *recordLine, and moves the cursor past it. Returns the
+// record's length; 0 at the end record or the end of the text.
+std::size_t NextUploadRecord(const char* text, std::size_t length, UploadCursor* cursor,
+                             long* recordLine, char* line, std::size_t size);
+// The file line of the cursor's next record, or 0 when none is left.
+long NextUploadLine(const char* text, std::size_t length, UploadCursor cursor);
+// The cursor for an upload from line `fromLine`: its first record the first
+// on or after that line, the extended-address record in force there sent
+// before it. Returns false when no record stands on or after the line.
+bool FindUploadStart(const char* text, std::size_t length, long fromLine, UploadCursor* cursor);
+// The work of sending the checked `text` from `from` up to its end record.
+UploadWork CountUploadWork(const char* text, std::size_t length, UploadCursor from = {});
 constexpr int kDataRecord = 0;
 constexpr int kExtendedSegmentRecord = 2;
 constexpr int kExtendedLinearRecord = 4;

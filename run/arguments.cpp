@@ -52,3 +52,41 @@ Outcome TakeFileAndPort(int argc, char* argv[], int at, const char* usage, std::
     }
     return Outcome::kDone;
 }
+
+namespace {
+
+// The value of `text` when it is all digits, at most `most`; else -1.
+long OptionValue(const char* text, long most) {
+    long value = 0;
+    for (const char* digit = text; *digit != '\0'; ++digit) {
+        if (*digit < '0' || *digit > '9' || value > most) {
+            return -1;
+        }
+        value = value * 10 + (*digit - '0');
+    }
+    return *text == '\0' || value > most ? -1 : value;
+}
+
+}  // namespace
+
+int TakeUploadOptions(int argc, char* argv[], int* retries, long* fromLine) {
+    int at = 1;
+    for (; at < argc; at += 2) {
+        const bool retry = std::strcmp(argv[at], "--retry") == 0;
+        if (!retry && std::strcmp(argv[at], "--from-line") != 0) {
+            break;
+        }
+        const char* text = at + 1 < argc ? argv[at + 1] : "";
+        const long value = OptionValue(text, retry ? 9 : 999999999L);
+        if (retry && value >= 0) {
+            *retries = static_cast<int>(value);
+        } else if (!retry && value >= 1) {
+            *fromLine = value;
+        } else {
+            std::printf("\n ERROR! Bad %s value '%s' (give %s)\n", argv[at], text,
+                        retry ? "0 to 9" : "a line number from 1");
+            return -1;
+        }
+    }
+    return at;
+}

@@ -43,3 +43,8 @@ Outcome TakeFileArgument(int argc, char* argv[], int at, const char* usage,
 // `portName` is changed only when the port was taken.
 Outcome TakeFileAndPort(int argc, char* argv[], int at, const char* usage, std::size_t fileNameSize,
                         char* portName, std::size_t portNameSize);
+
+// The uploaders' options before the file argument: --retry N (0 to 9) into
+// *retries and --from-line N (1 or more) into *fromLine. Returns the index
+// of the first argument after them, or -1 after printing why one is bad.
+int TakeUploadOptions(int argc, char* argv[], int* retries, long* fromLine);

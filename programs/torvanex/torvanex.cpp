@@ -1,10 +1,6 @@
-// Torvanex: loads an Intel HEX file into the target, record by record.
-//
-//   Torvanex {filename} {port}
-//
-// The run goes through its stages in order (arguments, file, port,
-// handshake, records, finish); the way a stage ends gives the exit status
-// from Torvanex's table (exit_status.cpp), which the help lists.
+// Torvanex [--retry N] [--from-line N] {filename} {port}: loads an Intel HEX
+// file into the target record by record. The way each stage ends gives the
+// exit status from exit_status.cpp.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -27,37 +23,47 @@ namespace {
 
 char sPortName[80] = "/dev/ttyUSB0";
 char srcFileName[80];
-char fileText[kMaxInputBytes];  // the whole file, read once: checked, counted and sent from here
+char fileText[kMaxInputBytes];  // the whole file, read once
 long fileLength = 0;
-std::size_t fileAt = 0;  // where the next line starts
+UploadCursor cursor;  // the next record to send
 ComPort fdPort = kInvalidComPort;
 char dataBuf[kMaxRecordChars + 2];  // prompt text, then one whole record line
 char inByte = 0;
-int err_no = 0;     // verdict of the last record: 0 accepted, 1 "?", 2 "E"
-UploadWork work{};  // what the file will send, for the announcement and summary
-long sent = 0;      // records sent
-long refused = 0;   // ... of them refused by the target, or left without a verdict
+int err_no = 0;  // verdict of the last record: 0 accepted, 1 "?", 2 "E"
 
-long lineNumber = 0;        // of the line read last, for the summary
-uint32_t extendedBase = 0;  // set by extended address records
+int retries = 0;                     // --retry: resends of a refused record
+long fromLine = 1;                   // --from-line: the first line sent
+const char* portArgument = nullptr;  // as given, for the command that continues
+UploadWork work{};                   // for the announcement and the summary
+long sent = 0;                       // records sent
+long refused = 0;                    // ... of them not accepted in the end
+long resent = 0;                     // resends after a refusal
+long firstNotAccepted = 0;           // file line of the first record not accepted
+long lineNumber = 0;                 // of the record in dataBuf
+uint32_t extendedBase = 0;
 
 constexpr int32_t kVerdictTimeout = 5000;  // ms per wait for the verdict
-constexpr int kVerdictWaits = 8;           // waits before the target counts as gone
+constexpr int kVerdictWaits = 8;           // silent waits before the target counts as gone
 // A target that talks but never gives a verdict is given up on after this
 // many other bytes, or as long in all as the silent waits.
 constexpr int kVerdictChatterBytes = 1024;
 
-// A second stop signal ends the run at once, from the signal handler.
+// A second stop signal ends the run at once, from its handler.
 void StopAtOnce() {
     AbandonCom(fdPort);
     AbandonProgress();
 }
 
-// Ends the run whose `stage` ended with `outcome`: says why (a wait's end as
-// EndRun words it; a verdict wait that met only other bytes has said so
-// itself), hints after a wake-up left unanswered, then, once the port was
-// open, closes it and sums the run up on standard error. Returns the exit
-// status from kTorvanexStatuses.
+// The file line an upload cut short continues from, or 0 when none is left.
+long ContinueLine() {
+    return firstNotAccepted != 0
+               ? firstNotAccepted
+               : NextUploadLine(fileText, static_cast<std::size_t>(fileLength), cursor);
+}
+
+// Says why the run ends (a verdict wait that met only other bytes has said
+// so), closes the port and sums up, with the command that continues an
+// upload cut short. Returns the exit status.
 int EndAt(Stage stage, Outcome outcome) {
     const int status = stage == Stage::kRecords && outcome == Outcome::kChatter
                            ? ExitStatusFor(kTorvanexStatuses, stage, outcome)
@@ -66,47 +72,55 @@ int EndAt(Stage stage, Outcome outcome) {
         CloseCom(fdPort);
         fdPort = kInvalidComPort;
         std::fflush(stdout);
-        SummarizeUpload(sent, work.records, sent - refused);
+        SummarizeUpload(sent, work.records, sent - refused, resent);
+        const long line = stage == Stage::kRecords && sent > 0 ? ContinueLine() : 0;
+        if (line != 0) {
+            SuggestContinuing("Torvanex", line, retries, srcFileName, portArgument);
+        }
     }
     return status;
 }
 
-// Arguments: the file name, and the port when given, copied once they are
-// known to fit. Returns Outcome::kDone, or Outcome::kBadArguments with the
-// reason printed.
-Outcome TakeArguments(int argc, char* argv[]) {
-    if (TakeFileArgument(argc, argv, 1, "./Torvanex {filename} {port}", sizeof srcFileName) !=
-        Outcome::kDone) {
-        return Outcome::kBadArguments;
+// The options, the file name and the port, each known to fit before it is
+// copied. Returns the file argument's index, or -1 with the reason printed.
+int TakeArguments(int argc, char* argv[]) {
+    const int at = TakeUploadOptions(argc, argv, &retries, &fromLine);
+    if (at < 0 || TakeFileArgument(argc, argv, at, "./Torvanex {filename} {port}",
+                                   sizeof srcFileName) != Outcome::kDone) {
+        return -1;
     }
-    if (argc > 2) {
-        if (std::strlen(argv[2]) >= sizeof sPortName) {
+    if (argc > at + 1) {
+        if (std::strlen(argv[at + 1]) >= sizeof sPortName) {
             std::printf("\n ERROR! Port name too long (at most %zu characters)\n",
                         sizeof sPortName - 1);
-            return Outcome::kBadArguments;
+            return -1;
         }
-        std::strcpy(sPortName, argv[2]);
+        portArgument = argv[at + 1];
+        std::strcpy(sPortName, portArgument);
     }
-    return Outcome::kDone;
+    return at;
 }
 
-// File: read whole into fileText and checked up to its end record before
-// the port is touched, so a broken file never half-loads; the work
-// announced on standard error. Returns Outcome::kDone, or
-// Outcome::kFileError with the reason printed.
+// Reads and checks the file whole before the port is touched, so a broken
+// file never half-loads; finds where --from-line starts; announces the work.
 Outcome CheckFile(const char* name) {
     fileLength = ReadRecordFile("Torvanex", name, srcFileName, sizeof srcFileName, fileText,
                                 sizeof fileText);
     if (fileLength < 0) {
         return Outcome::kFileError;
     }
-    work = CountUploadWork(fileText, static_cast<std::size_t>(fileLength));
+    const auto length = static_cast<std::size_t>(fileLength);
+    // Line 1 is every upload's start, a file without records included.
+    if (!FindUploadStart(fileText, length, fromLine, &cursor) && fromLine > 1) {
+        std::printf("\n ERROR! No record on or after line %ld of '%s'\n", fromLine, srcFileName);
+        return Outcome::kBadArguments;
+    }
+    work = CountUploadWork(fileText, length, cursor);
     AnnounceUpload(work, TorvanexMs(work, kLeastAnswers));
     return Outcome::kDone;
 }
 
-// Port: opened raw at 9600 baud 8N2. Returns Outcome::kDone with fdPort
-// open, or Outcome::kNoPort with the system's error and a hint printed.
+// Opens the port raw at 9600 baud 8N2, or says why not with a hint.
 Outcome OpenPort() {
     int32_t comError = 0;
     fdPort = OpenCom(sPortName, 9600, &comError);
@@ -120,73 +134,76 @@ Outcome OpenPort() {
     return Outcome::kDone;
 }
 
-// Sends the record in dataBuf, cut after its checksum, character by
-// character so the monitor keeps up.
-void SendRecord() {
+// Sends the record in dataBuf, cut after its checksum, one character at a
+// time so the monitor keeps up, and shows its verdict (inByte, err_no).
+Outcome SendRecord() {
     const int len = RecordLength(dataBuf);
     dataBuf[RecordChars(len)] = '\0';
     std::printf("Len:%d Type:%d ", len, RecordType(dataBuf));
     SendRecordByCharacter(fdPort, dataBuf, kTorvanexColonPauseMs, kTorvanexCharPauseMs);
-}
-
-// Awaits and shows the verdict on the record just sent from the file's line
-// lineNumber, loaded at `loadAddress`, and counts it. A record left without
-// a verdict counts as refused, and the summary names it. Returns
-// Outcome::kDone with a verdict; otherwise AwaitVerdict's outcome, the
-// end of chatter said here.
-Outcome TakeVerdict(unsigned long loadAddress) {
     const Outcome verdict = AwaitVerdict(fdPort, kVerdictTimeout, kVerdictWaits,
                                          kVerdictChatterBytes, StopSignal, &inByte, &err_no);
-    ++sent;
-    if (verdict != Outcome::kDone) {
-        ++refused;
-        NoteRecordNotAccepted(lineNumber, loadAddress, '\0');
-        if (verdict == Outcome::kChatter) {
-            std::printf("\n ERROR! No Verdict from target: it kept sending other bytes\n");
-        }
-        return verdict;
+    if (verdict == Outcome::kChatter) {
+        std::printf("\n ERROR! No Verdict from target: it kept sending other bytes\n");
+    } else if (verdict == Outcome::kDone) {
+        std::printf("%c\r\n", inByte);
     }
-    std::printf("%c\r\n", inByte);
-    if (err_no != 0) {
-        ++refused;
-        NoteRecordNotAccepted(lineNumber, loadAddress, inByte);
-    }
-    ProgressUpdate(sent);
-    return Outcome::kDone;
+    return verdict;
 }
 
-// Records: one at a time from fileText, each verdict awaited before the
-// next. A stop lands between records: the record in flight is sent whole and
-// its verdict awaited first. Returns Outcome::kDone after the last record (a
-// refused one counted, not ending the run), Outcome::kStopped, or how a
-// verdict wait ended.
+// Sends the record in dataBuf, again after each refusal while --retry
+// allows, each verdict followed by its pause and flush, and counts it. A
+// stop lands after a verdict. Returns how the last verdict wait ended.
+Outcome SendCountedRecord() {
+    const uint32_t loadAddress = DataByteAddress(dataBuf, extendedBase, 0);
+    extendedBase = ExtendedAddress(dataBuf, extendedBase);
+    ++sent;
+    for (int attempt = 0;; ++attempt) {
+        const Outcome verdict = SendRecord();
+        const bool accepted = verdict == Outcome::kDone && err_no == 0;
+        const bool stopped = verdict == Outcome::kDone && StopSignal() != 0;
+        if (verdict == Outcome::kDone && !stopped) {
+            PauseMs(accepted ? kTorvanexAcceptedPauseMs : kRefusedPauseMs);
+            FlushComInput(fdPort);
+            if (!accepted && attempt < retries) {
+                ++resent;
+                continue;
+            }
+        }
+        if (!accepted) {
+            ++refused;
+            firstNotAccepted = firstNotAccepted != 0 ? firstNotAccepted : lineNumber;
+            NoteRecordNotAccepted(lineNumber, loadAddress,
+                                  verdict == Outcome::kDone ? inByte : '\0');
+        }
+        if (verdict == Outcome::kDone) {
+            ProgressUpdate(sent);
+        }
+        return stopped ? Outcome::kStopped : verdict;
+    }
+}
+
+// Records, one at a time, each verdict awaited before the next (from
+// --from-line, the extended address in force there first). A stop lands
+// between records. Returns Outcome::kDone after the last, or how it ended.
 Outcome SendRecords() {
     for (;;) {
         if (StopSignal() != 0) {
             return Outcome::kStopped;
         }
-        if (NextRecord(fileText, static_cast<std::size_t>(fileLength), &fileAt, &lineNumber,
-                       dataBuf, sizeof dataBuf) == 0) {
+        if (NextUploadRecord(fileText, static_cast<std::size_t>(fileLength), &cursor, &lineNumber,
+                             dataBuf, sizeof dataBuf) == 0) {
             return Outcome::kDone;
         }
-        const uint32_t loadAddress = DataByteAddress(dataBuf, extendedBase, 0);
-        extendedBase = ExtendedAddress(dataBuf, extendedBase);
-        SendRecord();
-        const Outcome verdict = TakeVerdict(loadAddress);
+        const Outcome verdict = SendCountedRecord();
         if (verdict != Outcome::kDone) {
             return verdict;
         }
-        if (StopSignal() != 0) {
-            return Outcome::kStopped;
-        }
-        PauseMs(err_no != 0 ? kRefusedPauseMs : kTorvanexAcceptedPauseMs);
-        FlushComInput(fdPort);
     }
 }
 
-// Finish: closes the port, says how the upload went and sums it up.
-// Returns Outcome::kDone, or Outcome::kBadAnswer when the target refused a
-// record (the program on it is incomplete).
+// Closes the port and says how the upload went. Returns Outcome::kBadAnswer
+// when a record was not accepted (the program on the target is incomplete).
 Outcome FinishUpload() {
     CloseCom(fdPort);
     fdPort = kInvalidComPort;
@@ -196,7 +213,7 @@ Outcome FinishUpload() {
     }
     std::printf("Done\r\n");
     std::fflush(stdout);
-    SummarizeUpload(sent, work.records, sent - refused);
+    SummarizeUpload(sent, work.records, sent - refused, resent);
     return refused > 0 ? Outcome::kBadAnswer : Outcome::kDone;
 }
 
@@ -210,17 +227,17 @@ int main(int argc, char* argv[]) {
     }
     // Banner and arguments.
     std::printf("Z80 System Loader\n");
-    Outcome outcome = TakeArguments(argc, argv);
-    if (outcome != Outcome::kDone) {
-        return EndAt(Stage::kArguments, outcome);
+    const int fileArgument = TakeArguments(argc, argv);
+    if (fileArgument < 0) {
+        return EndAt(Stage::kArguments, Outcome::kBadArguments);
     }
-    // From here Ctrl-C, SIGTERM and SIGHUP end the run through its own exits.
+    // From here a stop signal ends the run through its own exits.
     CatchStopSignals(StopAtOnce);
 
-    // File: checked whole before the port is touched; the work announced.
-    outcome = CheckFile(argv[1]);
+    // File: read and checked whole before the port is touched.
+    Outcome outcome = CheckFile(argv[fileArgument]);
     if (outcome != Outcome::kDone) {
-        return EndAt(Stage::kFile, outcome);
+        return EndAt(outcome == Outcome::kBadArguments ? Stage::kArguments : Stage::kFile, outcome);
     }
     // Port.
     outcome = OpenPort();

@@ -113,10 +113,12 @@ TEST_P(GuidanceOnHost, TorvaneNamesTheRecordThatWentUnanswered) {
     SimTarget sim({"--record-answer", "3=\\x00"});  // a NUL reads as silence
     RunResult run = Run("Torvane", {upload.file, "{port}"}, sim);
     EXPECT_EQ(run.status, 4);
-    EXPECT_TRUE(Matches(run.errors,
-                        Shown(kUploadAnnounced + "Summary: 3 of 3 records sent in \\d+:\\d\\d: 2 "
-                                                 "accepted, 1 not accepted\n"
-                                                 "  line 4, load address 8010: no verdict\n")))
+    EXPECT_TRUE(Matches(run.errors, Shown(kUploadAnnounced +
+                                          "Summary: 3 of 3 records sent in \\d+:\\d\\d: 2 "
+                                          "accepted, 1 not accepted\n"
+                                          "  line 4, load address 8010: no verdict\n"
+                                          "To continue: Torvane --from-line 4 " +
+                                          upload.file + " \\S+\n")))
         << run.errors;
 }
 
