@@ -158,3 +158,31 @@ TEST(RecordText, RecordsComeInOrderUpToTheEndRecordCountedAsSent) {
     EXPECT_EQ(work.dataBytes, 3);  // the extended address is no data
     EXPECT_EQ(work.sentChars, 14 + 16);
 }
+
+TEST(RecordText, AnUploadFromALineSendsTheExtendedAddressInForceFirst) {
+    const std::string text =
+        ":020000040001F9\n:0380000001020377\n:020000021000EC\n\n:0380100001020367\n"
+        ":00000001FF\n";
+    const auto start = [&](long fromLine, UploadCursor* cursor) {
+        return FindUploadStart(text.data(), text.size(), fromLine, cursor);
+    };
+    UploadCursor cursor;
+    char line[kMaxRecordChars + 2];
+    long recordLine = 0;
+    // Line 4 is empty: the upload starts at line 5, after the type 02 of line 3.
+    ASSERT_TRUE(start(4, &cursor));
+    ASSERT_NE(NextUploadRecord(text.data(), text.size(), &cursor, &recordLine, line, sizeof line),
+              0u);
+    EXPECT_STREQ(line, ":020000021000EC");
+    EXPECT_EQ(recordLine, 3);
+    EXPECT_EQ(NextUploadLine(text.data(), text.size(), cursor), 5);
+    EXPECT_EQ(CountUploadWork(text.data(), text.size(), UploadCursor{}).records, 4);
+
+    // A first record that sets the address itself needs none before it.
+    ASSERT_TRUE(start(3, &cursor));
+    EXPECT_EQ(CountUploadWork(text.data(), text.size(), cursor).records, 2);
+    ASSERT_TRUE(start(2, &cursor));
+    EXPECT_EQ(CountUploadWork(text.data(), text.size(), cursor).records, 4);
+    // Nothing on or after the end record's line.
+    EXPECT_FALSE(start(6, &cursor));
+}

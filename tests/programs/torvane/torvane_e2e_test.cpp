@@ -333,6 +333,81 @@ TEST_P(TorvaneUpload, ArgumentsThatCannotWorkAreRefused) {
     EXPECT_EQ(sim.Received(), "");
 }
 
+TEST_P(TorvaneUpload, RetryResendsARefusedRecordWhileTriesRemain) {
+    TempDir dir;
+    const std::string r1 = DataRecord(0x0100, PatternBytes(1, 8));
+    const std::string r2 = DataRecord(0x0108, PatternBytes(2, 8));
+    const std::string file = dir.Write("p.hex", r1 + "\n" + r2 + "\n" + kEnd + "\n");
+
+    // Refused once, accepted when sent again.
+    SimTarget once({"--record-answer", "1=?"});
+    RunResult run = HostTest::Run("Torvane", {"--retry", "2", file, "{port}"}, once);
+    once.Stop();
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.output.find(
+                  Shown(RecordLine(r1, "?") + RecordLine(r1, "*") + RecordLine(r2, "*") + kDone)),
+              std::string::npos)
+        << run.output;
+    EXPECT_EQ(once.Received(), "@" + r1 + r1 + r2 + "!");
+    EXPECT_TRUE(HoldsMatch(run.errors, "2 accepted, 0 not accepted, 1 resent")) << run.errors;
+
+    // Refused on every try: the upload goes on without it.
+    SimTarget always({"--record-answer", "1=?", "--record-answer", "2=?"});
+    run = HostTest::Run("Torvane", {"--retry", "1", file, "{port}"}, always);
+    always.Stop();
+    EXPECT_EQ(run.status, 5);
+    EXPECT_EQ(always.Received(), "@" + r1 + r1 + r2 + "!");
+    EXPECT_TRUE(HoldsMatch(run.errors, "1 accepted, 1 not accepted, 1 resent")) << run.errors;
+}
+
+TEST_P(TorvaneUpload, AnUploadCutShortContinuesFromTheLineItNames) {
+    TempDir dir;
+    const std::string r1 = DataRecord(0x8000, PatternBytes(1, 8));
+    const std::string r2 = DataRecord(0x8008, PatternBytes(2, 8));
+    const std::string r3 = DataRecord(0x8010, PatternBytes(3, 8));
+    const std::string file =
+        dir.Write("p.hex", kExtended + "\n" + r1 + "\n\n" + r2 + "\n" + r3 + "\n" + kEnd + "\n");
+    const std::string image = dir.path() + "/memory.bin";
+    SimTarget first({"--silent-from-record", "3", "--memory-out", image});
+    RunResult cut = Upload(file, first);
+    EXPECT_EQ(cut.status, 4);
+    std::smatch command;
+    ASSERT_TRUE(std::regex_search(
+        cut.errors, command, std::regex("To continue: Torvane --from-line (\\d+) (\\S+) \\S+")))
+        << cut.errors;
+    EXPECT_EQ(command[1], "4");  // r2, after an empty line
+    EXPECT_EQ(command[2], file);
+
+    // The extended address in force there goes first; the rest completes
+    // the program in memory.
+    SimTarget second({"--memory-in", image});
+    RunResult rest = HostTest::Run("Torvane", {"--from-line", command[1], file, "{port}"}, second);
+    EXPECT_EQ(rest.status, 0);
+    EXPECT_EQ(second.Received(), "@" + kExtended + r2 + r3 + "!");
+    const auto memory = second.Memory();
+    EXPECT_EQ(memory[0x8000], PatternBytes(1, 8)[0]);
+    EXPECT_EQ(memory[0x8008], PatternBytes(2, 8)[0]);
+    EXPECT_EQ(memory[0x8017], PatternBytes(3, 8)[7]);
+}
+
+TEST_P(TorvaneUpload, BadOptionValuesAreRefusedWithNothingOpened) {
+    TempDir dir;
+    const std::string file = dir.Write("p.hex", DataRecord(0, PatternBytes(1, 4)) + "\n" + kEnd);
+    SimTarget sim;
+    for (const std::vector<std::string>& options : {std::vector<std::string>{"--retry", "10"},
+                                                    {"--retry", "x"},
+                                                    {"--from-line", "0"},
+                                                    {"--from-line", "2"}}) {
+        std::vector<std::string> args = options;
+        args.insert(args.end(), {file, "{port}"});
+        RunResult run = Run(args, sim);
+        EXPECT_EQ(run.status, 1) << options[0] << " " << options[1];
+        EXPECT_EQ(run.output.find("Com Port"), std::string::npos) << run.output;
+    }
+    sim.Stop();
+    EXPECT_EQ(sim.Received(), "");
+}
+
 INSTANTIATE_TEST_SUITE_P(Hosts, TorvaneUpload, EveryHost(), HostCaseName);
 
 // The port argument itself, where only Windows has COM ports to name.

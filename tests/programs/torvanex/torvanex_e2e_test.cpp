@@ -168,6 +168,31 @@ TEST(TorvanexUpload, RefusedRecordIsReportedAndTheRunIsNotASuccess) {
     EXPECT_EQ(sim.Received(), "@" + good + badSum + after);
 }
 
+TEST(TorvanexUpload, RetryAndTheCommandThatContinuesAnUploadCutShort) {
+    TempDir dir;
+    const std::string r1 = DataRecord(0x8000, PatternBytes(1, 8));
+    const std::string r2 = DataRecord(0x8008, PatternBytes(2, 8));
+    const std::string file =
+        dir.Write("p.hex", kExtended + "\n" + r1 + "\n" + r2 + "\n" + kEnd + "\n");
+    // r1 refused once and resent; r2 then answered with eight NULs, eight
+    // silent waits at once, which end the upload.
+    SimTarget sim({"--record-answer", "2=?", "--record-answer",
+                   "4=\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00"});
+    RunResult cut = RunProgram(TORVANEX_EXE, {"--retry", "3", file, sim.port()});
+    EXPECT_EQ(cut.status, 4);
+    EXPECT_NE(cut.output.find(RecordLine(r1, '?') + RecordLine(r1, '*')), std::string::npos)
+        << cut.output;
+    EXPECT_TRUE(EndsWith(cut.errors,
+                         ", 1 resent\n  line 3, load address 8008: no verdict\n"
+                         "To continue: Torvanex --retry 3 --from-line 3 " +
+                             file + " " + sim.port() + "\n"))
+        << cut.errors;
+
+    RunResult rest = RunProgram(TORVANEX_EXE, {"--from-line", "3", file, sim.port()});
+    EXPECT_EQ(rest.status, 0);
+    EXPECT_EQ(sim.Received(), "@" + kExtended + r1 + r1 + r2 + "@" + kExtended + r2);
+}
+
 TEST(TorvanexHandshake, PromptSplitOverWritesAndChatterBeforeItAreAccepted) {
     TempDir dir;
     const std::string r1 = DataRecord(0x0100, PatternBytes(5, 8));
