@@ -35,8 +35,6 @@ long ComNumber(const char* name) {
 
 const char* const kBusyPortAdvice = "";
 
-const bool kPortArgumentMayBePath = false;
-
 void WriteStandardErrorNow(const char* text, std::size_t length) {
     _write(2, text, static_cast<unsigned>(length));
 }
@@ -91,9 +89,6 @@ int OpenFailureCause(int32_t error) {
 }
 
 int ListSerialPorts(const char* /*devDir*/, char* list, std::size_t size) {
-    if (size == 0) {
-        return 0;
-    }
     list[0] = '\0';
     // Every DOS device name the system knows, each terminated, the list
     // ending with an empty name.
@@ -134,7 +129,6 @@ int ListSerialPorts(const char* /*devDir*/, char* list, std::size_t size) {
     return count;
 }
 
-int DeviceGroup(const char* /*path*/, char* /*group*/, std::size_t /*size*/, bool* /*listed*/,
-                bool* /*inSession*/) {
+int DeviceGroup(const char* /*path*/, char* /*group*/, std::size_t /*size*/) {
     return -1;
 }
