@@ -1,5 +1,5 @@
 // What the guidance for people needs from the host: its terminal, why a port
-// did not open, and which serial ports it has.
+// did not open, which serial ports it has, and how it shows a status.
 #pragma once
 
 #include <cstddef>
@@ -29,6 +29,12 @@ int OpenFailureCause(int32_t error);
 
 // What else may hold a busy port on this host ("" when nothing more to say).
 extern const char* const kBusyPortAdvice;
+
+// The help's text for a COM port argument, after its label.
+extern const char* const kComPortAbout;
+
+// How this host shows an exit status of -1 (255 on POSIX).
+extern const int kFailedStatusShown;
 
 // The serial ports found, one "  <name>\n" line each (POSIX: by-id links with
 // their devices, then the devices under `devDir` with a port behind them,

@@ -84,6 +84,13 @@ const char* const kBusyPortAdvice =
     " On Linux, ModemManager may be probing a newly plugged adapter: wait a few seconds and "
     "try again, or stop it (sudo systemctl stop ModemManager).";
 
+const char* const kComPortAbout =
+    "a COM port number (3 opens COM3, here /dev/ttyS2) or a\n"
+    "            device path such as /dev/ttyUSB0; //./COM10 (/dev/ttyS9)\n"
+    "            when left out\n";
+
+const int kFailedStatusShown = 255;
+
 void WriteStandardErrorNow(const char* text, std::size_t length) {
     // Nothing can be done about a failed write here.
     const ssize_t ignored = write(STDERR_FILENO, text, length);

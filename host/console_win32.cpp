@@ -35,6 +35,12 @@ long ComNumber(const char* name) {
 
 const char* const kBusyPortAdvice = "";
 
+const char* const kComPortAbout =
+    "a COM port number: 3 opens COM3, 12 opens //./COM12;\n"
+    "            //./COM10 when left out\n";
+
+const int kFailedStatusShown = -1;
+
 void WriteStandardErrorNow(const char* text, std::size_t length) {
     _write(2, text, static_cast<unsigned>(length));
 }

@@ -1,7 +1,7 @@
 // The programs as an ordinary user meets them at a desk: one simulated board
 // used by one program after another, port numbers that cannot be, file
-// arguments that are no files, files changed while they are sent, an
-// existing output file, and stops while a record is in flight. Natively;
+// arguments that are no files, an existing output file, and stops while a
+// record is in flight. Natively;
 // the suite also runs as a user other than root, who gets none of root's
 // exemptions (scripts/test-unprivileged.sh).
 #include <fcntl.h>
@@ -181,48 +181,6 @@ TEST(RealDesk, FileArgumentsThatAreNoFilesAreRefusedBeforeAnythingBlocks) {
     close(listener);
     sim.Stop();
     EXPECT_EQ(sim.Received(), "");
-}
-
-// A file cut short or rewritten while it is sent: the run stops with the
-// file status, never "Done" (and Torvane sends no "!").
-TEST(RealDesk, AFileChangedWhileItIsSentIsNeverReportedDone) {
-    TempDir dir;
-    const auto records = LongUpload(30, 1);
-    std::string program;
-    for (int line = 10; line <= 400; line += 10) {
-        program += std::to_string(line) + " PRINT \"LINE " + std::to_string(line) + "\"\n";
-    }
-    const std::string hex = RecordLines(records, 30) + ":00000001FF\n";
-    struct Change {
-        std::string program;
-        std::string fileName;  // the file it is given, holding `before`
-        std::string before;
-        std::string seen;     // the event after which the file changes
-        std::string changed;  // what the file then holds
-    };
-    std::string rewritten = hex;
-    rewritten[rewritten.find(records[20]) + 9] = 'F';  // same size, other data
-    const std::vector<Change> changes = {
-        {"Torvanex", "prog.hex", hex, "record 3 ", RecordLines(records, 10)},
-        {"Torvanex", "prog.hex", hex, "record 3 ", rewritten},
-        {"Torvane", "prog.hex", hex, "record 3 ", RecordLines(records, 10)},
-        {"Ferrolt", "prog.bas", program, "basic line 20 ", program.substr(0, program.find("150 "))},
-    };
-    for (const auto& change : changes) {
-        SCOPED_TRACE(change.program + " " + std::to_string(change.changed.size()));
-        const std::string file = dir.Write(change.fileName, change.before);
-        SimTarget sim;
-        RunResult run = RunAndDo(
-            change.program, {file, "{port}"}, sim, [&] { return HasEvent(sim, change.seen); },
-            [&](pid_t) { dir.Write(change.fileName, change.changed); });
-        sim.Stop();
-        EXPECT_EQ(run.status, ProgramNamed(change.program).fileStatus);
-        EXPECT_TRUE(
-            EndsWith(run.output, "\nERROR: File '" + file + "' changed while it was being sent\n"))
-            << run.output;
-        EXPECT_EQ(run.output.find("Done"), std::string::npos);
-        EXPECT_EQ(sim.Received().find('!'), std::string::npos);
-    }
 }
 
 // Quilmark leaves the file that was there until it has saved something: a
