@@ -33,6 +33,7 @@ void OnStopSignal(int signal) {
 
 const StopSignalName kStopSignals[] = {
     {SIGINT, "stopped by Ctrl-C (SIGINT)"},
+    {SIGQUIT, "stopped by Ctrl-\\ (SIGQUIT)"},
     {SIGTERM, "stopped by SIGTERM"},
     {SIGHUP, "stopped by SIGHUP (the terminal closed)"},
 };

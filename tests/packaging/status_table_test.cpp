@@ -304,6 +304,7 @@ TEST(StatusTableHelp, HelpListsTheTableRows) {
               "      cannot be read\n"
               "  12  no port\n"
               " 130  stopped by Ctrl-C (SIGINT)\n"
+              " 131  stopped by Ctrl-\\ (SIGQUIT)\n"
               " 143  stopped by SIGTERM\n"
               " 129  stopped by SIGHUP (the terminal closed)\n");
     EXPECT_EQ(printed.rfind("Usage: Prog\n  port      a COM port number", 0), 0u) << printed;
