@@ -1,21 +1,6 @@
-// A program's exit statuses, in one table per program: which status each
-// way a step of the run can end gives, and the texts that explain each
-// status in the help (printed from the table), the manual page and the
-// README (checked against the table by a test).
-//
-// A program declares its table beside its help text, in
-// programs/<name>/exit_status.cpp, one row per status in the order the help
-// lists them:
-//
-//   constexpr ExitStatusRow kRows[] = {
-//       {0, {{{Stage::kFinish, Of(Outcome::kDone)}}}, "done", "Done.", "done"},
-//       {3, {{{Stage::kPort, Of(Outcome::kNoPort)},
-//             {Stage::kHandshake, kWaitFailures}}}, "...", "...", "..."},
-//       {kStoppedBySignal, {}, nullptr, "Stopped by Ctrl-C ...", "stopped by ..."},
-//   };
-//   const ExitStatusTable kTorvanexStatuses = {kRows, std::size(kRows)};
-//
-// and ends a run with EndRun(kTorvanexStatuses, stage, outcome) (run_end.h).
+// A program's exit statuses: the status each way a stage of its run ends
+// gives, and the one text for each status, which --help prints and the
+// manual page and the README repeat word for word.
 #pragma once
 
 #include <array>
@@ -53,28 +38,17 @@ struct StageEnds {
     OutcomeSet outcomes = 0;
 };
 
-// The status of the row for a run ended by a stop signal: the run exits
-// with 128 + the signal's number, and the help lists the host's signals.
-// A stop ends every stage so; the row's `ends` stay empty.
+// The status of the stop row, which stands for the host's stop signals
+// (kStopSignals, each 128 + its number) and ends every stage.
 constexpr int kStoppedBySignal = 128;
 
-// What ExitStatusFor gives for an end no row lists (a fault of the table,
-// which the status table test rules out for every end a program has).
+// What ExitStatusFor gives for an end no row lists.
 constexpr int kNoExitStatus = -1000;
 
-// One exit status and what explains it.
 struct ExitStatusRow {
     int status;                     // as main returns it; -1 shows as 255 on POSIX
-    std::array<StageEnds, 4> ends;  // the stage ends that give this status
-    // The help's text after the number: lines split by '\n', printed with
-    // the later lines indented under the first. nullptr for the stop row,
-    // whose lines are the host's signals.
-    const char* help;
-    // The manual page's paragraph under the status (EXIT STATUS), as plain
-    // text: roff requests and escapes left out, lines joined by spaces.
-    const char* manual;
-    // The README's cell for the status in the program's column (Markdown).
-    const char* readme;
+    std::array<StageEnds, 4> ends;  // the stage ends that give it
+    const char* text;               // its lines split by '\n'; nullptr in the stop row
 };
 
 // A program's rows, in the order the help lists them.
@@ -83,7 +57,6 @@ struct ExitStatusTable {
     std::size_t count;
 };
 
-// The status `table` gives for `stage` ending with `outcome`: the first row
-// whose ends hold it; kStoppedBySignal for Outcome::kStopped in any stage,
-// when the table has that row. kNoExitStatus when no row holds it.
+// The status of the first row of `table` holding `stage` ending with
+// `outcome` (a stop: the stop row's); kNoExitStatus when none does.
 int ExitStatusFor(const ExitStatusTable& table, Stage stage, Outcome outcome);

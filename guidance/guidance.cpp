@@ -143,9 +143,6 @@ long TimeLeftMs(long done, long total, long spentMs, long estimateMs) {
 
 std::size_t RenderProgressLine(char* line, std::size_t size, long done, long total,
                                const char* unit, long elapsedMs, long leftMs, int width) {
-    if (size == 0) {
-        return 0;
-    }
     char elapsed[24];
     char left[24];
     FormatDuration(elapsedMs, elapsed, sizeof elapsed);

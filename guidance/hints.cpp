@@ -5,6 +5,7 @@
 #include "dialogue/pace.h"
 #include "host/console.h"
 #include "host/stop_signal.h"
+#include "serial/port_name.h"
 #include "serial/serial_link.h"
 
 namespace {
@@ -32,7 +33,7 @@ bool LooksLikeOption(const char* argument) {
 }
 
 bool PortArgumentNotNumber(const char* argument) {
-    if (kPortArgumentMayBePath && std::strchr(argument, '/') != nullptr) {
+    if (kPortArgumentMayBeDevicePath && std::strchr(argument, '/') != nullptr) {
         return false;
     }
     const char* digits = argument[0] == '-' || argument[0] == '+' ? argument + 1 : argument;
@@ -67,24 +68,18 @@ bool EchoMismatchAtLineEnd(const char* piece, std::size_t index, int echo) {
     return false;
 }
 
-void WriteOpenFailureHint(std::FILE* out, int cause, const char* device,
-                          const DeviceGroupInfo* group, const char* ports, int portCount) {
+void WriteOpenFailureHint(std::FILE* out, int cause, const char* device, const char* group,
+                          const char* ports, int portCount) {
     if (cause == kOpenFailedPermission) {
         std::fprintf(out, "Hint: you may not use %s.", device);
         if (group == nullptr) {
             std::fprintf(out, " Ask for access to it, or use an account that has it.\n");
-        } else if (group->listed && !group->inSession) {
-            std::fprintf(out,
-                         " It belongs to the group '%s', and you are a member, but this login "
-                         "began before you joined: log out and in again (a new login is "
-                         "needed).\n",
-                         group->group);
         } else {
             std::fprintf(out,
                          " It belongs to the group '%s': join it (for example: sudo usermod "
-                         "-aG %s $USER), then log out and in again, since the new group "
-                         "counts only from a new login.\n",
-                         group->group, group->group);
+                         "-aG %s $USER) if you are not in it yet, then log out and in again, "
+                         "since a new group counts only from a new login.\n",
+                         group, group);
         }
         return;
     }
@@ -155,13 +150,11 @@ void HintOpenFailure(const char* portName, int32_t error) {
     if (cause == kOpenFailedNoPort) {
         portCount = ListSerialPorts("/dev", ports, sizeof ports);
     }
-    char groupName[64];
-    DeviceGroupInfo group{groupName, false, false};
+    char group[64];
     const bool groupKnown =
-        cause == kOpenFailedPermission &&
-        DeviceGroup(device, groupName, sizeof groupName, &group.listed, &group.inSession) == 0;
+        cause == kOpenFailedPermission && DeviceGroup(device, group, sizeof group) == 0;
     std::fflush(stdout);
-    WriteOpenFailureHint(stderr, cause, shown, groupKnown ? &group : nullptr, ports, portCount);
+    WriteOpenFailureHint(stderr, cause, shown, groupKnown ? group : nullptr, ports, portCount);
 }
 
 void HintWakeUpSilence(ComPort port) {

@@ -1,6 +1,5 @@
 #include <dirent.h>
 #include <grp.h>
-#include <pwd.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,11 +22,10 @@ void AppendLine(char* list, std::size_t size, std::size_t* used, const char* lin
     }
 }
 
-// True when the device node `path` (named `name`) has a port behind it: it
-// must be a character device, and a ttyS* node, which exists for every UART
-// the kernel might have, must have a UART found behind it (its type in
-// /sys/class/tty is not 0). Nothing is opened: opening a port raises DTR,
-// which resets some boards.
+// True when the device node `path` (named `name`) has a port behind it: a
+// character device, and for ttyS*, which exists for every UART the kernel
+// might have, a UART found (its type in /sys/class/tty is not 0). Nothing is
+// opened: opening a port raises DTR, which resets some boards.
 bool PortIsThere(const char* path, const char* name) {
     struct stat info {};
     if (stat(path, &info) != 0 || !S_ISCHR(info.st_mode)) {
@@ -86,7 +84,12 @@ const char* const kBusyPortAdvice =
     " On Linux, ModemManager may be probing a newly plugged adapter: wait a few seconds and "
     "try again, or stop it (sudo systemctl stop ModemManager).";
 
-const bool kPortArgumentMayBePath = true;
+const char* const kComPortAbout =
+    "a COM port number (3 opens COM3, here /dev/ttyS2) or a\n"
+    "            device path such as /dev/ttyUSB0; //./COM10 (/dev/ttyS9)\n"
+    "            when left out\n";
+
+const int kFailedStatusShown = 255;
 
 void WriteStandardErrorNow(const char* text, std::size_t length) {
     // Nothing can be done about a failed write here.
@@ -108,13 +111,9 @@ int TerminalSize(std::FILE* stream, int* rows, int* columns) {
     return 0;
 }
 
-int EnableTerminalControl(std::FILE* stream) {
+int EnableTerminalControl(std::FILE* /*stream*/) {
     const char* term = std::getenv("TERM");
-    if (!StreamIsTerminal(stream) || term == nullptr || *term == '\0' ||
-        std::strcmp(term, "dumb") == 0) {
-        return -1;
-    }
-    return 0;
+    return term == nullptr || *term == '\0' || std::strcmp(term, "dumb") == 0 ? -1 : 0;
 }
 
 int OpenFailureCause(int32_t error) {
@@ -135,9 +134,6 @@ int OpenFailureCause(int32_t error) {
 }
 
 int ListSerialPorts(const char* devDir, char* list, std::size_t size) {
-    if (size == 0) {
-        return 0;
-    }
     list[0] = '\0';
     std::size_t used = 0;
     int found = 0;
@@ -159,14 +155,11 @@ int ListSerialPorts(const char* devDir, char* list, std::size_t size) {
         }
         char target[256];
         const ssize_t length = readlink(path, target, sizeof target - 1);
-        const char* device = target;
         if (length > 0) {
             target[length] = '\0';
             const char* slash = std::strrchr(target, '/');
-            device = slash != nullptr ? slash + 1 : target;
-        }
-        if (length > 0) {
-            std::snprintf(line, sizeof line, "  %s -> %s/%s\n", path, devDir, device);
+            std::snprintf(line, sizeof line, "  %s -> %s/%s\n", path, devDir,
+                          slash != nullptr ? slash + 1 : target);
         } else {
             std::snprintf(line, sizeof line, "  %s\n", path);
         }
@@ -191,9 +184,9 @@ int ListSerialPorts(const char* devDir, char* list, std::size_t size) {
     return found;
 }
 
-int DeviceGroup(const char* path, char* group, std::size_t size, bool* listed, bool* inSession) {
+int DeviceGroup(const char* path, char* group, std::size_t size) {
     struct stat info {};
-    if (stat(path, &info) != 0 || size == 0) {
+    if (stat(path, &info) != 0) {
         return -1;
     }
     const struct group* owner = getgrgid(info.st_gid);
@@ -201,31 +194,6 @@ int DeviceGroup(const char* path, char* group, std::size_t size, bool* listed, b
         std::snprintf(group, size, "%u", static_cast<unsigned>(info.st_gid));
     } else {
         std::snprintf(group, size, "%s", owner->gr_name);
-    }
-
-    // Membership now, in this process: the groups the login started with.
-    *inSession = getegid() == info.st_gid;
-    gid_t groups[256];
-    const int count = getgroups(256, groups);
-    for (int i = 0; i < count; ++i) {
-        if (groups[i] == info.st_gid) {
-            *inSession = true;
-        }
-    }
-    // Membership as the system lists it, which a new login would give.
-    *listed = *inSession;
-    const passwd* user = getpwuid(geteuid());
-    if (user != nullptr) {
-        if (user->pw_gid == info.st_gid) {
-            *listed = true;
-        }
-        owner = getgrgid(info.st_gid);
-        for (char** member = owner != nullptr ? owner->gr_mem : nullptr;
-             member != nullptr && *member != nullptr; ++member) {
-            if (std::strcmp(*member, user->pw_name) == 0) {
-                *listed = true;
-            }
-        }
     }
     return 0;
 }

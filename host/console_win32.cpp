@@ -41,7 +41,11 @@ bool UnderWine() {
 
 const char* const kBusyPortAdvice = "";
 
-const bool kPortArgumentMayBePath = false;
+const char* const kComPortAbout =
+    "a COM port number: 3 opens COM3, 12 opens //./COM12;\n"
+    "            //./COM10 when left out\n";
+
+const int kFailedStatusShown = -1;
 
 void WriteStandardErrorNow(const char* text, std::size_t length) {
     _write(2, text, static_cast<unsigned>(length));
@@ -101,9 +105,6 @@ int OpenFailureCause(int32_t error) {
 }
 
 int ListSerialPorts(const char* /*devDir*/, char* list, std::size_t size) {
-    if (size == 0) {
-        return 0;
-    }
     list[0] = '\0';
     // Every DOS device name the system knows, each terminated, the list
     // ending with an empty name.
@@ -144,7 +145,6 @@ int ListSerialPorts(const char* /*devDir*/, char* list, std::size_t size) {
     return count;
 }
 
-int DeviceGroup(const char* /*path*/, char* /*group*/, std::size_t /*size*/, bool* /*listed*/,
-                bool* /*inSession*/) {
+int DeviceGroup(const char* /*path*/, char* /*group*/, std::size_t /*size*/) {
     return -1;
 }

@@ -1,5 +1,5 @@
-// Stop signals on POSIX hosts: SIGINT, SIGTERM and SIGHUP, caught without
-// SA_RESTART so a stop never leaves the program blocked in a call.
+// Stop signals on POSIX hosts, caught without SA_RESTART so a stop never
+// leaves the program blocked in a call.
 #include <signal.h>
 #include <unistd.h>
 
@@ -9,8 +9,6 @@ namespace {
 
 volatile sig_atomic_t stopSignal = 0;
 void (*atOnceHook)() = nullptr;
-
-constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 // Ends the program from inside the handler: only async-signal-safe calls.
 [[noreturn]] void StopAtOnce(int signal) {
@@ -33,6 +31,14 @@ void OnStopSignal(int signal) {
 
 }  // namespace
 
+const StopSignalName kStopSignals[] = {
+    {SIGINT, "stopped by Ctrl-C (SIGINT)"},
+    {SIGQUIT, "stopped by Ctrl-\\ (SIGQUIT)"},
+    {SIGTERM, "stopped by SIGTERM"},
+    {SIGHUP, "stopped by SIGHUP (the terminal closed)"},
+};
+const std::size_t kStopSignalCount = sizeof kStopSignals / sizeof kStopSignals[0];
+
 void CatchStopSignals(void (*atOnce)()) {
     atOnceHook = atOnce;
     struct sigaction action {};
@@ -41,11 +47,11 @@ void CatchStopSignals(void (*atOnce)()) {
     // EINTR instead of blocking on; the flow then sees the stop.
     action.sa_flags = 0;
     sigemptyset(&action.sa_mask);
-    for (int signal : kStopSignals) {
-        sigaddset(&action.sa_mask, signal);  // one handler at a time
+    for (const StopSignalName& stop : kStopSignals) {
+        sigaddset(&action.sa_mask, stop.number);  // one handler at a time
     }
-    for (int signal : kStopSignals) {
-        sigaction(signal, &action, nullptr);
+    for (const StopSignalName& stop : kStopSignals) {
+        sigaction(stop.number, &action, nullptr);
     }
 }
 

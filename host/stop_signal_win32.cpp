@@ -35,10 +35,17 @@ void OnStopSignal(int signal) {
 
 }  // namespace
 
+const StopSignalName kStopSignals[] = {
+    {SIGINT, "stopped by Ctrl-C (SIGINT)"},
+    {SIGTERM, "stopped by SIGTERM"},
+};
+const std::size_t kStopSignalCount = sizeof kStopSignals / sizeof kStopSignals[0];
+
 void CatchStopSignals(void (*atOnce)()) {
     atOnceHook = atOnce;
-    std::signal(SIGINT, OnStopSignal);
-    std::signal(SIGTERM, OnStopSignal);
+    for (const StopSignalName& stop : kStopSignals) {
+        std::signal(stop.number, OnStopSignal);
+    }
 }
 
 int StopSignal() {

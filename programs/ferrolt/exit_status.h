@@ -1,13 +1,11 @@
-// Ferrolt's exit statuses and its help, in one place: the table main's
-// stages end the run with, and from which the help lists the statuses.
+// Ferrolt's exit statuses and its help, which lists them.
 #pragma once
 
 #include "guidance/exit_status.h"
 #include "guidance/help.h"
 
-// Which status each way a stage of Ferrolt's run ends gives, with the texts
-// of the help, the manual page and the README for each.
+// The status each way a stage of Ferrolt's run ends gives, and its text.
 extern const ExitStatusTable kFerroltStatuses;
 
-// Ferrolt's --help: what it does, its arguments, and kFerroltStatuses.
+// Ferrolt's --help.
 extern const ProgramHelp kFerroltHelp;

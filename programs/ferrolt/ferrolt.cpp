@@ -11,6 +11,7 @@
 #include "guidance/guidance.h"
 #include "guidance/help.h"
 #include "guidance/hints.h"
+#include "host/standard_streams.h"
 #include "host/stop_signal.h"
 #include "input_file/input_file.h"
 #include "programs/ferrolt/basic_text.h"
@@ -245,6 +246,9 @@ Outcome FinishTyping() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // Standard streams: a closed one becomes the null device, so no file or
+    // port takes its number; a lost one costs only the transcript.
+    SettleStandardStreams();
     // Help and version: answered only when --help or --version is the one
     // argument; anywhere else the word keeps its ordinary meaning.
     if (AnswerHelpOrVersion(argc, argv, kFerroltHelp) != 0) {

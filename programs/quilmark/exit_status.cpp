@@ -7,73 +7,42 @@ namespace {
 // One row per status, in the help's order. The save and the verify share
 // the stages up to the handshake; both read memory in Stage::kRequests (only
 // the save writes a file there), and a verify that finds a byte differing
-// finishes with Outcome::kBadAnswer. A stop (Ctrl-C, SIGTERM, SIGHUP) ends
-// every stage with 128 + the signal's number.
+// finishes with Outcome::kBadAnswer.
 constexpr ExitStatusRow kRows[] = {
     {0,
      {{{Stage::kFinish, Of(Outcome::kDone)}}},
-     "done; with --verify, the target holds every data byte of the file",
-     "Done; with --verify, the board holds every data byte of the file.",
-     "done; `--verify`: the target holds every byte of the file"},
+     "done; with --verify, the target holds every data byte of the file"},
     {1,
      {{{Stage::kArguments, Of(Outcome::kBadArguments)}}},
-     "bad or missing arguments (nothing is created)",
-     "Bad or missing arguments: fewer than three (with --verify, no file name), an "
-     "address that is not one to four hex digits, a file name longer than 79 "
-     "characters, or a port argument that does not fit a port name (nothing is "
-     "created).",
-     "bad or missing arguments (nothing created)"},
+     "bad or missing arguments: too few, an address not of one to four hex\n"
+     "digits, a file name over 79 characters or a port that does not fit a\n"
+     "port name; nothing is created"},
     {-1,
      {{{Stage::kFile, Of(Outcome::kFileError)}}},
      "the file cannot be created; with --verify, it cannot be opened or\n"
-     "read, or is not a sound HEX file",
-     "The file cannot be created; with --verify, it cannot be opened or read, or is "
-     "not a sound HEX file.",
-     "the file cannot be created; `--verify`: the file cannot be read or is not a "
-     "sound HEX file"},
+     "read, or is not a sound HEX file"},
     {2,
      {{{Stage::kPort, Of(Outcome::kNoPort)}}},
-     "the port cannot be opened",
-     "The port cannot be opened (the message gives the system's error number).",
-     "the port cannot be opened"},
+     "the port cannot be opened (the message gives the system's error number)"},
     {3,
      {{{Stage::kHandshake, kWaitFailures}}},
      "no answer to the wake-up (or the port lost, or a line that never\n"
-     "fell quiet, then)",
-     "No answer to the wake-up, or the port lost or a line that never fell quiet "
-     "then.",
-     "no answer to the wake-up"},
+     "fell quiet, then)"},
     {4,
      {{{Stage::kRequests, Of(Outcome::kSilent) | Of(Outcome::kPortLost)}}},
-     "the target fell silent during a request, or the port was lost",
-     "The target fell silent during a request (three tries), or the port was lost.",
-     "the target fell silent during a request"},
+     "the target fell silent during a request (three tries), or the port\n"
+     "was lost"},
     {5,
      {{{Stage::kRequests, Of(Outcome::kBadAnswer) | Of(Outcome::kChatter)}}},
-     "the target's answers were not sound, or it never fell quiet",
-     "The target's answers were not sound (three tries), or it never fell quiet.",
-     "the target's answers were not sound"},
+     "the target's answers were not sound (three tries), or it never fell\n"
+     "quiet"},
     {6,
      {{{Stage::kRequests, Of(Outcome::kFileError)}, {Stage::kFinish, Of(Outcome::kFileError)}}},
-     "the file could not be written or closed",
-     "The file could not be written or closed.",
      "the file could not be written or closed"},
     {7,
      {{{Stage::kFinish, Of(Outcome::kBadAnswer)}}},
-     "with --verify, one or more bytes differ from the file",
-     "With --verify: one or more bytes differ from the file.",
-     "`--verify`: one or more bytes differ from the file"},
-    {kStoppedBySignal,
-     {},
-     nullptr,
-     "Stopped by Ctrl-C (SIGINT); 143 for SIGTERM, 129 for SIGHUP (the terminal "
-     "closed). The run stops when the request in flight is answered and ends through "
-     "its own exits: the file, then the port, is closed, and a file being written "
-     "holds only whole records and the end record (a run stopped before its first "
-     "record leaves the old file as it was). A second Ctrl-C ends it at once, the old "
-     "file left as it was.",
-     "the same; the file ends with the end record (a stop before the first record "
-     "keeps the old file)"},
+     "with --verify, one or more bytes differ from the file"},
+    {kStoppedBySignal, {}, nullptr},
 };
 
 }  // namespace

@@ -36,6 +36,7 @@
 #include "guidance/help.h"
 #include "guidance/hints.h"
 #include "hexrec/dump_text.h"
+#include "host/standard_streams.h"
 #include "host/stop_signal.h"
 #include "programs/quilmark/dump_request.h"
 #include "programs/quilmark/exit_status.h"
@@ -257,6 +258,9 @@ int FinishSave(Outcome dumped) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // Standard streams: a closed one becomes the null device, so no file or
+    // port takes its number; a lost one costs only the transcript.
+    SettleStandardStreams();
     // Help and version: answered only when --help or --version is the one
     // argument; anywhere else the word keeps its ordinary meaning.
     if (AnswerHelpOrVersion(argc, argv, kQuilmarkHelp) != 0) {

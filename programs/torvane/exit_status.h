@@ -1,13 +1,11 @@
-// Torvane's exit statuses and its help, in one place: the table main's
-// stages end the run with, and from which the help lists the statuses.
+// Torvane's exit statuses and its help, which lists them.
 #pragma once
 
 #include "guidance/exit_status.h"
 #include "guidance/help.h"
 
-// Which status each way a stage of Torvane's run ends gives, with the texts
-// of the help, the manual page and the README for each.
+// The status each way a stage of Torvane's run ends gives, and its text.
 extern const ExitStatusTable kTorvaneStatuses;
 
-// Torvane's --help: what it does, its arguments, and kTorvaneStatuses.
+// Torvane's --help.
 extern const ProgramHelp kTorvaneHelp;

@@ -4,56 +4,28 @@
 
 namespace {
 
-// One row per status, in the help's order. A stop (Ctrl-C, SIGTERM, SIGHUP)
-// ends every stage with 128 + the signal's number.
+// One row per status, in the help's order.
 constexpr ExitStatusRow kRows[] = {
-    {0,
-     {{{Stage::kFinish, Of(Outcome::kDone)}}},
-     "done, every record accepted",
-     "Done, every record accepted.",
-     "done, every record accepted"},
+    {0, {{{Stage::kFinish, Of(Outcome::kDone)}}}, "done, every record accepted"},
     {1,
      {{{Stage::kArguments, Of(Outcome::kBadArguments)}}},
-     "too few arguments, or a file name or port path over 79 characters",
-     "Too few arguments, or a file name or port path longer than 79 characters.",
-     "bad arguments: too few, or too long"},
+     "too few arguments, or a file name or port path over 79 characters"},
     {2,
-     {{{Stage::kFile, Of(Outcome::kFileError)},
-       {Stage::kRecords, Of(Outcome::kFileError)},
-       {Stage::kFinish, Of(Outcome::kFileError)}}},
-     "the file cannot be opened or read, or is not a sound HEX file",
-     "The file cannot be opened or read, or is not a sound HEX file (nothing is sent).",
-     "the file cannot be read or is not a sound HEX file (nothing sent)"},
+     {{{Stage::kFile, Of(Outcome::kFileError)}}},
+     "the file cannot be opened or read, or is not a sound HEX file; nothing\n"
+     "is sent"},
     {3,
      {{{Stage::kPort, Of(Outcome::kNoPort)}, {Stage::kHandshake, kWaitFailures}}},
      "the port cannot be opened, or no answer to the wake-up (or the port\n"
-     "lost then)",
-     "The port cannot be opened (the message gives the system's error number, for "
-     "example 2 for a device that is not there, 13 for no permission, 16 when another "
-     "program has the port), or the target did not answer the wake-up, or the port "
-     "was lost then.",
-     "the port cannot be opened, or no answer to the wake-up"},
+     "lost then)"},
     {4,
      {{{Stage::kRecords, kWaitFailures}}},
-     "no verdict for a record: silence, the port lost, or only other bytes",
-     "No verdict for a record: eight waits of 5 s in silence, the port lost (the "
-     "adapter unplugged), or 1024 other bytes without a verdict. The upload stops "
-     "there.",
-     "no verdict for a record"},
+     "no verdict for a record: eight waits of 5 s in silence, the port lost,\n"
+     "or 1024 other bytes; the upload stops there"},
     {5,
      {{{Stage::kFinish, Of(Outcome::kBadAnswer)}}},
-     "done, but the target refused one or more records",
-     "Done, but the target refused one or more records.",
-     "done, but records were refused (a line says how many)"},
-    {kStoppedBySignal,
-     {},
-     nullptr,
-     "Stopped by Ctrl-C (SIGINT); 143 for SIGTERM, 129 for SIGHUP (the terminal "
-     "closed). The run stops between records (the record being typed is finished and "
-     "its verdict awaited first), then ends through its own exits, the file and then "
-     "the port closed. A second Ctrl-C ends it at once.",
-     "stopped by Ctrl-C (SIGINT), SIGTERM or SIGHUP (the terminal closed), between "
-     "records, file and port closed; a second Ctrl-C stops at once"},
+     "done, but the target refused one or more records"},
+    {kStoppedBySignal, {}, nullptr},
 };
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The programs as an ordinary user meets them at a desk: one simulated board
 // used by one program after another, port numbers that cannot be, file
-// arguments that are no files, files changed while they are sent, an
-// existing output file, and stops while a record is in flight. Natively;
+// arguments that are no files, an existing output file, and stops while a
+// record is in flight. Natively;
 // the suite also runs as a user other than root, who gets none of root's
 // exemptions (scripts/test-unprivileged.sh).
 #include <fcntl.h>

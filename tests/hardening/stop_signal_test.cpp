@@ -1,4 +1,5 @@
-// Ctrl-C (SIGINT) and SIGTERM in the middle of a run: the program ends
+// Ctrl-C (SIGINT), Ctrl-\ (SIGQUIT) and SIGTERM in the middle of a run: the
+// program ends
 // through its own exit, says so, closes its file and port, reports 128 + the
 // signal as a shell would, and a file it was writing holds only whole
 // records. Native programs only: Wine delivers signals its own way.
@@ -36,7 +37,7 @@ TEST(StopSignal, UploadersStopBetweenRecordsAndNeverReportDone) {
     const auto records = LongUpload(30, 0);
     const std::string file = dir.Write("long.hex", HexText(records));
     for (const std::string program : {"Torvanex", "Torvane"}) {
-        for (int signal : {SIGINT, SIGTERM}) {
+        for (int signal : {SIGINT, SIGQUIT, SIGTERM}) {
             SCOPED_TRACE(program + " signal " + std::to_string(signal));
             SimTarget sim;
             RunResult run = RunAndSignal(
@@ -68,11 +69,12 @@ TEST(StopSignal, AStopEndsALongWaitForTheTarget) {
 }
 
 // Quilmark keeps a valid file: every line written is a whole record of the
-// memory asked for, in order, and the end record follows them.
+// memory asked for, in order, and the end record follows them; no temporary
+// file is left beside it.
 TEST(StopSignal, AStoppedSaveLeavesOnlyWholeRecordsAndTheEndRecord) {
     TempDir dir;
     HardeningJob job(dir);
-    for (int signal : {SIGINT, SIGTERM}) {
+    for (int signal : {SIGINT, SIGQUIT, SIGTERM}) {
         SCOPED_TRACE(signal);
         SimTarget sim(job.Options("Quilmark", {}));
         RunResult run = RunAndSignal(
@@ -91,6 +93,8 @@ TEST(StopSignal, AStoppedSaveLeavesOnlyWholeRecordsAndTheEndRecord) {
         for (std::size_t i = 0; i + 2 < lines.size(); ++i) {
             EXPECT_EQ(lines[i], whole[i]) << "line " << i + 1;
         }
+        EXPECT_EQ(RunProgram("/bin/sh", {"-c", "ls -A \"$0\"", dir.path()}).output,
+                  "image.bin\nprog.bas\nprog.hex\nsave.hex\n");
     }
 
     // Stopped while the target is silent: the wait ends, the file stays valid.

@@ -71,15 +71,15 @@ std::vector<ProgramOnHost> AllPrograms() {
 }
 
 // The exit statuses the help of `run` lists: -1 shows as 255 natively, and
-// a run stopped by SIGINT, SIGTERM or (natively) SIGHUP ends with 128 + the
-// signal number.
+// a run stopped by SIGINT, SIGTERM or (natively) SIGQUIT or SIGHUP ends with
+// 128 + the signal number.
 std::vector<std::string> Statuses(const ProgramOnHost& run) {
     std::vector<std::string> statuses;
     for (const auto& status : run.row.statuses) {
         statuses.push_back(Filled(status, {{"{failed}", run.host == Host::Wine ? "-1" : "255"}}));
     }
     if (run.host == Host::Native) {
-        statuses.push_back("129");
+        statuses.insert(statuses.end(), {"131", "129"});
     }
     return statuses;
 }

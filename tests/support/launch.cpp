@@ -86,6 +86,9 @@ std::vector<std::string> EnvironmentWith(const std::vector<std::string>& changes
         dup2(launch.errorsFd, STDERR_FILENO);
     }
     dup2(in, STDIN_FILENO);
+    for (const int fd : launch.closed) {
+        close(fd);
+    }
     execvpe(argv[0], argv.data(), envp.data());
     _exit(127);
 }

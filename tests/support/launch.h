@@ -67,6 +67,7 @@ struct Launch {
     bool errorsToOut = false;        // without errPath: standard error to outPath's file too
     int errorsFd = -1;               // without either: standard error to this descriptor
                                      // (a terminal, say); -1: it is the caller's
+    std::vector<int> closed;         // descriptors (0, 1, 2) closed when it starts
     int niceIncrement = 0;           // how much lower its priority is than the caller's
     int timeoutSec = 180;            // killed after this many seconds
 };
