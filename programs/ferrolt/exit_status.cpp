@@ -16,8 +16,8 @@ constexpr ExitStatusRow kRows[] = {
      "no file argument, or a file or port argument too long"},
     {-1,
      {{{Stage::kFile, Of(Outcome::kFileError)}}},
-     "the file cannot be opened or read, or holds a NUL byte or a line\n"
-     "over 79 characters; nothing is sent"},
+     "the file cannot be opened or read, is over 1 MiB, or holds a NUL byte,\n"
+     "a CR alone or a line over 79 characters; nothing is sent"},
     {2,
      {{{Stage::kPort, Of(Outcome::kNoPort)}}},
      "the port cannot be opened (the message gives the system's error number)"},

@@ -20,7 +20,7 @@ constexpr ExitStatusRow kRows[] = {
     {-1,
      {{{Stage::kFile, Of(Outcome::kFileError)}}},
      "the file cannot be created; with --verify, it cannot be opened or\n"
-     "read, or is not a sound HEX file"},
+     "read, is over 1 MiB, or is not a sound HEX file"},
     {2,
      {{{Stage::kPort, Of(Outcome::kNoPort)}}},
      "the port cannot be opened (the message gives the system's error number)"},

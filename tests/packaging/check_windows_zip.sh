@@ -110,7 +110,7 @@ for program in $programs; do
     answer=$(run_wine "$dir/$program.exe" --version) || fail "$program.exe --version failed"
     [ "$answer" = "$program $version$cr" ] || fail "$program.exe --version printed '$answer'"
     run_wine "$dir/$program.exe" --help >"$work/help" || fail "$program.exe --help failed"
-    head -n 1 "$work/help" | grep -q "^Usage: $program {" ||
+    head -n 1 "$work/help" | grep -q "^Usage: $program [[{]" ||
         fail "$program.exe --help shows no usage line: $(head -n 1 "$work/help")"
     # The Windows build's own text: COM numbers, and -1 as -1.
     grep -q '^  -1  ' "$work/help" || fail "$program.exe --help does not list status -1"

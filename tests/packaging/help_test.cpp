@@ -28,10 +28,10 @@ struct HelpRow {
 const std::vector<HelpRow>& HelpRows() {
     static const std::vector<HelpRow> rows = {
         {"Torvanex",
-         "Usage: Torvanex {filename} {port}",
+         "Usage: Torvanex [--retry N] [--from-line N] {filename} {port}",
          {"0", "1", "2", "3", "4", "5", "130", "143"}},
         {"Torvane",
-         "Usage: Torvane {filename} {port}",
+         "Usage: Torvane [--retry N] [--from-line N] {filename} {port}",
          {"0", "1", "{failed}", "2", "3", "4", "5", "130", "143"}},
         {"Quilmark",
          "Usage: Quilmark {start address} {end address} {filename} {com port}",
