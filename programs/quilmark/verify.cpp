@@ -1,10 +1,6 @@
-// Quilmark's verify: `Quilmark --verify {filename} {com port}`.
-//
-// The HEX file is checked as the uploaders check it, and every data byte it
-// holds is placed at the Z80 address the uploaders' records store it at
-// (DataByteAddress). Then each 16-byte block that holds a byte of the file is
-// read back with the save's dump request, in address order, once each;
-// nothing else is sent and nothing is written to the target.
+// Quilmark --verify {filename} {com port}: each 16-byte block that holds a
+// byte of the checked HEX file is read back once, in address order, and
+// compared; nothing is written to the target.
 #include "programs/quilmark/verify.h"
 
 #include <cstdint>
@@ -36,9 +32,8 @@ unsigned long bytesDiffering = 0;
 DumpWork work{};      // the blocks to read back, for the guidance
 long blocksRead = 0;  // ... read so far
 
-// Takes the data bytes of the checked fileText (`length` bytes) up to its
-// end record into fileBytes, fileHolds and blockNeeded; a later record over
-// an earlier one's address wins, as on the target.
+// Places the file's data bytes where the uploaders' records store them; a
+// later record over an earlier one's address wins, as on the target.
 void TakeFileBytes(std::size_t length) {
     uint32_t base = 0;  // extended address in force
     std::size_t at = 0;
@@ -55,10 +50,8 @@ void TakeFileBytes(std::size_t length) {
     }
 }
 
-// Reads the block at startAddress (ReadDumpAnswer) and compares it with the
-// file's bytes there, adding to bytesCompared and bytesDiffering; a block
-// that differs gets its line. Returns Outcome::kDone when the block was
-// read, else how ReadDumpAnswer ended (nothing compared).
+// Reads the block at startAddress and compares it; a block that differs
+// gets its line. Returns how the reading ended.
 Outcome CompareBlock() {
     const Outcome answered = ReadDumpAnswer();
     if (answered != Outcome::kDone) {
@@ -94,16 +87,13 @@ Outcome CompareBlock() {
     return Outcome::kDone;
 }
 
-// A second stop signal ends the run at once, from the signal handler.
+// A second stop signal ends the run at once, from its handler.
 void StopAtOnce() {
     AbandonCom(comHandle);
     AbandonProgress();
 }
 
-// Ends a verify whose `stage` ended with `outcome`: says why (EndStage),
-// then, once the port was open, closes it and sums the run up on standard
-// error. The file was closed before the port opened. Returns the exit
-// status from kQuilmarkStatuses.
+// Says why the verify ends, closes the port and sums up; returns the status.
 int EndAt(Stage stage, Outcome outcome) {
     const int status = EndStage(stage, outcome);
     if (comHandle != kInvalidComPort) {
@@ -115,10 +105,8 @@ int EndAt(Stage stage, Outcome outcome) {
     return status;
 }
 
-// File: the HEX file `name` read whole and checked as the uploaders read
-// and check it, its data bytes taken in; the blocks to read back counted
-// and announced on standard error. Returns Outcome::kDone, or
-// Outcome::kFileError after printing why not.
+// Reads and checks the file as the uploaders do, takes its bytes in and
+// announces the blocks to read back.
 Outcome TakeFile(const char* name) {
     const long length = ReadRecordFile("Quilmark", name, srcFileName, sizeof srcFileName, fileText,
                                        sizeof fileText);
@@ -133,11 +121,8 @@ Outcome TakeFile(const char* name) {
     return Outcome::kDone;
 }
 
-// Requests: reads back each block that holds a byte of the file, in address
-// order, and compares it (CompareBlock). A stop signal ends it between
-// blocks. Returns Outcome::kDone when every block was read;
-// Outcome::kStopped; else how the block at startAddress failed, after
-// saying it could not be read with the counts so far. The port stays open.
+// Reads back and compares each block that holds a byte of the file; a stop
+// lands between blocks. A block that cannot be read ends it, said so.
 Outcome CompareBlocks() {
     Outcome outcome = Outcome::kDone;
     for (uint32_t block = 0; block < kBlocks && outcome == Outcome::kDone; ++block) {
@@ -167,9 +152,8 @@ Outcome CompareBlocks() {
     return outcome;
 }
 
-// Finish: closes the port, then gives the verdict on the whole file and sums
-// the run up on standard error. Returns Outcome::kDone when no byte
-// differs, else Outcome::kBadAnswer.
+// Closes the port and gives the verdict: Outcome::kBadAnswer when a byte
+// differs.
 Outcome FinishVerify() {
     CloseCom(comHandle);
     comHandle = kInvalidComPort;
@@ -188,15 +172,14 @@ bool AsksForVerify(int argc, char* argv[]) {
 }
 
 int VerifyLoad(int argc, char* argv[]) {
-    // Banner and arguments: nothing is copied that would not fit its buffer.
+    // Banner and arguments.
     std::printf("Z80 Verify Data\n");
     Outcome outcome = TakeFileAndPort(argc, argv, 2, "Quilmark --verify {filename} {com port}",
                                       sizeof srcFileName, sPortName, sizeof sPortName);
     if (outcome != Outcome::kDone) {
         return EndAt(Stage::kArguments, outcome);
     }
-    // From here Ctrl-C and SIGTERM (and SIGHUP where there is one) end the
-    // run through its own exits.
+    // From here a stop signal ends the run through its own exits.
     CatchStopSignals(StopAtOnce);
 
     // File: read, checked and its data bytes taken in before the port opens.
