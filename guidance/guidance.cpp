@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "guidance/link_hints.h"
 #include "hexrec/hexrec.h"
 #include "host/console.h"
 #include "input_file/text_file.h"
@@ -336,6 +337,7 @@ bool BeginSummary(char* took, std::size_t size) {
     if (!progressStarted) {
         return false;
     }
+    HintSlowAnswers();
     FormatDuration(RunElapsedMs(), took, size);
     std::fflush(stdout);
     return true;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "dialogue/pace.h"
+#include "guidance/link_hints.h"
 #include "host/console.h"
 #include "host/stop_signal.h"
 #include "serial/serial_link.h"
@@ -32,6 +33,9 @@ bool LooksLikeOption(const char* argument) {
 }
 
 bool PortArgumentNotNumber(const char* argument) {
+    if (NetPortKind(argument) != NetKind::kNone) {
+        return false;
+    }
     if (kPortArgumentMayBePath && std::strchr(argument, '/') != nullptr) {
         return false;
     }
@@ -139,6 +143,10 @@ void HintPortArgument(const char* program, const char* argument) {
 }
 
 void HintOpenFailure(const char* portName, int32_t error) {
+    if (NetPortKind(portName) != NetKind::kNone) {
+        HintNetOpenFailure(portName);
+        return;
+    }
     const int cause = OpenFailureCause(error);
     if (cause == kOpenFailedOther) {
         return;

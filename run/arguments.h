@@ -25,7 +25,8 @@ int CheckFileNameFits(const char* text, std::size_t size);
 // Builds the port name for the argument `text` into `portName` (`size`
 // bytes) with BuildComPortName. Returns 0, or -1 after printing
 // "\n ERROR! Port '<text>' does not fit a port name (at most N characters)",
-// N being 11 for a COM number (kComNumberNameSize) and size - 1 for a path;
+// N being 11 for a COM number (kComNumberNameSize), 79 for a network port
+// (kNetPortNameSize) and size - 1 for a path;
 // `portName` is then unchanged.
 int TakePortArgument(const char* text, char* portName, std::size_t size);
 
