@@ -25,16 +25,17 @@ void HintNetOpenFailure(const char* portName) {
 
 void HintSlowAnswers() {
     static bool hinted = false;
-    int64_t medianUs = 0;
-    if (hinted || !AnswersCameSlowly(&medianUs)) {
+    int64_t quartileUs = 0;
+    if (hinted || !AnswersCameSlowly(&quartileUs)) {
         return;
     }
     hinted = true;
     std::fflush(stdout);
     std::fprintf(stderr,
-                 "Hint: the board's answers came back slowly: %.1f ms later than the line "
-                 "needs (the median of the first answers), which every answer waits out.",
-                 static_cast<double>(medianUs) / 1000.0);
+                 "Hint: the board's answers came back slowly: three in four of the first "
+                 "came %.1f ms or more later than the line needs, a delay each answer waits "
+                 "out.",
+                 static_cast<double>(quartileUs) / 1000.0);
     if (NetPortKind(TimedPortName()) == NetKind::kNone) {
         std::fprintf(stderr, " ");
         WriteAdapterLatencyAdvice(stderr, TimedPortName());

@@ -12,8 +12,9 @@
 // Answers timed per run, and the fewest that tell anything.
 constexpr int kTimedAnswers = 32;
 constexpr int kLeastTimedAnswers = 5;
-// A median delay above this (microseconds) is slow: a well-set adapter adds
-// about 1 ms (plus a USB frame), an FTDI adapter's default timer up to 16.
+// Answers mostly later than this (microseconds) are slow: a well-set adapter
+// adds about 1 ms (and a USB frame), an FTDI adapter's default timer about
+// 14 to an answer that follows a request.
 constexpr int64_t kSlowAnswerUs = 6000;
 
 // Microseconds on a steady clock, for the notes below.
@@ -33,10 +34,10 @@ void NoteBytesWritten(int64_t nowUs, std::size_t count);
 // even this late reading is not slow.
 void NoteByteRead(int64_t nowUs, bool waited);
 
-// True when at least kLeastTimedAnswers answers were timed and their median
-// delay is above kSlowAnswerUs; the median (microseconds) in *medianUs
-// either way (0 when none was timed).
-bool AnswersCameSlowly(int64_t* medianUs);
+// True when at least kLeastTimedAnswers answers were timed and three in four
+// came more than kSlowAnswerUs late: the delay of their lower quartile
+// (microseconds) in *quartileUs either way (0 when none was timed).
+bool AnswersCameSlowly(int64_t* quartileUs);
 
 // The name of the port whose answers were timed ("" before any open).
 const char* TimedPortName();

@@ -201,3 +201,60 @@ TEST_P(NetPortRun, AServerKilledMidRunIsALostPort) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Hosts, NetPortRun, ::testing::ValuesIn(NetCases()), NetCaseName);
+
+namespace {
+
+// Answers held back 16 ms on a line at its own pace, as behind an FTDI
+// adapter with its default latency timer:
+// the hint names the remedy for the port, and the job is still done.
+class SlowAnswers : public NetPortRun {
+  protected:
+    // The job with enough answers to time: eight records to load.
+    std::vector<std::string> Args() {
+        if (program().job != Job::kUpload) {
+            return job_.Args(program());
+        }
+        return {dir_.Write("long.hex", RecordLines(LongUpload(8, 1), 8) + ":00000001FF\n"),
+                "{port}"};
+    }
+    RunResult RunAt(const std::string& port) {
+        return RunOnHostAtPortName(host(), port, program().name, Args(), kRunLimitSec);
+    }
+    RunResult RunAt(const SimTarget& sim) {
+        return RunOnHost(host(), program().name, Args(), sim, kRunLimitSec);
+    }
+};
+
+std::vector<NetCase> OneFormEach() {
+    std::vector<NetCase> cases;
+    for (const auto& c : NetCases()) {
+        if (!c.rfc2217) {
+            cases.push_back(c);
+        }
+    }
+    return cases;
+}
+
+}  // namespace
+
+TEST_P(SlowAnswers, BehindALatencyTimerTheHintNamesTheAdaptersSetting) {
+    SimTarget sim(job_.Options(program(), {"--pace", "--latency", "16"}));
+    RunResult run = RunAt(sim);
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.errors.find(kSlowHint), std::string::npos) << run.errors;
+    EXPECT_NE(run.errors.find(native() ? "/latency_timer" : "Latency Timer (msec) to 1"),
+              std::string::npos)
+        << run.errors;
+}
+
+TEST_P(SlowAnswers, ThroughAServerTheHintNamesItsDelayAndTheNetwork) {
+    SimTarget sim(job_.Options(program(), {"--pace", "--latency", "16"}));
+    Ser2net server(sim.port());
+    ASSERT_TRUE(server.ok()) << server.why();
+    RunResult run = RunAt(server.Raw());
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.errors.find(kSlowHint), std::string::npos) << run.errors;
+    EXPECT_NE(run.errors.find("'chardelay: false'"), std::string::npos) << run.errors;
+}
+
+INSTANTIATE_TEST_SUITE_P(Hosts, SlowAnswers, ::testing::ValuesIn(OneFormEach()), NetCaseName);

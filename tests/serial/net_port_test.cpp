@@ -116,29 +116,30 @@ TEST(Rfc2217, CommandsSplitAcrossReadsAndAcknowledgementsAreCounted) {
     EXPECT_TRUE(state.comPortRefused);
 }
 
-TEST(AnswerTiming, AMedianOfLateAnswersIsSlowAndQuickOnesAreNot) {
+TEST(AnswerTiming, AnswersMostlyLateAreSlowAndQuickOnesAreNot) {
     constexpr int64_t kLine = 1146;  // one character at 9600 8N2, microseconds
-    int64_t median = 0;
+    int64_t quartile = 0;
     StartAnswerTiming("/dev/ttyUSB0");
     for (int i = 0; i < kLeastTimedAnswers; ++i) {
         const int64_t at = 1000000 * (i + 1);
         NoteBytesWritten(at, 1);
         NoteByteRead(at + 2 * kLine + 16000, true);  // a 16 ms latency timer
-        EXPECT_EQ(AnswersCameSlowly(&median), i + 1 == kLeastTimedAnswers);
+        EXPECT_EQ(AnswersCameSlowly(&quartile), i + 1 == kLeastTimedAnswers);
     }
-    EXPECT_EQ(median, 16000);
+    EXPECT_EQ(quartile, 16000);
     EXPECT_STREQ(TimedPortName(), "/dev/ttyUSB0");
 
+    // A quick target on a busy machine: the program wakes late for most.
     StartAnswerTiming("tcp://pi:3001");
     for (int i = 0; i < 20; ++i) {
         const int64_t at = 1000000 * (i + 1);
-        NoteBytesWritten(at, 6);             // a request of six characters
-        NoteByteRead(at + 8 * kLine, true);  // answered at once
+        NoteBytesWritten(at, 6);  // a request of six characters
+        NoteByteRead(at + 8 * kLine + (i % 3 == 0 ? 0 : 30000), true);
         NoteByteRead(at + 9 * kLine, true);  // the rest of the answer is not timed
         // A byte that was waiting while the program paused tells nothing.
         NoteBytesWritten(at + 10 * kLine, 1);
         NoteByteRead(at + 500000, false);
     }
-    EXPECT_FALSE(AnswersCameSlowly(&median));
-    EXPECT_EQ(median, kLine);
+    EXPECT_FALSE(AnswersCameSlowly(&quartile));
+    EXPECT_EQ(quartile, kLine);
 }
