@@ -43,8 +43,9 @@ struct Run {
 };
 
 // The ways from a program to the simulated target: its port itself
-// ("direct"), ser2net on loopback with chardelay false ("ser2net") or its
-// default ("ser2net-delay") through a tcp:// port, and the port itself with
+// ("direct"), ser2net on loopback set up as the README advises ("ser2net":
+// chardelay false, nodelay) or as it is out of the box ("ser2net-delay")
+// through a tcp:// port, and the port itself with
 // answers held 16 ms ("latency16", targetsim --latency 16).
 bool IsBenchLink(const std::string& link);
 

@@ -2,6 +2,7 @@
 // calls are net_socket's, the telnet of rfc2217:// is rfc2217's.
 #include "serial/net_link.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -18,6 +19,9 @@ constexpr int32_t kConnectMs = 5000;
 // acknowledge the line settings: a device without modem lines may never
 // acknowledge DTR off.
 constexpr int64_t kNegotiationUs = 1000000;
+
+// A wait that ends sooner than this found its bytes already there.
+constexpr int64_t kAlreadyThereUs = 50;
 
 NetSocket netSocket = kNoSocket;
 ComPort netPort = kInvalidComPort;
@@ -173,19 +177,22 @@ unsigned char WaitForNetByte(int32_t timeoutMs) {
             }
             return byte;
         }
-        // As on a serial port: silence only once a read begun at or after
-        // the deadline found nothing.
+        // The wait comes before the read (it ends at once when bytes are
+        // there), which spares a read on every answer; so the read after it
+        // is begun at or after the deadline before silence is reported, as
+        // on a serial port.
         const int64_t before = SteadyNowUs();
+        if (AwaitNetSocket(netSocket, std::max<int64_t>(0, deadline - before)) < 0) {
+            return 0;  // a stop signal: the run ends now, not at the deadline
+        }
+        const int64_t after = SteadyNowUs();
+        waited = waited || after - before > kAlreadyThereUs;
         if (TakeIn() > 0) {
             continue;
         }
-        if (gone || before >= deadline) {
+        if (gone || after >= deadline) {
             return 0;
         }
-        if (AwaitNetSocket(netSocket, deadline - SteadyNowUs()) < 0) {
-            return 0;  // a stop signal: the run ends now, not at the deadline
-        }
-        waited = true;
     }
 }
 

@@ -180,6 +180,13 @@ TEST_P(NetPortRun, ANameThatDoesNotResolveIsThePortsStatus) {
         << run.errors;
 }
 
+TEST_P(NetPortRun, ANameOverItsBoundIsRefusedWithStatusOne) {
+    const std::string port = Scheme() + std::string(80, 'h') + ":3001";
+    RunResult run = RunJob(port);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find(Shown("(at most 79 characters)\n")), std::string::npos) << run.output;
+}
+
 TEST_P(NetPortRun, AServerKilledMidRunIsALostPort) {
     const MidRun midRun = MidRunOf(program());
     SimTarget sim(job_.Options(program(), midRun.options));

@@ -54,10 +54,10 @@ int UnusedLoopbackPort() {
     return port;
 }
 
-Ser2net::Ser2net(const std::string& device, bool chardelay) {
+Ser2net::Ser2net(const std::string& device, bool serverDefaults) {
     // A port handed out free may be taken before ser2net binds it: then
     // ser2net ends, and is started again on other ports.
-    for (int attempt = 0; attempt < 3 && !Start(device, chardelay); ++attempt) {
+    for (int attempt = 0; attempt < 3 && !Start(device, serverDefaults); ++attempt) {
     }
 }
 
@@ -65,32 +65,24 @@ Ser2net::~Ser2net() {
     Kill();
 }
 
-bool Ser2net::Start(const std::string& device, bool chardelay) {
+bool Ser2net::Start(const std::string& device, bool serverDefaults) {
     rawPort_ = UnusedLoopbackPort();
     rfc2217Port_ = UnusedLoopbackPort();
-    const std::string delay = chardelay ? "true" : "false";
-    const std::string config = dir_.Write("ser2net.yaml",
-                                          "connection: &raw\n"
-                                          "  accepter: tcp,127.0.0.1," +
-                                              std::to_string(rawPort_) +
-                                              "\n"
-                                              "  connector: serialdev(nouucplock=true)," +
-                                              device +
-                                              ",9600n82,local\n"
-                                              "  options:\n"
-                                              "    chardelay: " +
-                                              delay +
-                                              "\n"
-                                              "connection: &rfc2217\n"
-                                              "  accepter: telnet(rfc2217),tcp,127.0.0.1," +
-                                              std::to_string(rfc2217Port_) +
-                                              "\n"
-                                              "  connector: serialdev(nouucplock=true)," +
-                                              device +
-                                              ",115200n81,local\n"
-                                              "  options:\n"
-                                              "    chardelay: " +
-                                              delay + "\n");
+    // One connection of the configuration: `accepter` in front of the
+    // device, its line starting at `line`.
+    const auto connection = [&](const std::string& name, const std::string& accepter,
+                                const std::string& line) {
+        return "connection: &" + name + "\n  accepter: " + accepter +
+               "\n  connector: serialdev(nouucplock=true)," + device + "," + line +
+               ",local\n  options:\n    chardelay: " + (serverDefaults ? "true" : "false") + "\n";
+    };
+    const std::string tcp = serverDefaults ? "tcp" : "tcp(nodelay)";
+    const std::string config = dir_.Write(
+        "ser2net.yaml",
+        connection("raw", tcp + ",127.0.0.1," + std::to_string(rawPort_), "9600n82") +
+            connection("rfc2217",
+                       "telnet(rfc2217)," + tcp + ",127.0.0.1," + std::to_string(rfc2217Port_),
+                       "115200n81"));
     const std::string log = dir_.path() + "/ser2net.log";
     const std::string pidFile = dir_.path() + "/ser2net.pid";
     const pid_t pid = fork();

@@ -16,10 +16,11 @@ class Ser2net {
   public:
     // Starts ser2net serving `device` twice: raw TCP with the line set to
     // 9600n82, and RFC 2217 with the line starting at 115200n81, so only the
-    // negotiation gives it 9600 8N2. `chardelay` is ser2net's own setting
-    // (false: a character from the board is passed on at once). Waits until
-    // both ports listen; ok() tells whether they do, why() why not.
-    explicit Ser2net(const std::string& device, bool chardelay = false);
+    // negotiation gives it 9600 8N2. Set up as the README advises (each
+    // character passed on at once: chardelay false, nodelay), or with
+    // `serverDefaults` as ser2net is out of the box. Waits until both ports
+    // listen; ok() tells whether they do, why() why not.
+    explicit Ser2net(const std::string& device, bool serverDefaults = false);
     ~Ser2net();
     Ser2net(const Ser2net&) = delete;
     Ser2net& operator=(const Ser2net&) = delete;
@@ -39,7 +40,7 @@ class Ser2net {
     void Kill();
 
   private:
-    bool Start(const std::string& device, bool chardelay);
+    bool Start(const std::string& device, bool serverDefaults);
 
     TempDir dir_;
     pid_t pid_ = -1;
