@@ -160,24 +160,17 @@ TEST_P(NetPortRun, AJobThroughTheServerIsDoneAsOnALocalPort) {
     ExpectJobDone(sim);
 }
 
-TEST_P(NetPortRun, NothingListeningIsThePortsStatusWithTheAddressAndAHint) {
-    const std::string port = Scheme() + "127.0.0.1:" + std::to_string(UnusedLoopbackPort());
-    RunResult run = RunJob(port);
-    EXPECT_EQ(run.status, program().portStatus);
-    EXPECT_NE(run.output.find(OpenFailedBefore(port)), std::string::npos) << run.output;
-    EXPECT_NE(run.errors.find("Hint: " + port + " did not open: 127.0.0.1 port"), std::string::npos)
-        << run.errors;
-    EXPECT_NE(run.errors.find("Is the serial-port server"), std::string::npos) << run.errors;
-}
-
-TEST_P(NetPortRun, ANameThatDoesNotResolveIsThePortsStatus) {
-    const std::string port = Scheme() + "no-such-board.invalid:3001";
-    RunResult run = RunJob(port);
-    EXPECT_EQ(run.status, program().portStatus);
-    EXPECT_NE(run.output.find(OpenFailedBefore(port)), std::string::npos) << run.output;
-    EXPECT_NE(run.errors.find("the name 'no-such-board.invalid' does not resolve"),
-              std::string::npos)
-        << run.errors;
+TEST_P(NetPortRun, NothingListeningOrANameThatDoesNotResolveIsThePortsStatus) {
+    const std::string refused = Scheme() + "127.0.0.1:" + std::to_string(UnusedLoopbackPort());
+    const std::string unknown = Scheme() + "no-such-board.invalid:3001";
+    for (const auto& [port, why] :
+         {std::pair{refused, "did not open: 127.0.0.1 port"},
+          std::pair{unknown, "the name 'no-such-board.invalid' does not resolve"}}) {
+        RunResult run = RunJob(port);
+        EXPECT_EQ(run.status, program().portStatus);
+        EXPECT_NE(run.output.find(OpenFailedBefore(port)), std::string::npos) << run.output;
+        EXPECT_NE(run.errors.find(why), std::string::npos) << run.errors;
+    }
 }
 
 TEST_P(NetPortRun, ANameOverItsBoundIsRefusedWithStatusOne) {
