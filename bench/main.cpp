@@ -5,6 +5,7 @@
 //   z80bench --bin DIR [--win-bin DIR --wine-prefix DIR] [--runs N]
 //            [--hosts native,wine]
 //            [--programs Torvanex,Torvane,Quilmark,Verify,Ferrolt]
+//            [--links direct,ser2net,ser2net-delay,latency16]
 //            [--markdown FILE] [--keep DIR] [--stderr file|terminal]
 //
 // The workloads are in workload.h, the floors and their formulas (printed
@@ -37,6 +38,8 @@ struct Settings {
     bool wantNative = true;
     bool wantWine = true;
     std::vector<std::string> programs = {"Torvanex", "Torvane", "Quilmark", "Verify", "Ferrolt"};
+    // ser2net-delay is measured for Ferrolt alone, which pays it on every echo.
+    std::vector<std::string> links = {"direct", "ser2net", "ser2net-delay", "latency16"};
 };
 
 int Usage() {
@@ -44,6 +47,7 @@ int Usage() {
                  "Usage: z80bench --bin DIR [--win-bin DIR --wine-prefix DIR] [--runs N]\n"
                  "                [--hosts native,wine]\n"
                  "                [--programs Torvanex,Torvane,Quilmark,Verify,Ferrolt]\n"
+                 "                [--links direct,ser2net,ser2net-delay,latency16]\n"
                  "                [--markdown FILE] [--keep DIR] [--stderr file|terminal]\n");
     return 2;
 }
@@ -87,12 +91,19 @@ int ParseArguments(int argc, char* argv[], Settings* settings) {
             settings->wantWine = std::find(hosts.begin(), hosts.end(), "wine") != hosts.end();
         } else if (name == "--programs") {
             settings->programs = SplitCommas(value);
+        } else if (name == "--links") {
+            settings->links = SplitCommas(value);
         } else {
             return -1;
         }
     }
     for (const auto& program : settings->programs) {
         if (!IsBenchProgram(program)) {
+            return -1;
+        }
+    }
+    for (const auto& link : settings->links) {
+        if (!IsBenchLink(link)) {
             return -1;
         }
     }
@@ -129,18 +140,24 @@ int MakeWorkFiles(const Workload& workload, BenchPaths* paths) {
     return 0;
 }
 
-// One row per program and host asked for (Torvanex is native only).
+// One row per program, host and link asked for (Torvanex is native only,
+// ser2net-delay for Ferrolt only).
 std::vector<Row> RowsFor(const Settings& settings, const Workload& workload) {
     std::vector<Row> rows;
     for (const auto& program : settings.programs) {
         const bool windowsProgram = program != "Torvanex";
         const double floorMs = FloorOf(program, workload);
         const int trips = RoundTripsOf(program, workload);
-        if (settings.wantNative) {
-            rows.push_back(Row{program, "native", floorMs, trips, {}});
-        }
-        if (settings.wantWine && windowsProgram) {
-            rows.push_back(Row{program, "wine", floorMs, trips, {}});
+        for (const auto& link : settings.links) {
+            if (link == "ser2net-delay" && program != "Ferrolt") {
+                continue;
+            }
+            if (settings.wantNative) {
+                rows.push_back(Row{program, "native", link, floorMs, trips, {}});
+            }
+            if (settings.wantWine && windowsProgram) {
+                rows.push_back(Row{program, "wine", link, floorMs, trips, {}});
+            }
         }
     }
     return rows;
@@ -152,10 +169,11 @@ bool MeasureRows(const Settings& settings, const Workload& workload, std::vector
     bool allOk = true;
     for (int r = 1; r <= settings.runs; ++r) {
         for (Row& row : *rows) {
-            const Run run = MeasureOnce(settings.paths, workload, row.program, row.host);
-            std::printf("run %d %-9s %-6s wall %8.3f s  ratio %.4f  cpu %6.2f %%%s\n", r,
-                        row.program.c_str(), row.host.c_str(), run.wallMs / 1000.0,
-                        run.wallMs / row.floorMs, 100.0 * run.cpuMs / std::max(run.wallMs, 1.0),
+            const Run run = MeasureOnce(settings.paths, workload, row.program, row.host, row.link);
+            std::printf("run %d %-9s %-6s %-13s wall %8.3f s  ratio %.4f  cpu %6.2f %%%s%s\n", r,
+                        row.program.c_str(), row.host.c_str(), row.link.c_str(),
+                        run.wallMs / 1000.0, run.wallMs / row.floorMs,
+                        100.0 * run.cpuMs / std::max(run.wallMs, 1.0), run.hinted ? "  hint" : "",
                         run.ok ? "" : "  FAILED");
             std::fflush(stdout);
             allOk = allOk && run.ok;

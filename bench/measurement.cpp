@@ -17,11 +17,13 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <sstream>
 
 #include "bench/floors.h"
 #include "dialogue/pace.h"
 #include "tests/support/launch.h"
+#include "tests/support/ser2net.h"
 
 namespace {
 
@@ -312,11 +314,15 @@ int OpenProbePort(const std::string& port) {
 
 }  // namespace
 
+bool IsBenchLink(const std::string& link) {
+    return link == "direct" || link == "ser2net" || link == "ser2net-delay" || link == "latency16";
+}
+
 Run MeasureOnce(const BenchPaths& paths, const Workload& workload, const std::string& program,
-                const std::string& host) {
+                const std::string& host, const std::string& link) {
     Run run;
     Sim sim;
-    const std::string tag = paths.workDir + "/" + program + "-" + host;
+    const std::string tag = paths.workDir + "/" + program + "-" + host + "-" + link;
     const std::string memoryOut = tag + ".memory";
     std::vector<std::string> simOptions;
     if (program == "Quilmark" || program == "Verify") {
@@ -324,15 +330,28 @@ Run MeasureOnce(const BenchPaths& paths, const Workload& workload, const std::st
     } else if (program != "Ferrolt") {
         simOptions = {"--memory-out", memoryOut};
     }
+    if (link == "latency16") {
+        simOptions.insert(simOptions.end(), {"--latency", "16"});
+    }
     if (StartSim(paths, simOptions, true, tag + ".stats", &sim) != 0) {
         return run;
     }
 
-    // Under Wine the port is a COM port linked to the simulator's.
+    // Through ser2net the port is its tcp:// port, on both hosts; else under
+    // Wine a COM port linked to the simulator's.
     const bool wine = host == "wine";
     std::string port = sim.process.port;
     std::string comLink;
-    if (wine) {
+    std::optional<Ser2net> server;
+    if (link.rfind("ser2net", 0) == 0) {
+        server.emplace(port, link == "ser2net-delay");
+        if (!server->ok()) {
+            std::printf("  %s\n", server->why().c_str());
+            StopSim(&sim, &run);
+            return run;
+        }
+        port = server->Raw();
+    } else if (wine) {
         comLink = paths.winePrefix + "/dosdevices/com" + std::to_string(kWineCom);
         unlink(comLink.c_str());
         if (symlink(sim.process.port.c_str(), comLink.c_str()) != 0) {
@@ -369,8 +388,9 @@ Run MeasureOnce(const BenchPaths& paths, const Workload& workload, const std::st
     if (!comLink.empty()) {
         unlink(comLink.c_str());
     }
-    run.ok = CheckRun(workload, program, finished.status, ReadFileText(launch.outPath), memoryOut,
-                      saved);
+    const std::string output = ReadFileText(launch.outPath);
+    run.hinted = output.find("Hint: the board's answers came back slowly") != std::string::npos;
+    run.ok = CheckRun(workload, program, finished.status, output, memoryOut, saved);
     return run;
 }
 

@@ -33,6 +33,7 @@ struct BenchPaths {
 };
 
 struct Run {
+    bool hinted = false;  // the program hinted that answers came slowly
     double wallMs = 0;
     double cpuMs = 0;
     double wineserverCpuMs = 0;
@@ -41,9 +42,16 @@ struct Run {
     bool ok = false;  // exited with 0 and did its work (see MeasureOnce)
 };
 
+// The ways from a program to the simulated target: its port itself
+// ("direct"), ser2net on loopback set up as the README advises ("ser2net":
+// chardelay false, nodelay) or as it is out of the box ("ser2net-delay")
+// through a tcp:// port, and the port itself with
+// answers held 16 ms ("latency16", targetsim --latency 16).
+bool IsBenchLink(const std::string& link);
+
 // One measured run of `program` (Torvanex, Torvane, Quilmark, Verify or
-// Ferrolt) on `host` ("native" or "wine") with the workload files in
-// `paths.workDir` (image.bin, load.hex, program.bas). The run is checked:
+// Ferrolt) on `host` ("native" or "wine") over `link` with the workload
+// files in `paths.workDir` (image.bin, load.hex, program.bas). The run is checked:
 // exit status 0, the target's memory (uploaders), the saved file (Quilmark),
 // the closing "Verify OK" line with every byte compared (Verify), "Done" and
 // no warning (Ferrolt); what is wrong is printed, and `ok` left false.
@@ -52,7 +60,7 @@ struct Run {
 // and throws away, so the program draws its progress line as on a person's
 // console.
 Run MeasureOnce(const BenchPaths& paths, const Workload& workload, const std::string& program,
-                const std::string& host);
+                const std::string& host, const std::string& link);
 
 struct Probe {
     double medianUs = 0;

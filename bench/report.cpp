@@ -19,7 +19,9 @@ void PrintRow(std::FILE* out, bool markdown, const Row& row, double echoExcessMe
     std::vector<double> lateMeans;
     double lateMax = 0;
     int failed = 0;
+    int hinted = 0;
     for (const Run& run : row.runs) {
+        hinted += run.hinted ? 1 : 0;
         if (!run.ok) {
             ++failed;
             continue;
@@ -46,16 +48,18 @@ void PrintRow(std::FILE* out, bool markdown, const Row& row, double echoExcessMe
     const double medium = 100.0 * row.roundTrips * echoExcessMeanUs / 1000.0 / row.floorMs;
     if (markdown) {
         std::fprintf(out,
-                     "| %s | %s | %s | %.3f | %.3f | %s | %.2f | %s | %.0f / %.0f | %d | "
-                     "%.2f |\n",
-                     row.program.c_str(), row.host == "wine" ? "Wine" : "native", runsText,
-                     Median(walls), row.floorMs / 1000.0, range, Median(shares), server,
-                     Median(lateMeans), lateMax, row.roundTrips, medium);
+                     "| %s | %s | %s | %s | %.3f | %.3f | %s | %.2f | %s | %.0f / %.0f | %d | "
+                     "%.2f | %d |\n",
+                     row.program.c_str(), row.host == "wine" ? "Wine" : "native", row.link.c_str(),
+                     runsText, Median(walls), row.floorMs / 1000.0, range, Median(shares), server,
+                     Median(lateMeans), lateMax, row.roundTrips, medium, hinted);
     } else {
-        std::fprintf(out, "%-9s %-6s %4s %10.3f %9.3f %22s %9.2f %11s %8.0f/%-7.0f %6d %6.2f\n",
-                     row.program.c_str(), row.host.c_str(), runsText, Median(walls),
-                     row.floorMs / 1000.0, range, Median(shares), server, Median(lateMeans),
-                     lateMax, row.roundTrips, medium);
+        std::fprintf(out,
+                     "%-9s %-6s %-13s %4s %10.3f %9.3f %22s %9.2f %11s %8.0f/%-7.0f %6d %6.2f "
+                     "%5d\n",
+                     row.program.c_str(), row.host.c_str(), row.link.c_str(), runsText,
+                     Median(walls), row.floorMs / 1000.0, range, Median(shares), server,
+                     Median(lateMeans), lateMax, row.roundTrips, medium, hinted);
     }
 }
 
@@ -90,15 +94,15 @@ void PrintTable(std::FILE* out, bool markdown, const std::vector<Row>& rows,
                 double echoExcessMeanUs) {
     if (markdown) {
         std::fputs(
-            "| Program | Host | Runs | Wall s (median) | Floor s | Wall/floor (median, "
+            "| Program | Host | Link | Runs | Wall s (median) | Floor s | Wall/floor (median, "
             "range) | Processor % of wall | wineserver % | Target late, mean/max us | "
-            "Round trips | Target + pty, est. % of floor |\n"
-            "|---|---|---|---|---|---|---|---|---|---|---|\n",
+            "Round trips | Target + pty, est. % of floor | Slow-answer hints |\n"
+            "|---|---|---|---|---|---|---|---|---|---|---|---|---|\n",
             out);
     } else {
-        std::fprintf(out, "%-9s %-6s %4s %10s %9s %22s %9s %11s %16s %6s %6s\n", "Program", "Host",
-                     "Runs", "Wall s", "Floor s", "Wall/floor (range)", "CPU %", "wineserver%",
-                     "Target late us", "Trips", "Pty %");
+        std::fprintf(out, "%-9s %-6s %-13s %4s %10s %9s %22s %9s %11s %16s %6s %6s %5s\n",
+                     "Program", "Host", "Link", "Runs", "Wall s", "Floor s", "Wall/floor (range)",
+                     "CPU %", "wineserver%", "Target late us", "Trips", "Pty %", "Hints");
     }
     for (const Row& row : rows) {
         PrintRow(out, markdown, row, echoExcessMeanUs);

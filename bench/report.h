@@ -19,6 +19,7 @@
 struct Row {
     std::string program;
     std::string host;  // "native" or "wine"
+    std::string link;  // how it reaches the target (IsBenchLink)
     double floorMs = 0;
     int roundTrips = 0;  // answers awaited on the critical path (RoundTripsOf)
     std::vector<Run> runs;

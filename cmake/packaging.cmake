@@ -154,6 +154,8 @@ else()
   else()
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   endif()
+  # A board on another machine is reached through ser2net there (README).
+  set(CPACK_DEBIAN_PACKAGE_SUGGESTS "ser2net")
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 endif()

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cstring>
 
+#include "guidance/link_hints.h"
+#include "hexrec/hexrec.h"
 #include "host/console.h"
 
 namespace {
@@ -291,6 +293,7 @@ bool BeginSummary(char* took, std::size_t size) {
     if (!progressStarted) {
         return false;
     }
+    HintSlowAnswers();
     FormatDuration(RunElapsedMs(), took, size);
     std::fflush(stdout);
     return true;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "dialogue/pace.h"
+#include "guidance/link_hints.h"
 #include "host/console.h"
 #include "host/stop_signal.h"
 #include "serial/port_name.h"
@@ -33,6 +34,9 @@ bool LooksLikeOption(const char* argument) {
 }
 
 bool PortArgumentNotNumber(const char* argument) {
+    if (NetPortKind(argument) != NetKind::kNone) {
+        return false;
+    }
     if (kPortArgumentMayBeDevicePath && std::strchr(argument, '/') != nullptr) {
         return false;
     }
@@ -134,6 +138,10 @@ void HintPortArgument(const char* program, const char* argument) {
 }
 
 void HintOpenFailure(const char* portName, int32_t error) {
+    if (NetPortKind(portName) != NetKind::kNone) {
+        HintNetOpenFailure(portName);
+        return;
+    }
     const int cause = OpenFailureCause(error);
     if (cause == kOpenFailedOther) {
         return;

@@ -1,8 +1,10 @@
 #include "run/arguments.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
+#include "serial/port_name.h"
 #include "serial/serial_link.h"
 
 int CheckArgumentCount(int argc, int needed, const char* usage) {
@@ -25,9 +27,15 @@ int TakePortArgument(const char* text, char* portName, std::size_t size) {
     if (BuildComPortName(text, portName, size) == 0) {
         return 0;
     }
-    // A number is held to the COM name's limit, a device path to the buffer.
-    const bool path = std::strchr(text, '/') != nullptr && kComPortNameSize > kComNumberNameSize;
-    const std::size_t limit = path || size < kComNumberNameSize ? size : kComNumberNameSize;
+    // A network port is held to its own bound, a number to the COM name's
+    // limit, a device path to the buffer.
+    const bool path = kPortArgumentMayBeDevicePath && std::strchr(text, '/') != nullptr;
+    std::size_t limit = size;
+    if (NetPortKind(text) != NetKind::kNone) {
+        limit = std::min(size, kNetPortNameSize);
+    } else if (!path) {
+        limit = std::min(size, kComNumberNameSize);
+    }
     std::printf("\n ERROR! Port '%s' does not fit a port name (at most %zu characters)\n", text,
                 limit - 1);
     return -1;

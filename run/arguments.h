@@ -14,8 +14,9 @@ int CheckArgumentCount(int argc, int needed, const char* usage);
 // why not and returns -1.
 int CheckFileNameFits(const char* text, std::size_t size);
 
-// The port name for the argument `text` into `portName` (`size` bytes).
-// Returns 0, or -1 with why printed and `portName` unchanged.
+// The port name for the argument `text` into `portName` (`size` bytes); a
+// network port has a bound of its own. Returns 0, or -1 with why printed and
+// `portName` unchanged.
 int TakePortArgument(const char* text, char* portName, std::size_t size);
 
 // Checks that the file name argv[at] is there and fits `fileNameSize` bytes;

@@ -17,7 +17,7 @@ cmake --build "$build" -j2
 mkdir -p "$build/artifacts"
 failed=0
 passed=0
-for target in record_file basic_text dump_text port_name; do
+for target in record_file basic_text dump_text port_name net_port; do
     # A fresh working corpus each run: the seeds in the repo stay as they are.
     work="$build/corpus/$target"
     rm -rf "$work"

@@ -8,6 +8,8 @@ packages=(cmake make g++ libgtest-dev binutils)
 # The .deb: dpkg-shlibdeps (dpkg-dev) for its dependencies, gzip for the
 # manual pages, and man to check them.
 packages+=(dpkg-dev gzip man-db)
+# The network ports' end-to-end cases run a real serial-port server.
+packages+=(ser2net)
 if [ "${1:-all}" != "native" ]; then
     packages+=(g++-mingw-w64-x86-64 wine wine64)
     # The fuzz targets: clang with its libFuzzer and sanitizer runtimes.

@@ -49,7 +49,11 @@ int ComDevicePath(const char* name, char* path, std::size_t size) {
 int BuildComPortName(const char* text, char* portName, std::size_t size) {
     char name[kComPortNameSize];
     int written;
-    if (kPortArgumentMayBeDevicePath && std::strchr(text, '/') != nullptr) {
+    const bool network = NetPortKind(text) != NetKind::kNone;
+    if (network && std::strlen(text) >= kNetPortNameSize) {
+        return -1;
+    }
+    if (network || (kPortArgumentMayBeDevicePath && std::strchr(text, '/') != nullptr)) {
         written = std::snprintf(name, sizeof name, "%s", text);
     } else {
         int number = std::atoi(text);

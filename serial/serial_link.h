@@ -3,6 +3,8 @@
 // One interface, one backend per platform (serial_posix.cpp, serial_win32.cpp),
 // picked by the build. The line is always 9600 baud (or the rate given), 8 data
 // bits, no parity, 2 stop bits, raw, with DTR held off where the device has it.
+// A network port (tcp://HOST:PORT, rfc2217://HOST:PORT, net_port.h) is served
+// by the same operations on both hosts (net_link.cpp).
 //
 // Summary:
 //   OpenCom            open and configure a port; invalid port on failure
@@ -20,17 +22,18 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "serial/net_port.h"
+
 #ifdef _WIN32
-using ComPort = void*;  // a Win32 HANDLE
+using ComPort = void*;  // a Win32 HANDLE, or a socket
 inline ComPort const kInvalidComPort = reinterpret_cast<ComPort>(static_cast<intptr_t>(-1));
-// Sized for "//./COMnnnn" and its terminator.
-constexpr std::size_t kComPortNameSize = 12;
 #else
 using ComPort = int;  // a file descriptor
 inline constexpr ComPort kInvalidComPort = -1;
-// Device paths on POSIX hosts may be longer than Windows COM names.
-constexpr std::size_t kComPortNameSize = 80;
 #endif
+// A port name: a COM name (within kComNumberNameSize), a device path on
+// POSIX hosts, or a network port's name (within kNetPortNameSize).
+constexpr std::size_t kComPortNameSize = kNetPortNameSize;
 // A name built from a COM port number fits this many bytes on every host,
 // "//./COMnnnn" and its terminator: numbers of five digits or more are refused.
 constexpr std::size_t kComNumberNameSize = 12;
@@ -41,6 +44,8 @@ constexpr std::size_t kComNumberNameSize = 12;
 // *comError (errno on POSIX, GetLastError() on Windows); nothing is left open
 // on failure. On POSIX, `name` may be "COMn" or "//./COMn" (opened as
 // /dev/ttyS{n-1}) or a device path; on Windows it is passed to CreateFileA.
+// A network port is connected to instead (OpenNetPort, net_link.h). On Linux
+// a serial device is asked for low latency (its driver may refuse).
 ComPort OpenCom(const char* name, int32_t baud, int32_t* comError);
 
 // Waits up to `timeoutMs` milliseconds for one byte from the port.
@@ -57,7 +62,8 @@ unsigned char WaitForComByte(ComPort port, int32_t timeoutMs);
 
 // True once a wait on `port` found it hung up (POSIX: the other end closed,
 // POLLHUP, POLLERR or a read error such as EIO) or its device removed
-// (Windows: a read failing other than on a line error). Lets a caller tell a
+// (Windows: a read failing other than on a line error), or, for a network
+// port, its connection closed or reset. Lets a caller tell a
 // vanished port from a silent target after WaitForComByte returned 0.
 // Reset when the port is closed.
 bool ComPortGone(ComPort port);
@@ -66,7 +72,8 @@ bool ComPortGone(ComPort port);
 // reported: the target's answer (or its silence) is what the callers act on.
 void WriteComBytes(ComPort port, const void* bytes, std::size_t count);
 
-// Discards bytes received but not yet read.
+// Discards bytes received but not yet read (on rfc2217:// the server is also
+// asked to purge its receive buffer).
 void FlushComInput(ComPort port);
 
 // Closes the port, giving back the exclusive claim OpenCom took, so the next
@@ -90,10 +97,12 @@ void PauseMs(int32_t ms);
 // Turns a port argument into a port name in `portName` (of `size` bytes):
 // a number n gives "COMn" for n <= 9 and "//./COMn" for n >= 10 (atoi rules,
 // so text that is not a number gives "COM0"). On POSIX hosts an argument that
-// contains '/' is a device path and is copied as it stands.
-// Returns 0, or -1 when the name would not fit `size` bytes, or a name built
-// from a number would not fit kComNumberNameSize bytes (on every host);
-// `portName` is then unchanged.
+// contains '/' is a device path and is copied as it stands, and on every host
+// a network port's name (net_port.h) is.
+// Returns 0, or -1 when the name would not fit `size` bytes, a name built
+// from a number would not fit kComNumberNameSize bytes (on every host), or a
+// network port's name would not fit kNetPortNameSize; `portName` is then
+// unchanged.
 int BuildComPortName(const char* text, char* portName, std::size_t size);
 
 // Writes into `path` (of `size` bytes) the device that OpenCom opens for the

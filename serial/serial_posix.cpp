@@ -5,6 +5,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #ifdef __linux__
+#include <linux/serial.h>
 #include <sys/prctl.h>
 #endif
 #include <termios.h>
@@ -17,6 +18,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "serial/answer_timing.h"
+#include "serial/net_link.h"
 #include "serial/port_name.h"
 #include "serial/serial_link.h"
 
@@ -69,6 +72,21 @@ void AskForPreciseWakeups() {
 void AskForPreciseWakeups() {}
 #endif
 
+// A USB adapter holds received bytes back for its latency timer (16 ms on
+// FTDI's by default), which every answer waits out; low latency makes the
+// FTDI driver set it to 1 ms. Pseudo-terminals and many drivers refuse.
+#ifdef __linux__
+void AskForLowLatency(int fd) {
+    serial_struct serial{};
+    if (ioctl(fd, TIOCGSERIAL, &serial) == 0 && (serial.flags & ASYNC_LOW_LATENCY) == 0) {
+        serial.flags |= ASYNC_LOW_LATENCY;
+        ioctl(fd, TIOCSSERIAL, &serial);
+    }
+}
+#else
+void AskForLowLatency(int) {}
+#endif
+
 // Closes `fd` without disturbing the errno of the failure being reported.
 ComPort FailOpen(int fd, int32_t* comError) {
     int saved = errno;
@@ -90,6 +108,14 @@ const bool kPortArgumentMayBeDevicePath = true;
 const char* const kComDevicePrefix = "/dev/ttyS";
 
 ComPort OpenCom(const char* name, int32_t baud, int32_t* comError) {
+    if (NetPortKind(name) != NetKind::kNone) {
+        const ComPort port = OpenNetPort(name, baud, comError);
+        if (port != kInvalidComPort) {
+            AskForPreciseWakeups();
+            StartAnswerTiming(name);
+        }
+        return port;
+    }
     char path[256];
     if (ComDevicePath(name, path, sizeof path) != 0) {
         errno = ENOENT;
@@ -127,10 +153,12 @@ ComPort OpenCom(const char* name, int32_t baud, int32_t* comError) {
     // which is harmless.
     int dtr = TIOCM_DTR;
     ioctl(fd, TIOCMBIC, &dtr);
+    AskForLowLatency(fd);
     if (fd == gonePort) {
         gonePort = kInvalidComPort;  // a number reused from a port closed otherwise
     }
     AskForPreciseWakeups();
+    StartAnswerTiming(name);
     if (comError != nullptr) {
         *comError = 0;
     }
@@ -138,10 +166,14 @@ ComPort OpenCom(const char* name, int32_t baud, int32_t* comError) {
 }
 
 unsigned char WaitForComByte(ComPort port, int32_t timeoutMs) {
+    if (IsNetPort(port)) {
+        return WaitForNetByte(timeoutMs);
+    }
     if (timeoutMs <= 0 || port == gonePort) {
         return 0;
     }
     const int64_t deadline = NowNs() + static_cast<int64_t>(timeoutMs) * 1000000;
+    bool waited = false;
     for (;;) {
         // The time is taken before the read: silence is reported only once a
         // read begun at or after the deadline found nothing, so a program
@@ -151,6 +183,9 @@ unsigned char WaitForComByte(ComPort port, int32_t timeoutMs) {
         unsigned char cell = 0;
         ssize_t got = read(port, &cell, 1);
         if (got == 1) {
+            if (cell != 0) {
+                NoteByteRead(SteadyNowUs(), waited);
+            }
             return cell;
         }
         // With VMIN and VTIME at 0 an empty line reads as 0 bytes, so only
@@ -181,14 +216,23 @@ unsigned char WaitForComByte(ComPort port, int32_t timeoutMs) {
             gonePort = port;
             return 0;
         }
+        waited = true;
     }
 }
 
 bool ComPortGone(ComPort port) {
+    if (IsNetPort(port)) {
+        return NetPortGone();
+    }
     return port != kInvalidComPort && port == gonePort;
 }
 
 void WriteComBytes(ComPort port, const void* bytes, std::size_t count) {
+    if (IsNetPort(port)) {
+        WriteNetBytes(bytes, count);
+        return;
+    }
+    NoteBytesWritten(SteadyNowUs(), count);
     // The descriptor is non-blocking: wait for room rather than drop bytes
     // when the driver's buffer is full. Errors end the write unreported.
     const auto* next = static_cast<const unsigned char*>(bytes);
@@ -210,10 +254,18 @@ void WriteComBytes(ComPort port, const void* bytes, std::size_t count) {
 }
 
 void FlushComInput(ComPort port) {
+    if (IsNetPort(port)) {
+        FlushNetInput();
+        return;
+    }
     tcflush(port, TCIFLUSH);
 }
 
 void CloseCom(ComPort port) {
+    if (IsNetPort(port)) {
+        CloseNetPort();
+        return;
+    }
     if (port == gonePort) {
         gonePort = kInvalidComPort;
     }
@@ -225,7 +277,8 @@ void CloseCom(ComPort port) {
 }
 
 void AbandonCom(ComPort port) {
-    if (port != kInvalidComPort) {
+    // A network port holds no claim: the system closes it as the program ends.
+    if (port != kInvalidComPort && !IsNetPort(port)) {
         ioctl(port, TIOCNXCL);
     }
 }

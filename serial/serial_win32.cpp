@@ -10,6 +10,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "serial/answer_timing.h"
+#include "serial/net_link.h"
 #include "serial/port_name.h"
 #include "serial/serial_link.h"
 
@@ -55,6 +57,14 @@ const bool kPortArgumentMayBeDevicePath = false;
 const char* const kComDevicePrefix = nullptr;
 
 ComPort OpenCom(const char* name, int32_t baud, int32_t* comError) {
+    if (NetPortKind(name) != NetKind::kNone) {
+        const ComPort port = OpenNetPort(name, baud, comError);
+        if (port != kInvalidComPort) {
+            AskForFineTicks();
+            StartAnswerTiming(name);
+        }
+        return port;
+    }
     HANDLE handle =
         CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
@@ -88,6 +98,7 @@ ComPort OpenCom(const char* name, int32_t baud, int32_t* comError) {
     settings.fDtrControl = DTR_CONTROL_DISABLE;
     SetCommState(handle, &settings);
     ConfigureComTimeouts(handle);
+    StartAnswerTiming(name);
     if (comError != nullptr) {
         *comError = 0;
     }
@@ -95,6 +106,9 @@ ComPort OpenCom(const char* name, int32_t baud, int32_t* comError) {
 }
 
 unsigned char WaitForComByte(ComPort port, int32_t timeoutMs) {
+    if (IsNetPort(port)) {
+        return WaitForNetByte(timeoutMs);
+    }
     if (timeoutMs <= 0 || port == gonePort) {
         return 0;
     }
@@ -102,6 +116,7 @@ unsigned char WaitForComByte(ComPort port, int32_t timeoutMs) {
     // poll: a byte is taken the moment it arrives, at the cost of one
     // processor while the target is silent.
     const clock_t deadline = clock() + static_cast<clock_t>(timeoutMs);
+    bool waited = false;
     for (;;) {
         // The time is taken before the read: silence is reported only once a
         // read begun at or after the deadline found nothing. A program kept
@@ -112,11 +127,15 @@ unsigned char WaitForComByte(ComPort port, int32_t timeoutMs) {
         DWORD got = 0;
         if (ReadFile(AsHandle(port), &cell, 1, &got, nullptr)) {
             if (got != 0) {
+                if (cell != 0) {
+                    NoteByteRead(SteadyNowUs(), waited);
+                }
                 return cell;
             }
             if (lastRead) {
                 return 0;
             }
+            waited = true;
             continue;
         }
         // A line error (framing, parity, overrun) aborts reads until it is
@@ -137,10 +156,18 @@ unsigned char WaitForComByte(ComPort port, int32_t timeoutMs) {
 }
 
 bool ComPortGone(ComPort port) {
+    if (IsNetPort(port)) {
+        return NetPortGone();
+    }
     return port != kInvalidComPort && port == gonePort;
 }
 
 void WriteComBytes(ComPort port, const void* bytes, std::size_t count) {
+    if (IsNetPort(port)) {
+        WriteNetBytes(bytes, count);
+        return;
+    }
+    NoteBytesWritten(SteadyNowUs(), count);
     // One write; the result and the count written are not acted on, as the
     // interface says (the write timeout bounds it to 5 seconds).
     DWORD written = 0;
@@ -148,6 +175,10 @@ void WriteComBytes(ComPort port, const void* bytes, std::size_t count) {
 }
 
 void FlushComInput(ComPort port) {
+    if (IsNetPort(port)) {
+        FlushNetInput();
+        return;
+    }
     // As tcflush does on POSIX: the driver's receive buffer is emptied
     // without reading it. The Windows programs drain the line instead
     // (DrainComInput), which also waits for the target to finish talking.
@@ -155,6 +186,10 @@ void FlushComInput(ComPort port) {
 }
 
 void CloseCom(ComPort port) {
+    if (IsNetPort(port)) {
+        CloseNetPort();
+        return;
+    }
     if (port == gonePort) {
         gonePort = kInvalidComPort;
     }

@@ -108,7 +108,7 @@ int main(int argc, char* argv[]) {
         std::perror("targetsim: transcript");
         return 1;
     }
-    Session session(options.config, options.pace, &port, &transcript);
+    Session session(options.config, options.pace, options.latencyMs, &port, &transcript);
     if (!options.memoryIn.empty() && LoadMemoryImage(options.memoryIn, &session) != 0) {
         return 1;
     }

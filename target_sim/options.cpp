@@ -99,6 +99,8 @@ bool ParseValued(const std::string& name, const char* value, Options* options) {
         options->memoryOut = value;
     } else if (name == "--line-stats") {
         options->lineStats = value;
+    } else if (name == "--latency" && ParsePositive(value, &number) && number <= 10000) {
+        options->latencyMs = number;
     } else if (name == "--prompt") {
         config.prompt = Unescape(value);
     } else if (name == "--basic-banner") {
@@ -145,6 +147,8 @@ void Usage() {
         "                           per character, received bytes taken in at their\n"
         "                           arrival, answers handed over as their last bit ends\n"
         "  --line-stats FILE        on exit, write how late answers left (microseconds)\n"
+        "  --latency MS             hold answers back by up to MS ms (1..10000), as a\n"
+        "                           USB adapter's latency timer or a network does\n"
         "  --prompt TEXT            answer to '@' (escapes \\r \\n \\t \\xHH)\n"
         "  --silent-wake            never answer '@'\n"
         "  --split-prompt           send the prompt one byte per write\n"

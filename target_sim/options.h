@@ -18,6 +18,7 @@ struct Options {
     std::string memoryOut;   // --memory-out FILE ("" for none)
     std::string lineStats;   // --line-stats FILE ("" for none)
     bool pace = false;       // --pace: the line's own speed in both directions
+    int latencyMs = 0;       // --latency MS: answers held back by up to MS ms
 };
 
 // Prints the usage text on standard output.

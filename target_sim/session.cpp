@@ -41,9 +41,11 @@ std::string Hex(const unsigned char* bytes, std::size_t count) {
 
 }  // namespace
 
-Session::Session(const SimConfig& config, bool pace, SimPort* port, Transcript* transcript)
+Session::Session(const SimConfig& config, bool pace, int latencyMs, SimPort* port,
+                 Transcript* transcript)
     : port_(port), transcript_(transcript), startUs_(NowUs()), monitor_(config, Link()) {
     line_.charTimeNs = pace ? kCharTimeNs : 0;
+    line_.holdNs = static_cast<int64_t>(latencyMs) * 1000000;
     SetFineTimers();
     while (!config.chatterText.empty() && chatter_.size() < 4096) {
         chatter_ += config.chatterText;

@@ -20,9 +20,11 @@
 class Session {
   public:
     // A session on `port` with the monitor set up by `config`, paced as a
-    // 9600 8N2 line when `pace` is set. The three must outlive the session;
+    // 9600 8N2 line when `pace` is set, its answers held back by up to
+    // `latencyMs` ms (0: not at all). The three must outlive the session;
     // events go to `transcript`, timed from now.
-    Session(const SimConfig& config, bool pace, SimPort* port, Transcript* transcript);
+    Session(const SimConfig& config, bool pace, int latencyMs, SimPort* port,
+            Transcript* transcript);
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 

@@ -20,7 +20,14 @@ void QueueAnswer(SimLine* line, const std::string& text, int64_t notBeforeNs) {
     for (char c : text) {
         const int64_t start = std::max(notBeforeNs, line->sendFreeNs);
         line->sendFreeNs = start + line->charTimeNs;
-        line->answers.push_back(AnswerByte{static_cast<unsigned char>(c), line->sendFreeNs});
+        int64_t due = line->sendFreeNs;
+        if (line->holdNs > 0) {
+            if (due > line->releaseNs) {
+                line->releaseNs = due + line->holdNs;
+            }
+            due = line->releaseNs;
+        }
+        line->answers.push_back(AnswerByte{static_cast<unsigned char>(c), due});
     }
 }
 

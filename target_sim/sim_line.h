@@ -6,7 +6,8 @@
 // byte from the host has arrived one character time after the wire was free
 // for it, and an answer byte is handed to the host only once its last stop
 // bit would have left the wire. On an instant line (charTimeNs 0) bytes
-// arrive when read and answers are due at once.
+// arrive when read and answers are due at once. A line may also hold its
+// answers back as a USB adapter's latency timer or a network does (holdNs).
 //
 // Summary:
 //   ReceivedAt      arrival time of a byte read from the host
@@ -32,6 +33,8 @@ struct SimLine {
     int64_t charTimeNs = 0;     // 0: an instant line
     int64_t receiveFreeNs = 0;  // when the host-to-target wire is next free
     int64_t sendFreeNs = 0;     // when the target-to-host wire is next free
+    int64_t holdNs = 0;         // how long an answer byte may be held back (0: never)
+    int64_t releaseNs = -1;     // when the bytes held now go on to the host
     std::deque<AnswerByte> answers;
 
     // How late answer bytes reached the host side against their due time.
@@ -47,7 +50,10 @@ int64_t ReceivedAt(SimLine* line, int64_t readNs);
 
 // Queues `text` for the host. Its first byte goes on the wire no earlier
 // than `notBeforeNs` and after every byte queued before it; each byte is due
-// one character time after it went on the wire. Nothing is written here.
+// one character time after it went on the wire. With a hold, a byte that
+// finds nothing held is held holdNs, and every byte due meanwhile goes on
+// with it, as an adapter's latency timer passes them on. Nothing is written
+// here.
 void QueueAnswer(SimLine* line, const std::string& text, int64_t notBeforeNs);
 
 // Writes to `fd` (non-blocking) every queued byte due at `nowNs`, in one

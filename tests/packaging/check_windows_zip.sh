@@ -76,7 +76,7 @@ for program in $programs; do
     objdump -f "$exe" | grep -q 'file format pei-x86-64' || fail "$program.exe is not a PE32+ executable"
     objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' >"$work/dlls"
     [ -s "$work/dlls" ] || fail "$program.exe imports no DLL at all"
-    if grep -Eiv '^(kernel32|msvcrt|ucrtbase|advapi32|winmm|api-ms-win-[a-z0-9-]+)\.dll$' \
+    if grep -Eiv '^(kernel32|msvcrt|ucrtbase|advapi32|winmm|ws2_32|api-ms-win-[a-z0-9-]+)\.dll$' \
         "$work/dlls" >"$work/foreign"; then
         fail "$program.exe needs DLLs Windows does not have: $(cat "$work/foreign")"
     fi

@@ -124,20 +124,19 @@ class WineComPort {
     int lockFd_ = -1;
 };
 
-RunResult RunUnderWine(const WineComPort& port, const std::string& program,
-                       const std::vector<std::string>& args, int timeoutSec) {
-    if (port.Argument().empty()) {
-        ADD_FAILURE() << "no COM port of the Wine prefix could be set up in " << kWinePrefix;
-        return RunResult{};
-    }
+// Runs the Windows build of `program` under Wine with "{port}" in `args`
+// becoming `portArgument`.
+RunResult RunUnderWineWith(const std::string& portArgument, const std::string& program,
+                           const std::vector<std::string>& args, int timeoutSec,
+                           const WhileRunning& whileRunning = nullptr) {
     std::vector<std::string> words = {kWindowsBinDir + "/" + program + ".exe"};
     for (const auto& arg : args) {
-        words.push_back(arg == "{port}" ? port.Argument() : arg);
+        words.push_back(arg == "{port}" ? portArgument : arg);
     }
     // Without a display Wine stays a console host; "DISPLAY" alone unsets it.
     const std::vector<std::string> env = {"WINEPREFIX=" + kWinePrefix, "WINEDEBUG=-all", "DISPLAY",
                                           "WAYLAND_DISPLAY"};
-    RunResult run = RunProgram("wine", words, timeoutSec, env);
+    RunResult run = RunProgram("wine", words, timeoutSec, env, whileRunning);
     // Wine failing before the program printed anything says why only on its
     // standard error: shown in the test log, for a failure to be read.
     if (run.output.empty() && run.status != 0) {
@@ -145,6 +144,15 @@ RunResult RunUnderWine(const WineComPort& port, const std::string& program,
                      run.status, run.errors.c_str());
     }
     return run;
+}
+
+RunResult RunUnderWine(const WineComPort& port, const std::string& program,
+                       const std::vector<std::string>& args, int timeoutSec) {
+    if (port.Argument().empty()) {
+        ADD_FAILURE() << "no COM port of the Wine prefix could be set up in " << kWinePrefix;
+        return RunResult{};
+    }
+    return RunUnderWineWith(port.Argument(), program, args, timeoutSec);
 }
 
 // `word` quoted for the shell.
@@ -237,6 +245,19 @@ RunResult RunOnHostAtDevice(Host host, const std::string& device, const std::str
         words.push_back(arg == "{port}" ? device : arg);
     }
     return RunProgram(NativeExe(program), words, timeoutSec);
+}
+
+RunResult RunOnHostAtPortName(Host host, const std::string& portName, const std::string& program,
+                              const std::vector<std::string>& args, int timeoutSec,
+                              const WhileRunning& whileRunning) {
+    if (host == Host::Wine) {
+        return RunUnderWineWith(portName, program, args, timeoutSec, whileRunning);
+    }
+    std::vector<std::string> words;
+    for (const auto& arg : args) {
+        words.push_back(arg == "{port}" ? portName : arg);
+    }
+    return RunProgram(NativeExe(program), words, timeoutSec, {}, whileRunning);
 }
 
 RunResult RunUnderWineAtCom(int comNumber, const std::string& program,

@@ -46,6 +46,13 @@ RunResult RunOnHost(Host host, const std::string& program, const std::vector<std
 RunResult RunOnHostAtDevice(Host host, const std::string& device, const std::string& program,
                             const std::vector<std::string>& args, int timeoutSec = 180);
 
+// Runs `program` built for `host` as RunOnHost does, with "{port}" in `args`
+// becoming `portName` as it stands on either host (a network port's name),
+// `program` being any of the four natively. `whileRunning` is RunProgram's.
+RunResult RunOnHostAtPortName(Host host, const std::string& portName, const std::string& program,
+                              const std::vector<std::string>& args, int timeoutSec = 180,
+                              const WhileRunning& whileRunning = nullptr);
+
 // Runs `program` under Wine with `sim` reached as COM port `comNumber`, for
 // cases about the port argument itself (COM3 given as "3", or no argument for
 // the default //./COM10); "{port}" in `args` becomes that number. Waits while

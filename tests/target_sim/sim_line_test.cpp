@@ -62,6 +62,17 @@ TEST(SimLine, AnAnswerQueuedWhileTheWireIsBusyFollowsBackToBack) {
     EXPECT_EQ(line.answers[2].dueNs, 3 * C);
 }
 
+TEST(SimLine, AHeldLinePassesOnWhatCameWithinTheHoldTogether) {
+    SimLine line = PacedLine();
+    line.holdNs = 16 * C;
+    QueueAnswer(&line, "ab", 0);      // "a" starts the hold, "b" joins it
+    QueueAnswer(&line, "c", 40 * C);  // nothing held then: a hold of its own
+    ASSERT_EQ(line.answers.size(), 3u);
+    EXPECT_EQ(line.answers[0].dueNs, 17 * C);
+    EXPECT_EQ(line.answers[1].dueNs, 17 * C);
+    EXPECT_EQ(line.answers[2].dueNs, 57 * C);
+}
+
 TEST(SimLine, OnAnInstantLineEverythingIsDueAtOnce) {
     SimLine line;
     EXPECT_EQ(ReceivedAt(&line, 42), 42);

@@ -63,6 +63,8 @@ TEST(TargetsimOptions, ValuesItCannotUseAreRefusedAtTheStart) {
         {"--silent-from-record", "two"},
         {"--silent-from-record", "0"},
         {"--drop-echo", "-3"},
+        {"--latency", "0"},
+        {"--latency", "10001"},
         {"--record-answer", "x=*"},
         {"--dump-answer", "0=12"},
         {"--echo", "=a"},

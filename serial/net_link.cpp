@@ -1,0 +1,236 @@
+// The serial link on a network port, the same on both hosts: the socket
+// calls are net_socket's, the telnet of rfc2217:// is rfc2217's.
+#include "serial/net_link.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "serial/answer_timing.h"
+#include "serial/net_port.h"
+#include "serial/net_socket.h"
+#include "serial/rfc2217.h"
+
+namespace {
+
+constexpr int32_t kConnectMs = 5000;
+// How long the server is given to take up the COM-PORT-OPTION, and then to
+// acknowledge the line settings: a device without modem lines may never
+// acknowledge DTR off.
+constexpr int64_t kNegotiationUs = 1000000;
+
+// A wait that ends sooner than this found its bytes already there.
+constexpr int64_t kAlreadyThereUs = 50;
+
+NetSocket netSocket = kNoSocket;
+ComPort netPort = kInvalidComPort;
+bool telnet = false;
+bool gone = false;
+Rfc2217 session;
+// Data bytes taken in and not yet read: taken in only when all are read, a
+// chunk of the socket's bytes at a time (data is never more than its bytes).
+constexpr std::size_t kChunk = 512;
+unsigned char received[kChunk];
+std::size_t receivedNext = 0;
+std::size_t receivedEnd = 0;
+char failure[256] = "";
+NetFailureKind failureKind = NetFailureKind::kNone;
+
+void Send(const unsigned char* bytes, std::size_t count) {
+    if (!gone && SendNetSocket(netSocket, bytes, count) != 0) {
+        gone = true;
+    }
+}
+
+// Takes in what the socket holds, when every byte taken in before was read:
+// its data into `received`, its telnet commands answered. Returns the data
+// bytes taken in; 0 also once the connection is gone (`gone` then set).
+std::size_t TakeIn() {
+    if (receivedNext < receivedEnd || gone) {
+        return 0;
+    }
+    receivedNext = 0;
+    receivedEnd = 0;
+    unsigned char raw[kChunk];
+    const long got = ReadNetSocket(netSocket, raw, sizeof raw);
+    if (got < 0) {
+        gone = true;
+        return 0;
+    }
+    const std::size_t count = static_cast<std::size_t>(got);
+    if (!telnet) {
+        std::memcpy(received, raw, count);
+        receivedEnd = count;
+        return count;
+    }
+    unsigned char reply[3 * kChunk];
+    std::size_t replyLength = 0;
+    receivedEnd = TakeRfc2217(&session, raw, count, received, reply, &replyLength);
+    if (replyLength > 0) {
+        Send(reply, replyLength);
+    }
+    return receivedEnd;
+}
+
+// Answers the server until `done` holds, for up to kNegotiationUs; data
+// that comes meanwhile is stale, as a device's input at its open.
+template <typename Done>
+void Negotiate(Done done) {
+    const int64_t giveUp = SteadyNowUs() + kNegotiationUs;
+    while (!done() && !gone) {
+        TakeIn();
+        receivedNext = receivedEnd;
+        const int64_t left = giveUp - SteadyNowUs();
+        if (done() || left <= 0 || AwaitNetSocket(netSocket, left) < 0) {
+            return;
+        }
+    }
+}
+
+void SetLine(int32_t baud) {
+    unsigned char out[96];
+    Send(out, Rfc2217Opening(out));
+    Negotiate([] { return session.comPortAgreed || session.comPortRefused; });
+    if (!session.comPortAgreed) {
+        return;  // a server without the option: its line is as it was set up
+    }
+    Send(out, Rfc2217LineSettings(static_cast<uint32_t>(baud), out));
+    Negotiate([] { return session.settingsAnswered >= kRfc2217Settings; });
+}
+
+ComPort FailOpen(int32_t error, int32_t* comError) {
+    if (comError != nullptr) {
+        *comError = error;
+    }
+    errno = error;
+    return kInvalidComPort;
+}
+
+}  // namespace
+
+const char* NetOpenFailure() {
+    return failure;
+}
+
+NetFailureKind NetOpenFailureKind() {
+    return failureKind;
+}
+
+bool IsNetPort(ComPort port) {
+    return netSocket != kNoSocket && port == netPort;
+}
+
+ComPort OpenNetPort(const char* name, int32_t baud, int32_t* comError) {
+    failureKind = NetFailureKind::kNone;
+    char host[kNetPortNameSize];
+    char service[8];
+    if (SplitNetPortName(name, host, sizeof host, service, sizeof service) != 0) {
+        std::snprintf(failure, sizeof failure, "%s",
+                      "the name is not tcp://HOST:PORT or rfc2217://HOST:PORT (an IPv6 "
+                      "address in brackets, PORT a number from 1 to 65535)");
+        failureKind = NetFailureKind::kBadName;
+        return FailOpen(kNetBadNameError, comError);
+    }
+    NetFailure why;
+    const NetSocket s = ConnectNetSocket(host, service, kConnectMs, &why);
+    if (s == kNoSocket) {
+        char reason[96];
+        DescribeNetFailure(why, reason, sizeof reason);
+        failureKind = why.resolving ? NetFailureKind::kNoResolve : NetFailureKind::kNoConnection;
+        if (why.resolving) {
+            std::snprintf(failure, sizeof failure, "the name '%s' does not resolve (%s)", host,
+                          reason);
+        } else {
+            std::snprintf(failure, sizeof failure, "%s port %s did not take the connection (%s)",
+                          host, service, reason);
+        }
+        return FailOpen(why.error, comError);
+    }
+    netSocket = s;
+    netPort = NetSocketPort(s);
+    telnet = NetPortKind(name) == NetKind::kRfc2217;
+    gone = false;
+    session = Rfc2217{};
+    receivedNext = 0;
+    receivedEnd = 0;
+    if (telnet) {
+        SetLine(baud);
+    }
+    if (comError != nullptr) {
+        *comError = 0;
+    }
+    return netPort;
+}
+
+unsigned char WaitForNetByte(int32_t timeoutMs) {
+    if (timeoutMs <= 0 || gone) {
+        return 0;
+    }
+    const int64_t deadline = SteadyNowUs() + static_cast<int64_t>(timeoutMs) * 1000;
+    bool waited = false;
+    for (;;) {
+        if (receivedNext < receivedEnd) {
+            const unsigned char byte = received[receivedNext++];
+            if (byte != 0) {
+                NoteByteRead(SteadyNowUs(), waited);
+            }
+            return byte;
+        }
+        // The wait comes before the read (it ends at once when bytes are
+        // there), which spares a read on every answer; so the read after it
+        // is begun at or after the deadline before silence is reported, as
+        // on a serial port.
+        const int64_t before = SteadyNowUs();
+        if (AwaitNetSocket(netSocket, std::max<int64_t>(0, deadline - before)) < 0) {
+            return 0;  // a stop signal: the run ends now, not at the deadline
+        }
+        const int64_t after = SteadyNowUs();
+        waited = waited || after - before > kAlreadyThereUs;
+        if (TakeIn() > 0) {
+            continue;
+        }
+        if (gone || after >= deadline) {
+            return 0;
+        }
+    }
+}
+
+bool NetPortGone() {
+    return gone;
+}
+
+void WriteNetBytes(const void* bytes, std::size_t count) {
+    NoteBytesWritten(SteadyNowUs(), count);
+    const auto* next = static_cast<const unsigned char*>(bytes);
+    if (!telnet) {
+        Send(next, count);
+        return;
+    }
+    unsigned char escaped[2 * kChunk];
+    while (count > 0) {
+        const std::size_t part = count < kChunk ? count : kChunk;
+        Send(escaped, EscapeRfc2217(next, part, escaped));
+        next += part;
+        count -= part;
+    }
+}
+
+void FlushNetInput() {
+    do {
+        receivedNext = receivedEnd;
+    } while (TakeIn() > 0);
+    if (telnet) {
+        unsigned char purge[8];
+        Send(purge, Rfc2217Purge(purge));
+    }
+}
+
+void CloseNetPort() {
+    if (netSocket != kNoSocket) {
+        CloseNetSocket(netSocket);
+    }
+    netSocket = kNoSocket;
+    netPort = kInvalidComPort;
+    gone = false;
+}

@@ -1,0 +1,205 @@
+// Winsock under a network port.
+#include <winsock2.h>
+// After winsock2.h, which it needs.
+#include <ws2tcpip.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+#include "serial/net_socket.h"
+
+namespace {
+
+// SIO_TCP_SET_ACK_FREQUENCY, _WSAIOW(IOC_VENDOR, 23), which MinGW's headers lack.
+constexpr DWORD kSetAckFrequency = 0x98000017;
+
+int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Winsock is started once, by the first connection; it ends with the program.
+bool StartWinsock() {
+    static const bool started = [] {
+        WSADATA data;
+        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    return started;
+}
+
+timeval AsTimeval(int64_t us) {
+    timeval tv{};
+    tv.tv_sec = static_cast<long>(us / 1000000);
+    tv.tv_usec = static_cast<long>(us % 1000000);
+    return tv;
+}
+
+// Waits for the connection under way on `s` until `deadlineMs`. Returns 0
+// when it is made, else the error that stopped it.
+int AwaitConnected(SOCKET s, int64_t deadlineMs) {
+    const int64_t left = deadlineMs - NowMs();
+    if (left <= 0) {
+        return WSAETIMEDOUT;
+    }
+    fd_set writable;
+    fd_set failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(s, &writable);
+    FD_SET(s, &failed);
+    timeval timeout = AsTimeval(left * 1000);
+    const int ready = select(0, nullptr, &writable, &failed, &timeout);
+    if (ready == 0) {
+        return WSAETIMEDOUT;
+    }
+    if (ready == SOCKET_ERROR) {
+        return WSAGetLastError();
+    }
+    int error = 0;
+    int length = sizeof error;
+    if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0) {
+        return WSAGetLastError();
+    }
+    return FD_ISSET(s, &failed) && error == 0 ? WSAECONNREFUSED : error;
+}
+
+}  // namespace
+
+const int32_t kNetBadNameError = WSAEINVAL;
+
+NetSocket ConnectNetSocket(const char* host, const char* service, int32_t timeoutMs,
+                           NetFailure* failure) {
+    failure->resolving = false;
+    if (!StartWinsock()) {
+        failure->error = static_cast<int32_t>(WSAGetLastError());
+        return kNoSocket;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    const int resolved = getaddrinfo(host, service, &hints, &found);
+    if (resolved != 0) {
+        failure->resolving = true;
+        failure->error = resolved;
+        return kNoSocket;
+    }
+    failure->error = WSAETIMEDOUT;
+    const int64_t deadline = NowMs() + timeoutMs;
+    SOCKET s = INVALID_SOCKET;
+    for (const addrinfo* address = found; address != nullptr && s == INVALID_SOCKET;
+         address = address->ai_next) {
+        s = socket(address->ai_family, address->ai_socktype, address->ai_protocol);
+        if (s == INVALID_SOCKET) {
+            failure->error = WSAGetLastError();
+            continue;
+        }
+        u_long nonBlocking = 1;
+        ioctlsocket(s, FIONBIO, &nonBlocking);
+        int error = 0;
+        if (connect(s, address->ai_addr, static_cast<int>(address->ai_addrlen)) != 0) {
+            error = WSAGetLastError();
+            if (error == WSAEWOULDBLOCK) {
+                error = AwaitConnected(s, deadline);
+            }
+        }
+        if (error != 0) {
+            failure->error = error;
+            closesocket(s);
+            s = INVALID_SOCKET;
+            if (error == WSAETIMEDOUT) {
+                break;
+            }
+        }
+    }
+    freeaddrinfo(found);
+    if (s == INVALID_SOCKET) {
+        return kNoSocket;
+    }
+    BOOL on = TRUE;
+    setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+    // Every segment acknowledged at once (SIO_TCP_SET_ACK_FREQUENCY, Windows
+    // 10 and later): a server that holds small writes until the last is
+    // acknowledged (Nagle) would otherwise wait out the delayed
+    // acknowledgement between the bytes of one answer. Refused elsewhere.
+    DWORD frequency = 1;
+    DWORD returned = 0;
+    WSAIoctl(s, kSetAckFrequency, &frequency, sizeof frequency, nullptr, 0, &returned, nullptr,
+             nullptr);
+    return static_cast<NetSocket>(s);
+}
+
+void DescribeNetFailure(const NetFailure& failure, char* text, std::size_t size) {
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, static_cast<DWORD>(failure.error), 0, text,
+                                        static_cast<DWORD>(size), nullptr);
+    std::size_t end = length > 0 && length < size ? length : 0;
+    // The system's sentence ends in a period and a line end; the hint goes on.
+    while (end > 0 && (text[end - 1] == '\r' || text[end - 1] == '\n' || text[end - 1] == '.' ||
+                       text[end - 1] == ' ')) {
+        --end;
+    }
+    if (end == 0) {
+        std::snprintf(text, size, "error %ld", static_cast<long>(failure.error));
+        return;
+    }
+    text[end] = '\0';
+}
+
+int AwaitNetSocket(NetSocket s, int64_t timeoutUs) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(static_cast<SOCKET>(s), &readable);
+    timeval timeout = AsTimeval(timeoutUs);
+    const int ready = select(0, &readable, nullptr, nullptr, &timeout);
+    return ready == 0 ? 0 : 1;  // a failure: a read will tell
+}
+
+long ReadNetSocket(NetSocket s, unsigned char* bytes, std::size_t size) {
+    const int got =
+        recv(static_cast<SOCKET>(s), reinterpret_cast<char*>(bytes), static_cast<int>(size), 0);
+    if (got > 0) {
+        return got;
+    }
+    if (got == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK) {
+        return 0;
+    }
+    return -1;  // closed by the other end (0), reset or failed
+}
+
+int SendNetSocket(NetSocket s, const unsigned char* bytes, std::size_t count) {
+    const int64_t giveUp = NowMs() + 5000;
+    while (count > 0) {
+        const int sent = send(static_cast<SOCKET>(s), reinterpret_cast<const char*>(bytes),
+                              static_cast<int>(count), 0);
+        if (sent > 0) {
+            bytes += sent;
+            count -= static_cast<std::size_t>(sent);
+            continue;
+        }
+        if (WSAGetLastError() != WSAEWOULDBLOCK) {
+            return -1;
+        }
+        const int64_t left = giveUp - NowMs();
+        if (left <= 0) {
+            return 0;
+        }
+        fd_set writable;
+        FD_ZERO(&writable);
+        FD_SET(static_cast<SOCKET>(s), &writable);
+        timeval timeout = AsTimeval(left * 1000);
+        select(0, nullptr, &writable, nullptr, &timeout);
+    }
+    return 0;
+}
+
+void CloseNetSocket(NetSocket s) {
+    closesocket(static_cast<SOCKET>(s));
+}
+
+ComPort NetSocketPort(NetSocket s) {
+    return reinterpret_cast<ComPort>(s);
+}

@@ -1,0 +1,172 @@
+// The serial link on network ports, against a listener on the loopback
+// interface played by the test: raw TCP and the telnet of rfc2217://.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "serial/net_port.h"
+#include "serial/serial_link.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int32_t kLongWaitMs = 60000;
+
+long ElapsedMs(Clock::time_point since) {
+    return static_cast<long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
+}
+
+// A listening socket on 127.0.0.1 at a free port, and the connection it takes.
+class Listener {
+  public:
+    Listener() {
+        listening_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (bind(listening_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+            listen(listening_, 1) == 0 &&
+            getsockname(listening_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+            port_ = ntohs(address.sin_port);
+        }
+    }
+    ~Listener() {
+        Hang();
+        StopListening();
+    }
+    std::string Name(const char* scheme) const {
+        return std::string(scheme) + "://127.0.0.1:" + std::to_string(port_);
+    }
+    int port() const {
+        return port_;
+    }
+    bool Accept() {
+        pollfd waiting{listening_, POLLIN, 0};
+        if (poll(&waiting, 1, 10000) == 1) {
+            peer_ = accept(listening_, nullptr, nullptr);
+        }
+        return peer_ >= 0;
+    }
+    void Send(const std::string& bytes) {
+        ASSERT_EQ(send(peer_, bytes.data(), bytes.size(), MSG_NOSIGNAL),
+                  static_cast<ssize_t>(bytes.size()));
+    }
+    // The next `count` bytes from the program (fewer when none come for 10 s).
+    std::string Receive(std::size_t count) {
+        std::string got;
+        char chunk[256];
+        pollfd waiting{peer_, POLLIN, 0};
+        while (got.size() < count && poll(&waiting, 1, 10000) == 1) {
+            const ssize_t n = recv(peer_, chunk, std::min(sizeof chunk, count - got.size()), 0);
+            if (n <= 0) {
+                break;
+            }
+            got.append(chunk, static_cast<std::size_t>(n));
+        }
+        return got;
+    }
+    void Hang() {
+        if (peer_ >= 0) {
+            close(peer_);
+        }
+        peer_ = -1;
+    }
+    void StopListening() {
+        if (listening_ >= 0) {
+            close(listening_);
+        }
+        listening_ = -1;
+    }
+
+  private:
+    int listening_ = -1;
+    int peer_ = -1;
+    int port_ = 0;
+};
+
+std::string Of(std::initializer_list<int> values) {
+    std::string bytes;
+    for (int v : values) {
+        bytes += static_cast<char>(v);
+    }
+    return bytes;
+}
+
+}  // namespace
+
+TEST(NetLink, RawTcpCarriesBytesBothWaysUntilTheConnectionCloses) {
+    Listener server;
+    int32_t error = -1;
+    const ComPort port = OpenCom(server.Name("tcp").c_str(), 9600, &error);
+    ASSERT_NE(port, kInvalidComPort) << NetOpenFailure();
+    EXPECT_EQ(error, 0);
+    ASSERT_TRUE(server.Accept());
+
+    WriteComBytes(port, "@", 1);
+    EXPECT_EQ(server.Receive(1), "@");
+    server.Send(Of({'$', 0xFF, '*'}));
+    EXPECT_EQ(WaitForComByte(port, kLongWaitMs), '$');
+    FlushComInput(port);  // what had arrived is gone
+    server.Send("?");
+    EXPECT_EQ(WaitForComByte(port, kLongWaitMs), '?');
+
+    server.Hang();
+    const auto start = Clock::now();
+    EXPECT_EQ(WaitForComByte(port, kLongWaitMs), 0);
+    EXPECT_LT(ElapsedMs(start), kLongWaitMs / 2);
+    EXPECT_TRUE(ComPortGone(port));
+    CloseCom(port);
+}
+
+TEST(NetLink, NothingListeningIsRefusedNamingTheAddress) {
+    Listener closed;
+    closed.StopListening();
+    int32_t error = 0;
+    EXPECT_EQ(OpenCom(closed.Name("rfc2217").c_str(), 9600, &error), kInvalidComPort);
+    EXPECT_EQ(error, ECONNREFUSED);
+    EXPECT_EQ(errno, ECONNREFUSED);
+    EXPECT_EQ(NetOpenFailureKind(), NetFailureKind::kNoConnection);
+    const std::string why = NetOpenFailure();
+    EXPECT_NE(why.find("127.0.0.1 port " + std::to_string(closed.port())), std::string::npos)
+        << why;
+
+    EXPECT_EQ(OpenCom("tcp://127.0.0.1", 9600, &error), kInvalidComPort);
+    EXPECT_EQ(NetOpenFailureKind(), NetFailureKind::kBadName);
+}
+
+// A server that takes up the option but never acknowledges the settings:
+// the open goes on after its bounded wait.
+TEST(NetLink, Rfc2217SetsTheLineAndEscapesTheDataBothWays) {
+    Listener server;
+    ComPort port = kInvalidComPort;
+    std::thread opener([&] { port = OpenCom(server.Name("rfc2217").c_str(), 9600, nullptr); });
+    ASSERT_TRUE(server.Accept());
+    server.Send(Of({255, 253, 44, 255, 251, 1}));  // DO COM-PORT-OPTION, WILL ECHO
+    const std::string opening = Of({255, 251, 0, 255, 253, 0, 255, 251, 44});
+    const std::string refusal = Of({255, 254, 1});
+    const std::string settings = server.Receive(opening.size() + refusal.size() + 45);
+    opener.join();
+    ASSERT_NE(port, kInvalidComPort) << NetOpenFailure();
+    EXPECT_EQ(settings.substr(0, opening.size() + refusal.size()), opening + refusal);
+    EXPECT_EQ(settings.substr(settings.size() - 14),
+              Of({255, 250, 44, 5, 1, 255, 240, 255, 250, 44, 5, 9, 255, 240}));
+
+    server.Send(Of({255, 255, 255, 250, 44, 107, 0, 255, 240, '$'}));
+    EXPECT_EQ(WaitForComByte(port, kLongWaitMs), 0xFF);
+    EXPECT_EQ(WaitForComByte(port, kLongWaitMs), '$');
+    WriteComBytes(port, Of({0xFF, '@'}).data(), 2);
+    EXPECT_EQ(server.Receive(3), Of({255, 255, '@'}));
+    FlushComInput(port);
+    EXPECT_EQ(server.Receive(7), Of({255, 250, 44, 12, 1, 255, 240}));
+    CloseCom(port);
+}
