@@ -25,11 +25,16 @@ using ComPort = void*;  // a Win32 HANDLE
 inline ComPort const kInvalidComPort = reinterpret_cast<ComPort>(static_cast<intptr_t>(-1));
 // Sized for "//./COMnnnn" and its terminator.
 constexpr std::size_t kComPortNameSize = 12;
+// The port the Windows programs open when given none (a literal, so it can
+// initialise their sPortName).
+#define Z80_DEFAULT_COM_PORT "//./COM10"
 #else
 using ComPort = int;  // a file descriptor
 inline constexpr ComPort kInvalidComPort = -1;
 // Device paths on POSIX hosts may be longer than Windows COM names.
 constexpr std::size_t kComPortNameSize = 80;
+// The adapters people have, not COM10's /dev/ttyS9.
+#define Z80_DEFAULT_COM_PORT "/dev/ttyUSB0"
 #endif
 // A name built from a COM port number fits this many bytes on every host,
 // "//./COMnnnn" and its terminator: numbers of five digits or more are refused.
