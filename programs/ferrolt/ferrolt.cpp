@@ -106,8 +106,7 @@ Outcome OpenProgramText(const char* name) {
         RefuseLine(srcFileName, badLine, why);
         if (why == kCrAloneWhy) {
             WriteGuidance(
-                "Hint: the text has old Mac line ends (a CR alone). Save it with LF or CR LF "
-                "line ends and try again.\n");
+                "Hint: old Mac line ends (a CR alone). Save it with LF or CR LF line ends.\n");
         }
         return Outcome::kFileError;
     }
