@@ -40,6 +40,7 @@ struct Note {
 Note notes[kNotesKept];
 int notesKept = 0;
 long notesDropped = 0;
+bool transcriptLineOpen = false;
 
 long MsSince(Clock::time_point start) {
     return static_cast<long>(
@@ -160,10 +161,87 @@ std::size_t RenderProgressLine(char* line, std::size_t size, long done, long tot
     return length;
 }
 
+std::size_t WrapText(const char* text, int width, char* out, std::size_t size) {
+    std::size_t length = 0;
+    const auto put = [&](char c, std::size_t count) {
+        for (; count > 0 && length + 1 < size; --count) {
+            out[length++] = c;
+        }
+    };
+    std::size_t column = 0;
+    std::size_t indent = 0;  // of the line being written
+    bool leading = true;     // no word of the line written yet
+    for (const char* at = text; *at != '\0';) {
+        if (*at == '\n') {
+            put('\n', 1);
+            column = indent = 0;
+            leading = true;
+            ++at;
+            continue;
+        }
+        std::size_t spaces = 0;
+        while (at[spaces] == ' ') {
+            ++spaces;
+        }
+        std::size_t word = 0;
+        while (at[spaces + word] != '\0' && at[spaces + word] != ' ' && at[spaces + word] != '\n') {
+            ++word;
+        }
+        if (leading) {
+            indent = spaces;
+        }
+        // A word longer than a whole line stays whole.
+        if (!leading && word > 0 && column + spaces + word > static_cast<std::size_t>(width) &&
+            column > indent + kWrapIndent) {
+            put('\n', 1);
+            put(' ', indent + kWrapIndent);
+            column = indent + kWrapIndent;
+        } else {
+            put(' ', spaces);
+            column += spaces;
+        }
+        for (std::size_t i = 0; i < word; ++i) {
+            put(at[spaces + i], 1);
+        }
+        column += word;
+        leading = leading && word == 0;
+        at += spaces + word;
+    }
+    if (size > 0) {
+        out[length] = '\0';
+    }
+    return length;
+}
+
+void NoteTranscriptLineOpen() {
+    transcriptLineOpen = true;
+}
+
+void StartGuidanceLine() {
+    std::fflush(stdout);
+    if (transcriptLineOpen) {
+        std::fputc('\n', stderr);
+        transcriptLineOpen = false;
+    }
+}
+
+void WriteGuidance(const char* text) {
+    int rows = 0;
+    int columns = 0;
+    if (TerminalSize(stderr, &rows, &columns) != 0) {
+        columns = 80;
+    }
+    static char wrapped[8192];
+    WrapText(text, columns - 1, wrapped, sizeof wrapped);
+    StartGuidanceLine();
+    std::fputs(wrapped, stderr);
+    std::fflush(stderr);
+}
+
 void AnnounceUpload(const UploadWork& work, double estimateMs) {
     char about[24];
     FormatDuration(static_cast<long>(estimateMs), about, sizeof about);
-    std::fflush(stdout);
+    StartGuidanceLine();
     std::fprintf(stderr, "%ld records, %ld data bytes, about %s at %d baud\n", work.records,
                  work.dataBytes, about, static_cast<int>(kLineBaud));
     runStart = Clock::now();
@@ -172,7 +250,7 @@ void AnnounceUpload(const UploadWork& work, double estimateMs) {
 void AnnounceDump(const DumpWork& work, uint32_t startAddress, double estimateMs) {
     char about[24];
     FormatDuration(static_cast<long>(estimateMs), about, sizeof about);
-    std::fflush(stdout);
+    StartGuidanceLine();
     if (work.requests > 0) {
         std::fprintf(stderr, "%ld requests for %ld bytes (%04X..%04lX), about %s at %d baud\n",
                      work.requests, work.requests * 16, static_cast<unsigned>(startAddress),
@@ -188,7 +266,7 @@ void AnnounceDump(const DumpWork& work, uint32_t startAddress, double estimateMs
 void AnnounceVerify(const DumpWork& work, double estimateMs) {
     char about[24];
     FormatDuration(static_cast<long>(estimateMs), about, sizeof about);
-    std::fflush(stdout);
+    StartGuidanceLine();
     std::fprintf(stderr, "%ld blocks of 16 bytes to read back, about %s at %d baud\n",
                  work.requests, about, static_cast<int>(kLineBaud));
     runStart = Clock::now();
@@ -197,7 +275,7 @@ void AnnounceVerify(const DumpWork& work, double estimateMs) {
 void AnnounceTyping(const TypingWork& work, double estimateMs) {
     char about[24];
     FormatDuration(static_cast<long>(estimateMs), about, sizeof about);
-    std::fflush(stdout);
+    StartGuidanceLine();
     std::fprintf(stderr, "%ld lines, %ld characters, about %s at %d baud\n", work.lines,
                  work.echoed + work.unechoed, about, static_cast<int>(kLineBaud));
     runStart = Clock::now();
@@ -295,7 +373,7 @@ bool BeginSummary(char* took, std::size_t size) {
     }
     HintSlowAnswers();
     FormatDuration(RunElapsedMs(), took, size);
-    std::fflush(stdout);
+    StartGuidanceLine();
     return true;
 }
 

@@ -26,6 +26,28 @@ std::size_t RenderProgressLine(char* line, std::size_t size, long done, long tot
                                const char* unit, long elapsedMs, long leftMs, int width);
 
 // ---------------------------------------------------------------------------
+// Lines on standard error
+
+// Continuation lines of a wrapped line are indented this much more than it.
+constexpr int kWrapIndent = 4;
+
+// `text` into `out` (`size` bytes, terminated, cut when full), each line
+// broken at spaces to at most `width` characters where its words allow.
+// Returns the length written.
+std::size_t WrapText(const char* text, int width, char* out, std::size_t size);
+
+// Notes that the transcript's last text ended without a newline.
+void NoteTranscriptLineOpen();
+
+// Flushes standard output; then, when its line was noted open, ends that
+// line on standard error, so what comes there starts on a line of its own.
+void StartGuidanceLine();
+
+// StartGuidanceLine, then `text` wrapped to the width of standard error's
+// terminal less one column (79 when it is no terminal or its size unknown).
+void WriteGuidance(const char* text);
+
+// ---------------------------------------------------------------------------
 // The work and its estimate, before the first record; each starts the clock
 // of the progress line and the summary.
 

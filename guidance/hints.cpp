@@ -1,8 +1,12 @@
 #include "guidance/hints.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdarg>
 #include <cstring>
 
 #include "dialogue/pace.h"
+#include "guidance/guidance.h"
 #include "guidance/link_hints.h"
 #include "host/console.h"
 #include "host/stop_signal.h"
@@ -21,6 +25,32 @@ bool IsDigits(const char* text) {
         }
     }
     return true;
+}
+
+bool HasPrefix(const char* text, const char* prefix) {
+    return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
+// The last part of a path, after its last '/' or '\\'.
+const char* LastPart(const char* path) {
+    const char* part = path;
+    for (const char* at = path; *at != '\0'; ++at) {
+        if (*at == '/' || *at == '\\') {
+            part = at + 1;
+        }
+    }
+    return part;
+}
+
+// Formats a hint and writes it with WriteGuidance.
+void Hint(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void Hint(const char* format, ...) {
+    static char text[4096];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    WriteGuidance(text);
 }
 
 }  // namespace
@@ -60,6 +90,24 @@ long PortNumberIn(const char* argument) {
     return number;
 }
 
+bool BareDeviceName(const char* argument) {
+    return kPortArgumentMayBeDevicePath && std::strchr(argument, '/') == nullptr &&
+           (HasPrefix(argument, "tty") || HasPrefix(argument, "serial")) &&
+           std::strlen(argument) > 3;
+}
+
+int SplitNameWords(int argc, char* const argv[], int at) {
+    if (at >= argc || std::strchr(LastPart(argv[at]), '.') != nullptr) {
+        return 0;
+    }
+    for (int next = at + 1; next < argc; ++next) {
+        if (std::strchr(LastPart(argv[next]), '.') != nullptr) {
+            return next - at + 1;
+        }
+    }
+    return 0;
+}
+
 bool EchoMismatchAtLineEnd(const char* piece, std::size_t index, int echo) {
     if (echo == '\r' || echo == '\n') {
         return true;
@@ -72,68 +120,119 @@ bool EchoMismatchAtLineEnd(const char* piece, std::size_t index, int echo) {
     return false;
 }
 
-void WriteOpenFailureHint(std::FILE* out, int cause, const char* device, const char* group,
-                          const char* ports, int portCount) {
-    if (cause == kOpenFailedPermission) {
-        std::fprintf(out, "Hint: you may not use %s.", device);
-        if (group == nullptr) {
-            std::fprintf(out, " Ask for access to it, or use an account that has it.\n");
-        } else {
-            std::fprintf(out,
-                         " It belongs to the group '%s': join it (for example: sudo usermod "
-                         "-aG %s $USER) if you are not in it yet, then log out and in again, "
-                         "since a new group counts only from a new login.\n",
-                         group, group);
-        }
-        return;
-    }
-    if (cause == kOpenFailedBusy) {
-        std::fprintf(out,
-                     "Hint: %s is busy: another program holds it. Close any terminal program "
-                     "still connected to the board, or another run of these programs.",
-                     device);
-        std::fprintf(out, "%s\n", kBusyPortAdvice);
-        return;
-    }
-    if (cause == kOpenFailedNoPort) {
-        if (portCount == 0) {
-            std::fprintf(out,
-                         "Hint: there is no port %s, and no serial ports were found: is the "
-                         "adapter plugged in?\n",
-                         device);
-        } else {
-            std::fprintf(out, "Hint: there is no port %s. Serial ports found:\n%s", device, ports);
-        }
+void FormatOpenFailureHint(char* text, std::size_t size, int cause, const char* device,
+                           const char* group, const char* ports, int portCount) {
+    text[0] = '\0';
+    if (cause == kOpenFailedPermission && group == nullptr) {
+        std::snprintf(text, size,
+                      "Hint: you may not use %s. Ask for access to it, or use an account "
+                      "that has it.\n",
+                      device);
+    } else if (cause == kOpenFailedPermission) {
+        std::snprintf(text, size,
+                      "Hint: you may not use %s. It belongs to the group '%s': join it (for "
+                      "example: sudo usermod -aG %s $USER) if you are not in it yet, then log "
+                      "out and in again, since a new group counts only from a new login.\n",
+                      device, group, group);
+    } else if (cause == kOpenFailedBusy) {
+        std::snprintf(text, size,
+                      "Hint: %s is busy: another program holds it. Close any terminal program "
+                      "still connected to the board, or another run of these programs.%s\n",
+                      device, kBusyPortAdvice);
+    } else if (cause == kOpenFailedNoPort && portCount == 0) {
+        std::snprintf(text, size,
+                      "Hint: there is no port %s, and no serial ports were found: is the "
+                      "adapter plugged in?\n",
+                      device);
+    } else if (cause == kOpenFailedNoPort) {
+        std::snprintf(text, size, "Hint: there is no port %s. Serial ports found:\n%s", device,
+                      ports);
     }
 }
 
 void HintOptionLike(const char* program, const char* argument) {
-    if (!LooksLikeOption(argument)) {
-        return;
+    if (LooksLikeOption(argument)) {
+        Hint(
+            "Hint: '%s' looks like an option, but %s takes none; for how to use it, run: %s "
+            "--help\n",
+            argument, program, program);
     }
-    std::fflush(stdout);
-    std::fprintf(stderr,
-                 "Hint: '%s' looks like an option, but %s takes none; for how to use it, "
-                 "run: %s --help\n",
-                 argument, program, program);
 }
 
-void HintPortArgument(const char* program, const char* argument) {
-    if (!PortArgumentNotNumber(argument)) {
-        return;
+bool HintPortArgument(const char* argument) {
+    if (BareDeviceName(argument)) {
+        Hint("Hint: give a device by its path: for %s type /dev/%s.\n", argument, argument);
+        return true;
     }
-    std::fflush(stdout);
+    if (!PortArgumentNotNumber(argument)) {
+        return false;
+    }
     const long number = PortNumberIn(argument);
     if (number >= 0) {
-        std::fprintf(stderr,
-                     "Hint: give the port as its number alone: for %s type %ld, as in "
-                     "\"%s <file> %ld\".\n",
-                     argument, number, program, number);
+        Hint("Hint: give the port as its number: for %s type %ld.\n", argument, number);
     } else {
-        std::fprintf(stderr,
-                     "Hint: give the port as its number alone: for COM3 type 3, as in "
-                     "\"%s <file> 3\".\n",
-                     program);
+        Hint("Hint: give the port as its number: for COM3 type 3.\n");
+    }
+    return true;
+}
+
+void HintArguments(int argc, char* const argv[], int at, int taken) {
+    static char text[2048];
+    std::size_t length = 0;
+    const auto add = [&](const char* part, const char* word) {
+        const int n = std::snprintf(text + length, sizeof text - length, part, word);
+        length = n < 0 ? length : std::min(sizeof text - 1, length + static_cast<std::size_t>(n));
+    };
+    add("Hint:", "");
+    if (argc > at + taken) {
+        add(" left over, not used:", "");
+        for (int i = at + taken; i < argc; ++i) {
+            add(" '%s'", argv[i]);
+        }
+        add(".", "");
+    }
+    const int words = SplitNameWords(argc, argv, at);
+    if (words > 0) {
+        add(" A name with spaces needs quotes: \"%s", argv[at]);
+        for (int i = at + 1; i < at + words; ++i) {
+            add(" %s", argv[i]);
+        }
+        add("\".", "");
+    }
+    if (argc > at + taken || words > 0) {
+        add("\n", "");
+        WriteGuidance(text);
+    }
+}
+
+void HintNumberAsFileName(const char* name, const char* start, const char* end) {
+    if (!IsDigits(name)) {
+        return;
+    }
+    Hint(
+        "Hint: the memory is saved to a file named '%s'. If %s was meant as the port, give the "
+        "file name before it: Quilmark %s %s saved.hex %s\n",
+        name, name, start, end, name);
+}
+
+void HintVerifyOption() {
+    Hint(
+        "Hint: to check a loaded file against the target's memory: Quilmark --verify "
+        "{filename} {com port}\n");
+}
+
+void HintFileNotOpened(const char* name, int error) {
+    if (error == ENOENT) {
+        Hint(
+            "Hint: there is no file or folder '%s' (a name is looked for from the folder you "
+            "are in).\n",
+            name);
+    } else if (error == EACCES || error == EPERM) {
+        Hint("Hint: you have no permission to use '%s'.\n", name);
+    } else if (error == EISDIR) {
+        Hint("Hint: '%s' is a folder.\n", name);
+    } else if (error != 0) {
+        Hint("Hint: '%s': %s.\n", name, std::strerror(error));
     }
 }
 
@@ -161,29 +260,31 @@ void HintOpenFailure(const char* portName, int32_t error) {
     char group[64];
     const bool groupKnown =
         cause == kOpenFailedPermission && DeviceGroup(device, group, sizeof group) == 0;
-    std::fflush(stdout);
-    WriteOpenFailureHint(stderr, cause, shown, groupKnown ? group : nullptr, ports, portCount);
+    static char text[sizeof ports + 512];
+    FormatOpenFailureHint(text, sizeof text, cause, shown, groupKnown ? group : nullptr, ports,
+                          portCount);
+    WriteGuidance(text);
 }
 
 void HintWakeUpSilence(ComPort port) {
     if (StopSignal() != 0 || ComPortGone(port)) {
         return;
     }
-    std::fflush(stdout);
-    std::fprintf(stderr,
-                 "Hint: the board did not answer the wake-up. Check that it has power; that "
-                 "the cable crosses TX and RX (the host's TX to the board's RX); that the "
-                 "board's line runs at %d baud; and that it is not left in BASIC by an "
-                 "earlier Ferrolt run (reset the board).\n",
-                 static_cast<int>(kLineBaud));
+    Hint(
+        "Hint: the board did not answer the wake-up. Check that:\n"
+        "  - it has power, and the cable crosses TX and RX (host TX to board RX);\n"
+        "  - the board's line runs at %d baud;\n"
+        "  - no other program (a terminal) has the port open and reads the prompt;\n"
+        "  - it is not left in BASIC by an earlier Ferrolt run: reset the board (a simulated "
+        "target: start it again).\n",
+        static_cast<int>(kLineBaud));
 }
 
 void HintEchoMismatch(const char* piece, std::size_t index, int echo) {
     if (!EchoMismatchAtLineEnd(piece, index, echo)) {
         return;
     }
-    std::fflush(stdout);
-    std::fprintf(stderr,
-                 "Hint: the echo went wrong at a line end: the text may use old Mac line "
-                 "ends (a CR alone). Save it with LF or CR LF line ends and try again.\n");
+    Hint(
+        "Hint: the echo went wrong at a line end: the text may use old Mac line ends (a CR "
+        "alone). Save it with LF or CR LF line ends and try again.\n");
 }

@@ -1,5 +1,6 @@
 // Hints in plain words after the common failures, on standard error, each
-// after the program's own message on standard output.
+// after the program's own message on standard output, on lines of their own
+// and wrapped to the terminal (guidance.h's WriteGuidance).
 #pragma once
 
 #include <cstddef>
@@ -19,15 +20,25 @@ bool PortArgumentNotNumber(const char* argument);
 // The number a port argument ends in ("COM3" gives 3), or -1.
 long PortNumberIn(const char* argument);
 
+// True for a port argument that names a device under /dev without its path
+// ("ttyUSB0", "serial0") on hosts that take device paths.
+bool BareDeviceName(const char* argument);
+
+// How many of argv[at..argc-1] make, with argv[at], a name split at its
+// spaces: up to the first whose last part has a '.' when argv[at]'s has none
+// ("My" "Programs\big" "prog.hex" gives 3). Returns 0 when they do not.
+int SplitNameWords(int argc, char* const argv[], int at);
+
 // True when an echo mismatch typing `piece` at `index` comes from line ends:
 // the echo is a CR or LF, or a lone CR was typed earlier in the piece.
 bool EchoMismatchAtLineEnd(const char* piece, std::size_t index, int echo);
 
-// Writes to `out` the hint for a port `device` that did not open for `cause`
-// (console.h's kOpenFailed*): the owning `group` (nullptr: unknown), or the
-// `portCount` ports found, listed in `ports`. Nothing for kOpenFailedOther.
-void WriteOpenFailureHint(std::FILE* out, int cause, const char* device, const char* group,
-                          const char* ports, int portCount);
+// Into `text` (`size` bytes, terminated) the hint for a port `device` that
+// did not open for `cause` (console.h's kOpenFailed*): the owning `group`
+// (nullptr: unknown), or the `portCount` ports found, listed in `ports`.
+// Empty for kOpenFailedOther.
+void FormatOpenFailureHint(char* text, std::size_t size, int cause, const char* device,
+                           const char* group, const char* ports, int portCount);
 
 // Each of these prints its hint, when it applies, after flushing standard
 // output so the hint follows the message it explains.
@@ -35,8 +46,10 @@ void WriteOpenFailureHint(std::FILE* out, int cause, const char* device, const c
 // After a failure at the first argument, when it looks like an option.
 void HintOptionLike(const char* program, const char* argument);
 
-// After a port did not open, when its argument was not a number.
-void HintPortArgument(const char* program, const char* argument);
+// After a port did not open, when its argument was not a number (or, where
+// device paths are taken, was a bare device name). Returns true when it
+// hinted: the argument is then the port's whole story.
+bool HintPortArgument(const char* argument);
 
 // After OpenCom failed on `portName` with `error`: the cause in plain words.
 void HintOpenFailure(const char* portName, int32_t error);
@@ -44,6 +57,22 @@ void HintOpenFailure(const char* portName, int32_t error);
 // After the wake-up on `port` brought no prompt, unless a stop or a lost port
 // explains it. Call before closing the port.
 void HintWakeUpSilence(ComPort port);
+
+// After the file stage, when the command line (the file name at argv[at],
+// `taken` arguments from there in all) held more or looked like a name
+// split at its spaces.
+void HintArguments(int argc, char* const argv[], int at, int taken);
+
+// After Quilmark took `name` as its file with no port after it: when it is
+// all digits, the file name may have been left out (`start`, `end`: the
+// addresses as given).
+void HintNumberAsFileName(const char* name, const char* start, const char* end);
+
+// After Quilmark's usage line: its other use, --verify.
+void HintVerifyOption();
+
+// After a file `name` did not open with `error` (errno): why, in plain words.
+void HintFileNotOpened(const char* name, int error);
 
 // After an echo mismatch typing `piece` at `index`, when it is about line ends.
 void HintEchoMismatch(const char* piece, std::size_t index, int echo);

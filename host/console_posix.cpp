@@ -86,8 +86,7 @@ const char* const kBusyPortAdvice =
 
 const char* const kComPortAbout =
     "a COM port number (3 opens COM3, here /dev/ttyS2) or a\n"
-    "            device path such as /dev/ttyUSB0; //./COM10 (/dev/ttyS9)\n"
-    "            when left out\n";
+    "            device path such as /dev/ttyACM0; /dev/ttyUSB0 when left out\n";
 
 const int kFailedStatusShown = 255;
 

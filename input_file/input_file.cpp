@@ -1,15 +1,18 @@
 #include "input_file/input_file.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "guidance/hints.h"
 #include "hexrec/hexrec.h"
 
 std::FILE* RefuseFile(const char* name, const char* what) {
+    const int error = errno;
     if (what != nullptr) {
         std::printf("ERROR: Cannot Open File '%s': is %s, not a file\n", name, what);
     } else {
         std::printf("ERROR: Cannot Open File '%s'\n", name);
+        HintFileNotOpened(name, error);
     }
     return nullptr;
 }

@@ -13,7 +13,7 @@ constexpr std::size_t kMaxInputBytes = 1024 * 1024;
 const char* NotAFile(const char* name);
 
 // Prints "ERROR: Cannot Open File '<name>'", with ": is <what>, not a file"
-// when `what` is given. Returns nullptr.
+// when `what` is given, else with a hint on why from errno. Returns nullptr.
 std::FILE* RefuseFile(const char* name, const char* what);
 
 // Opens the plain file `name` for reading in binary, refusing anything else

@@ -9,10 +9,11 @@ Outcome OpenProgramPort(const PortTexts& texts, const char* portName, int32_t ba
     *port = OpenCom(portName, baud, comError);
     if (*port == kInvalidComPort) {
         std::printf(texts.failed, static_cast<int>(*comError));
-        if (portArgument != nullptr) {
-            HintPortArgument(texts.program, portArgument);
+        // A port argument mistyped is the whole story: the port it made
+        // (COM0 for "COM3") is nothing to look for.
+        if (portArgument == nullptr || !HintPortArgument(portArgument)) {
+            HintOpenFailure(portName, *comError);
         }
-        HintOpenFailure(portName, *comError);
         return Outcome::kNoPort;
     }
     std::printf(texts.opened, portName, static_cast<int>(baud));

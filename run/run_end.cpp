@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "dialogue/dialogue.h"
+#include "guidance/guidance.h"
 #include "guidance/hints.h"
 #include "host/stop_signal.h"
 
@@ -16,6 +17,7 @@ int EndRun(const ExitStatusTable& table, Stage stage, Outcome outcome) {
             return StopStatus(StopSignal());
         case Outcome::kSilent:
             std::fputs(kNoResponseText, stdout);
+            NoteTranscriptLineOpen();
             break;
         case Outcome::kPortLost:
             std::fputs(kPortLostText, stdout);

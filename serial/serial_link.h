@@ -27,9 +27,14 @@
 #ifdef _WIN32
 using ComPort = void*;  // a Win32 HANDLE, or a socket
 inline ComPort const kInvalidComPort = reinterpret_cast<ComPort>(static_cast<intptr_t>(-1));
+// The port the Windows programs open when given none (a literal, so it can
+// initialise their sPortName).
+#define Z80_DEFAULT_COM_PORT "//./COM10"
 #else
 using ComPort = int;  // a file descriptor
 inline constexpr ComPort kInvalidComPort = -1;
+// The adapters people have, not COM10's /dev/ttyS9.
+#define Z80_DEFAULT_COM_PORT "/dev/ttyUSB0"
 #endif
 // A port name: a COM name (within kComNumberNameSize), a device path on
 // POSIX hosts, or a network port's name (within kNetPortNameSize).

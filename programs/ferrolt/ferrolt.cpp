@@ -24,7 +24,7 @@
 
 namespace {
 
-char sPortName[kComPortNameSize] = "//./COM10";
+char sPortName[kComPortNameSize] = Z80_DEFAULT_COM_PORT;
 int32_t comBaudRate = 9600;
 ComPort comHandle = kInvalidComPort;
 int32_t comError = 0;
@@ -105,10 +105,8 @@ Outcome OpenProgramText(const char* name) {
     if (why != nullptr) {
         RefuseLine(srcFileName, badLine, why);
         if (why == kCrAloneWhy) {
-            std::fflush(stdout);
-            std::fprintf(stderr,
-                         "Hint: the text has old Mac line ends (a CR alone). Save it with LF "
-                         "or CR LF line ends and try again.\n");
+            WriteGuidance(
+                "Hint: old Mac line ends (a CR alone). Save it with LF or CR LF line ends.\n");
         }
         return Outcome::kFileError;
     }
@@ -152,6 +150,7 @@ Outcome TypeCharacter(std::size_t i) {
         if (echoed == Outcome::kDone && inByte != outByte && inByte > 0) {
             std::printf("\n ERROR! Echo Mismatch inByte='%c'[%02X] outByte='%c' [%02X]", inByte,
                         static_cast<unsigned>(inByte), outByte, static_cast<unsigned>(outByte));
+            NoteTranscriptLineOpen();
             echoMismatch = true;
             mismatchAt = i;
             return Outcome::kBadAnswer;
@@ -266,6 +265,7 @@ int main(int argc, char* argv[]) {
 
     // File: read, checked and announced before the port opens.
     outcome = OpenProgramText(argv[1]);
+    HintArguments(argc, argv, 1, 2);
     if (outcome != Outcome::kDone) {
         return EndAt(Stage::kFile, outcome);
     }

@@ -10,7 +10,7 @@
 #include "run/open_port.h"
 #include "run/run_end.h"
 
-char sPortName[kComPortNameSize] = "//./COM10";
+char sPortName[kComPortNameSize] = Z80_DEFAULT_COM_PORT;
 int32_t comBaudRate = 9600;
 ComPort comHandle = kInvalidComPort;
 int32_t comError = 0;

@@ -10,7 +10,7 @@
 #include "serial/serial_link.h"
 
 // Program-wide state of the conversation, defined in dump_request.cpp.
-extern char sPortName[kComPortNameSize];  // the port to open, "//./COM10" by default
+extern char sPortName[kComPortNameSize];  // the port to open, Z80_DEFAULT_COM_PORT by default
 extern int32_t comBaudRate;
 extern ComPort comHandle;
 extern int32_t comError;

@@ -6,7 +6,7 @@
 // 16 bytes at a time, from the start address while the address asked for is
 // below the end address, so the file covers the range rounded up to whole
 // 16-byte records. The port is a COM port number (on POSIX hosts also a
-// device path); without it "//./COM10" is used.
+// device path); without it "//./COM10" is used (/dev/ttyUSB0 on POSIX hosts).
 //
 //   Quilmark --verify {filename} {com port}
 //
@@ -148,6 +148,10 @@ Outcome SaveRecord() {
 Outcome TakeArguments(int argc, char* argv[]) {
     if (CheckArgumentCount(argc, 4,
                            "Quilmark {start address} {end address} {filename} {com port}") != 0) {
+        if (argc > 1) {
+            HintOptionLike("Quilmark", argv[1]);
+        }
+        HintVerifyOption();
         return Outcome::kBadArguments;
     }
     int32_t address = ParseHexAddress(argv[1]);
@@ -282,6 +286,10 @@ int main(int argc, char* argv[]) {
 
     // File: a temporary file beside the output, renamed onto it at the end.
     outcome = CreateOutput(argv[3]);
+    HintArguments(argc, argv, 3, 2);
+    if (outcome == Outcome::kDone && argc == 4) {
+        HintNumberAsFileName(argv[3], argv[1], argv[2]);
+    }
     if (outcome != Outcome::kDone) {
         return EndBeforeDump(Stage::kFile, outcome);
     }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -33,6 +34,7 @@ std::FILE* CreateSavedFile(const char* name) {
     mode_t mode = NewFileMode();
     if (std::snprintf(outputPath, sizeof outputPath, "%s", name) >=
         static_cast<int>(sizeof outputPath)) {
+        errno = ENAMETOOLONG;
         return RefuseFile(name, nullptr);
     }
     if (stat(name, &info) == 0) {
@@ -54,6 +56,7 @@ std::FILE* CreateSavedFile(const char* name) {
     }
     if (std::snprintf(tempPath, sizeof tempPath, "%s.XXXXXX", outputPath) >=
         static_cast<int>(sizeof tempPath)) {
+        errno = ENAMETOOLONG;
         return RefuseFile(name, nullptr);
     }
     const int fd = mkstemp(tempPath);

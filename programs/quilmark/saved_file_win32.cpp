@@ -2,6 +2,7 @@
 // MoveFileEx onto the output.
 #include <windows.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -19,6 +20,7 @@ bool haveTemp = false;
 std::FILE* CreateSavedFile(const char* name) {
     if (std::snprintf(outputPath, sizeof outputPath, "%s", name) >=
         static_cast<int>(sizeof outputPath)) {
+        errno = ENAMETOOLONG;
         return RefuseFile(name, nullptr);
     }
     const DWORD attributes = GetFileAttributesA(name);
@@ -27,6 +29,7 @@ std::FILE* CreateSavedFile(const char* name) {
             return RefuseFile(name, NotAFile(name));
         }
         if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+            errno = EACCES;
             return RefuseFile(name, nullptr);
         }
         // Only a disk file may be replaced: a name that opens a device (a
@@ -57,6 +60,11 @@ std::FILE* CreateSavedFile(const char* name) {
         cut[cut == folder ? 1 : 0] = '\0';
     }
     if (GetTempFileNameA(folder, "qmk", 0, tempPath) == 0) {
+        // RefuseFile says why from errno: a folder missing, or not ours to write.
+        const DWORD error = GetLastError();
+        errno = error == ERROR_ACCESS_DENIED                                ? EACCES
+                : error == ERROR_PATH_NOT_FOUND || error == ERROR_DIRECTORY ? ENOENT
+                                                                            : 0;
         return RefuseFile(name, nullptr);
     }
     haveTemp = true;

@@ -9,6 +9,7 @@
 
 #include "dialogue/outcome.h"
 #include "guidance/guidance.h"
+#include "guidance/hints.h"
 #include "hexrec/dump_text.h"
 #include "hexrec/hexrec.h"
 #include "host/stop_signal.h"
@@ -184,6 +185,7 @@ int VerifyLoad(int argc, char* argv[]) {
 
     // File: read, checked and its data bytes taken in before the port opens.
     outcome = TakeFile(argv[2]);
+    HintArguments(argc, argv, 2, 2);
     if (outcome != Outcome::kDone) {
         return EndAt(Stage::kFile, outcome);
     }

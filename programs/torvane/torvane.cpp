@@ -10,6 +10,7 @@
 #include "dialogue/outcome.h"
 #include "guidance/guidance.h"
 #include "guidance/help.h"
+#include "guidance/hints.h"
 #include "hexrec/hexrec.h"
 #include "host/standard_streams.h"
 #include "host/stop_signal.h"
@@ -22,7 +23,7 @@
 
 namespace {
 
-char sPortName[kComPortNameSize] = "//./COM10";
+char sPortName[kComPortNameSize] = Z80_DEFAULT_COM_PORT;
 int32_t comBaudRate = 9600;
 ComPort comHandle = kInvalidComPort;
 int32_t comError = 0;
@@ -232,6 +233,7 @@ int main(int argc, char* argv[]) {
 
     // File: read and checked whole before the port is touched.
     Outcome outcome = CheckFile(argv[fileArgument]);
+    HintArguments(argc, argv, fileArgument, 2);
     if (outcome != Outcome::kDone) {
         return EndAt(outcome == Outcome::kBadArguments ? Stage::kArguments : Stage::kFile, outcome);
     }

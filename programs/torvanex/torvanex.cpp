@@ -127,7 +127,11 @@ Outcome OpenPort() {
     fdPort = OpenCom(sPortName, 9600, &comError);
     if (fdPort == kInvalidComPort) {
         std::printf("OpenCom(%s) failed with error %d.\n", sPortName, errno);
-        HintOpenFailure(sPortName, comError);
+        if (portArgument != nullptr && BareDeviceName(portArgument)) {
+            HintPortArgument(portArgument);
+        } else {
+            HintOpenFailure(sPortName, comError);
+        }
         return Outcome::kNoPort;
     }
     std::printf("Serial Port %s open at 9600 Baud", sPortName);
@@ -240,6 +244,7 @@ int main(int argc, char* argv[]) {
 
     // File: read and checked whole before the port is touched.
     Outcome outcome = CheckFile(argv[fileArgument]);
+    HintArguments(argc, argv, fileArgument, 2);
     if (outcome != Outcome::kDone) {
         return EndAt(outcome == Outcome::kBadArguments ? Stage::kArguments : Stage::kFile, outcome);
     }

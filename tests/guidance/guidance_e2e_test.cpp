@@ -113,8 +113,10 @@ TEST_P(GuidanceOnHost, TorvaneNamesTheRecordThatWentUnanswered) {
     SimTarget sim({"--record-answer", "3=\\x00"});  // a NUL reads as silence
     RunResult run = Run("Torvane", {upload.file, "{port}"}, sim);
     EXPECT_EQ(run.status, 4);
+    // The transcript ends on its open "No Response" line: the summary
+    // starts on a line of its own.
     EXPECT_TRUE(Matches(run.errors, Shown(kUploadAnnounced +
-                                          "Summary: 3 of 3 records sent in \\d+:\\d\\d: 2 "
+                                          "\nSummary: 3 of 3 records sent in \\d+:\\d\\d: 2 "
                                           "accepted, 1 not accepted\n"
                                           "  line 4, load address 8010: no verdict\n"
                                           "To continue: Torvane --from-line 4 " +
@@ -332,6 +334,22 @@ TEST(ProgressOnTerminal, WineScreenShowsNoEscapeText) {
     EXPECT_NE(screen.find(" Done..."), std::string::npos) << screen;
     EXPECT_NE(screen.find("Summary: "), std::string::npos) << screen;
     EXPECT_FALSE(HoldsMatch(screen, "\\[[0-9;]*[A-Za-z]|records  ")) << screen;
+}
+
+// On one screen the hint after the open "No Response" line starts a line of
+// its own, and no line runs past the screen's edge.
+TEST(HintOnTerminal, WineScreenShowsTheHintOnLinesOfItsOwn) {
+    if (!HostAvailable(Host::Wine)) {
+        GTEST_SKIP() << HostUnavailableReason(Host::Wine);
+    }
+    Upload upload;
+    SimTarget sim({"--prompt", "\\x00"});  // a NUL reads as silence
+    const std::string screen = ScreenUnderWine("Torvane", {upload.file, "{port}"}, sim);
+    EXPECT_TRUE(HoldsMatch(screen,
+                           " ERROR! No Response from target *\n"
+                           "Hint: the board did not answer the wake-up\\. Check that:"))
+        << screen;
+    EXPECT_FALSE(HoldsMatch(screen, "[^\n]{80}[^\n ]")) << screen;
 }
 
 TEST(ProgressOnTerminal, NotShownWhenStandardErrorIsAFile) {

@@ -56,6 +56,11 @@ RunResult RunProgramAsUnprivilegedUser(const TempDir& dir, const std::string& ex
     return RunProgram("setpriv", words);
 }
 
+// Standard error with its wrapped lines joined again.
+std::string Unwrapped(const std::string& errors) {
+    return std::regex_replace(errors, std::regex("\r?\n {4,}"), " ");
+}
+
 class EveryProgram : public ::testing::TestWithParam<ProgramRow> {};
 
 class WindowsProgram : public HostTest<std::tuple<Host, ProgramRow>> {
@@ -81,7 +86,8 @@ TEST_P(EveryProgram, NoSuchPortListsThePortsThatExist) {
         RunProgram(NativeExe(program.name), ArgumentsFor(program, dir, "/nonexistent/ttyUSB9"));
     EXPECT_EQ(run.status, program.portStatus);
     EXPECT_TRUE(HoldsMatch(run.output, "OpenCom.* failed with error 2\\.\n$")) << run.output;
-    EXPECT_TRUE(HoldsMatch(run.errors, "Hint: there is no port /nonexistent/ttyUSB9" + kNoPortList))
+    EXPECT_TRUE(HoldsMatch(Unwrapped(run.errors),
+                           "Hint: there is no port /nonexistent/ttyUSB9" + kNoPortList))
         << run.errors;
 }
 
@@ -97,10 +103,10 @@ TEST_P(EveryProgram, BusyPortNamesWhatMayHoldIt) {
     close(holder);
     EXPECT_EQ(run.status, program.portStatus);
     EXPECT_TRUE(HoldsMatch(run.output, "failed with error 16\\.\n$")) << run.output;
-    EXPECT_TRUE(
-        HoldsMatch(run.errors, "Hint: " + sim.port() +
-                                   " is busy: another program holds it\\. Close any terminal "
-                                   "program.*ModemManager"))
+    EXPECT_TRUE(HoldsMatch(Unwrapped(run.errors),
+                           "Hint: " + sim.port() +
+                               " is busy: another program holds it\\. Close any terminal "
+                               "program.*ModemManager"))
         << run.errors;
 }
 
@@ -127,23 +133,70 @@ TEST_P(EveryProgram, PermissionDeniedNamesTheGroupAndANewLogin) {
     }
     EXPECT_EQ(run.status, program.portStatus) << run.output << run.errors;
     EXPECT_TRUE(HoldsMatch(run.output, "failed with error 13\\.\n$")) << run.output;
-    EXPECT_TRUE(HoldsMatch(run.errors, "Hint: you may not use " + sim.port() +
-                                           "\\. It belongs to the group '[^']+': join it \\(for "
-                                           "example: sudo usermod -aG .*log out and in again"))
+    EXPECT_TRUE(
+        HoldsMatch(Unwrapped(run.errors), "Hint: you may not use " + sim.port() +
+                                              "\\. It belongs to the group '[^']+': join it \\(for "
+                                              "example: sudo usermod -aG .*log out and in again"))
         << run.errors;
 }
 
-TEST_P(EveryProgram, SilenceAtTheWakeUpNamesTheUsualCauses) {
+TEST_P(EveryProgram, SilenceAtTheWakeUpNamesTheUsualCausesOnLinesOfTheirOwn) {
     TempDir dir;
     SimTarget sim({"--prompt", "\\x00"});  // a NUL reads as silence
     const ProgramRow& program = GetParam();
     RunResult run = RunProgram(NativeExe(program.name), ArgumentsFor(program, dir, sim.port()));
     EXPECT_EQ(run.status, 3);
     EXPECT_TRUE(HoldsMatch(run.output, "\n ERROR! No Response from target$")) << run.output;
+    // The transcript's line is left open: standard error ends it first.
+    EXPECT_TRUE(HoldsMatch(Unwrapped(run.errors),
+                           "\n\nHint: the board did not answer the wake-up\\. Check that:\n"
+                           "  - it has power, and the cable crosses TX and RX .*\n"
+                           "  - the board's line runs at 9600 baud;\n"
+                           "  - no other program \\(a terminal\\) has the port open .*\n"
+                           "  - it is not left in BASIC by an earlier Ferrolt run: reset the "
+                           "board \\(a simulated target: start it again\\)\\.\n"))
+        << run.errors;
+    EXPECT_FALSE(HoldsMatch(run.errors, "[^\n]{80}")) << run.errors;
+}
+
+// "no/My Programs/big prog.hex 3" typed without quotes: there is no file
+// "no/My" to read or folder "no" to write in, and two words are left over.
+void ExpectLeftOverNamed(const ProgramRow& program, const RunResult& run, const std::string& dir) {
+    EXPECT_EQ(run.status, program.fileStatus) << run.output << run.errors;
+    EXPECT_TRUE(HoldsMatch(run.output, "ERROR: Cannot Open File '" + dir + "/no/My'\r?\n$"))
+        << run.output;
+    EXPECT_TRUE(
+        HoldsMatch(Unwrapped(run.errors),
+                   "^Hint: there is no file or folder '" + dir +
+                       "/no/My' \\(a name is looked for from the folder you are in\\)\\.\r?\n"
+                       "Hint: left over, not used: 'prog\\.hex' '3'\\. A name with "
+                       "spaces needs quotes: \"" +
+                       dir + "/no/My Programs/big prog\\.hex\"\\.\r?\n$"))
+        << run.errors;
+}
+
+std::vector<std::string> NameSplitAtSpaces(const ProgramRow& program, const TempDir& dir) {
+    std::vector<std::string> args = ArgumentsFor(program, dir, "Programs/big");
+    (program.job == Job::kSave ? args[2] : args[0]) = dir.path() + "/no/My";
+    args.insert(args.end(), {"prog.hex", "3"});
+    return args;
+}
+
+TEST_P(EveryProgram, ArgumentsLeftOverAreNamed) {
+    TempDir dir;
+    const ProgramRow& program = GetParam();
+    ExpectLeftOverNamed(
+        program, RunProgram(NativeExe(program.name), NameSplitAtSpaces(program, dir)), dir.path());
+}
+
+TEST_P(EveryProgram, BareDeviceNameGetsItsPath) {
+    const ProgramRow& program = GetParam();
+    TempDir dir;
+    RunResult run = RunProgram(NativeExe(program.name), ArgumentsFor(program, dir, "ttyZZ9"));
+    EXPECT_EQ(run.status, program.portStatus);
     EXPECT_TRUE(HoldsMatch(run.errors,
-                           "Hint: the board did not answer the wake-up\\. Check that it has power; "
-                           "that the cable crosses TX and RX .* at 9600 baud; and that it is not "
-                           "left in BASIC by an earlier Ferrolt run \\(reset the board\\)\\.\n"))
+                           "^[^\n]*\nHint: give a device by its path: for ttyZZ9 "
+                           "type /dev/ttyZZ9\\.\n$"))
         << run.errors;
 }
 
@@ -152,9 +205,10 @@ TEST_P(EveryProgram, AnOptionAsFirstArgumentPointsToHelp) {
     RunResult run = RunProgram(NativeExe(program.name), OptionFirst(program, "-h"));
     EXPECT_NE(run.status, 0);
     EXPECT_EQ(run.output.find("Hint"), std::string::npos) << run.output;
-    EXPECT_TRUE(HoldsMatch(run.errors, "Hint: '-h' looks like an option, but " + program.name +
-                                           " takes none; for how to use it, run: " + program.name +
-                                           " --help\n"))
+    EXPECT_TRUE(HoldsMatch(Unwrapped(run.errors),
+                           "Hint: '-h' looks like an option, but " + program.name +
+                               " takes none; for how to use it, run: " + program.name +
+                               " --help\n"))
         << run.errors;
 }
 
@@ -169,16 +223,16 @@ INSTANTIATE_TEST_SUITE_P(Native, EveryProgram, ::testing::ValuesIn(ProgramRows()
 TEST_P(WindowsProgram, PortNamedInsteadOfNumberedSaysToGiveTheNumber) {
     for (const std::string port : {"COM3", "com3", "\\\\.\\COM3"}) {
         TempDir dir;
-        std::vector<std::string> args = ArgumentsFor(program(), dir, "{port}");
-        args.back() = port;
-        RunResult run = RunOnHostAtDevice(host(), "/nonexistent", program().name, args);
-        // The name built from it stays what it always was: COM0.
+        RunResult run = RunOnHostAtDevice(host(), "/nonexistent", program().name,
+                                          ArgumentsFor(program(), dir, port));
+        // The name built from it stays what it always was: COM0, whose
+        // opening is the only word about it on standard output.
         EXPECT_EQ(run.status, 2) << port;
         EXPECT_TRUE(HoldsMatch(run.output, "failed with error [23]\\.\r?\n$")) << run.output;
-        EXPECT_TRUE(HoldsMatch(run.errors,
-                               "Hint: give the port as its number alone: for " +
-                                   std::regex_replace(port, std::regex("\\\\"), "\\\\") +
-                                   " type 3, as in \"" + program().name + " <file> 3\"\\.\r?\n"))
+        EXPECT_TRUE(
+            HoldsMatch(run.errors, "^[^\n]*\nHint: give the port as its number: for " +
+                                       std::regex_replace(port, std::regex("\\\\"), "\\\\") +
+                                       " type 3\\.\r?\n$"))
             << port << ": " << run.errors;
     }
 }
@@ -191,7 +245,7 @@ TEST_P(WindowsProgram, NoSuchPortListsThePortsThatExist) {
                              : RunOnHostAtDevice(host(), "/nonexistent", program().name, args);
     EXPECT_EQ(run.status, 2);
     const std::string shown = native() ? "/nonexistent/x" : "COM99";
-    EXPECT_TRUE(HoldsMatch(run.errors, "Hint: there is no port " + shown + kNoPortList))
+    EXPECT_TRUE(HoldsMatch(Unwrapped(run.errors), "Hint: there is no port " + shown + kNoPortList))
         << run.errors;
 }
 
@@ -199,9 +253,10 @@ TEST_P(WindowsProgram, OptionLikeFirstArgumentPointsToHelp) {
     RunResult run =
         RunOnHostAtDevice(host(), "/nonexistent", program().name, OptionFirst(program(), "/?"));
     EXPECT_NE(run.status, 0);
-    EXPECT_TRUE(HoldsMatch(
-        run.errors, "Hint: '/\\?' looks like an option, but " + program().name +
-                        " takes none; for how to use it, run: " + program().name + " --help\r?\n"))
+    EXPECT_TRUE(HoldsMatch(Unwrapped(run.errors),
+                           "Hint: '/\\?' looks like an option, but " + program().name +
+                               " takes none; for how to use it, run: " + program().name +
+                               " --help\r?\n"))
         << run.errors;
 }
 
@@ -210,6 +265,24 @@ INSTANTIATE_TEST_SUITE_P(Hosts, WindowsProgram,
                          [](const ::testing::TestParamInfo<std::tuple<Host, ProgramRow>>& info) {
                              return std::get<1>(info.param).name + "_" +
                                     HostName(std::get<0>(info.param));
+                         });
+
+class WindowsProgramUnderWine : public WindowsProgram {};
+
+// EveryProgram covers the native builds.
+TEST_P(WindowsProgramUnderWine, ArgumentsLeftOverAreNamed) {
+    TempDir dir;
+    ExpectLeftOverNamed(program(),
+                        RunOnHostAtDevice(host(), "/nonexistent", program().name,
+                                          NameSplitAtSpaces(program(), dir)),
+                        dir.path());
+}
+
+INSTANTIATE_TEST_SUITE_P(Hosts, WindowsProgramUnderWine,
+                         ::testing::Combine(::testing::Values(Host::Wine),
+                                            ::testing::ValuesIn(WindowsProgramRows())),
+                         [](const ::testing::TestParamInfo<std::tuple<Host, ProgramRow>>& info) {
+                             return std::get<1>(info.param).name;
                          });
 
 class FerroltOnHost : public HostTest<Host> {};
@@ -223,7 +296,7 @@ TEST_P(FerroltOnHost, EchoMismatchAtALineEndPointsToOldMacLineEnds) {
     RunResult run = Run("Ferrolt", {file, "{port}"}, sim);
     EXPECT_EQ(run.status, 4) << run.output;
     EXPECT_TRUE(HoldsMatch(run.output, "ERROR! Echo Mismatch")) << run.output;
-    EXPECT_TRUE(HoldsMatch(run.errors,
+    EXPECT_TRUE(HoldsMatch(Unwrapped(run.errors),
                            "Hint: the echo went wrong at a line end: the text may use "
                            "old Mac line ends \\(a CR alone\\)\\."))
         << run.errors;
@@ -240,3 +313,36 @@ TEST_P(FerroltOnHost, EchoMismatchElsewhereGivesNoLineEndHint) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Hosts, FerroltOnHost, EveryHost(), HostCaseName);
+
+TEST(QuilmarkHints, NumberAsFileNameAndTheLinuxDefaultPort) {
+    struct stat info {};
+    if (stat("/dev/ttyUSB0", &info) == 0) {
+        GTEST_SKIP() << "/dev/ttyUSB0 exists here: the run would open a real adapter";
+    }
+    TempDir dir;
+    // "3" meant as the port, the file name forgotten: the file "3" is made
+    // in the folder the program runs in.
+    RunResult run = RunProgram("/bin/sh", {"-c", "cd \"$0\" && exec \"$1\" 8000 80a0 3", dir.path(),
+                                           NativeExe("Quilmark")});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.output,
+              "Z80 Save Data\nStart [8000] (32768)  End [80A0] (32928)\nFILE: '3'\n"
+              "OpenCom (1) failed with error 2.\n");
+    EXPECT_TRUE(HoldsMatch(Unwrapped(run.errors),
+                           "Hint: the memory is saved to a file named '3'\\. If 3 was meant as "
+                           "the port, give the file name before it: Quilmark 8000 80A0 saved\\.hex "
+                           "3\n"
+                           "Hint: there is no port /dev/ttyUSB0"))
+        << run.errors;
+}
+
+TEST(QuilmarkHints, AnOptionAloneAndTheVerifyUse) {
+    RunResult run = RunProgram(NativeExe("Quilmark"), {"-h"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(EndsWith(run.output, "{filename} {com port}\n")) << run.output;
+    EXPECT_EQ(Unwrapped(run.errors),
+              "Hint: '-h' looks like an option, but Quilmark takes none; for how to use it, "
+              "run: Quilmark --help\n"
+              "Hint: to check a loaded file against the target's memory: Quilmark --verify "
+              "{filename} {com port}\n");
+}

@@ -11,23 +11,24 @@
 #include <cstdlib>
 #include <string>
 
+#include "guidance/guidance.h"
 #include "host/console.h"
 #include "tests/support/e2e.h"
 #include "tests/support/pty_pair.h"
 
 namespace {
 
-// The hint WriteOpenFailureHint writes, as text.
 std::string OpenFailureHint(int cause, const char* device, const char* group, const char* ports,
                             int portCount) {
-    char* text = nullptr;
-    std::size_t size = 0;
-    std::FILE* out = open_memstream(&text, &size);
-    WriteOpenFailureHint(out, cause, device, group, ports, portCount);
-    std::fclose(out);
-    std::string hint(text, size);
-    std::free(text);
-    return hint;
+    char text[2048];
+    FormatOpenFailureHint(text, sizeof text, cause, device, group, ports, portCount);
+    return text;
+}
+
+std::string Wrapped(const char* text, int width, std::size_t size = 256) {
+    char out[256];
+    WrapText(text, width, out, size);
+    return out;
 }
 
 }  // namespace
@@ -60,6 +61,32 @@ TEST(Hints, PortArgumentsThatAreNotNumbers) {
     EXPECT_EQ(PortNumberIn("\\\\.\\COM3"), 3);
     EXPECT_EQ(PortNumberIn("COM"), -1);
     EXPECT_EQ(PortNumberIn("COM12345678901"), -1);  // too long to be a port
+}
+
+TEST(Hints, BareDeviceNamesAndNamesSplitAtSpaces) {
+    EXPECT_TRUE(BareDeviceName("ttyUSB0"));
+    EXPECT_TRUE(BareDeviceName("serial0"));
+    EXPECT_FALSE(BareDeviceName("/dev/ttyUSB0"));
+    EXPECT_FALSE(BareDeviceName("tty"));
+    EXPECT_FALSE(BareDeviceName("COM3"));
+
+    char my[] = "My", dir[] = "Programs\\big", file[] = "prog.hex", three[] = "3";
+    char* words[] = {my, dir, file, three};
+    EXPECT_EQ(SplitNameWords(4, words, 0), 3);  // "My Programs\big prog.hex"
+    EXPECT_EQ(SplitNameWords(4, words, 2), 0);  // "prog.hex" is whole
+    EXPECT_EQ(SplitNameWords(2, words, 0), 0);  // no part with a '.' follows
+}
+
+TEST(Guidance, WrapsAtSpacesWithinTheWidth) {
+    EXPECT_EQ(Wrapped("Hint: one two three four", 14), "Hint: one two\n    three four");
+    EXPECT_EQ(Wrapped("short\n  - an item that wraps\n", 16),
+              "short\n  - an item that\n      wraps\n");
+    // A word longer than the line stays whole; lines already short are kept.
+    EXPECT_EQ(Wrapped("Hint: /a/very/long/path/name here", 10),
+              "Hint:\n    /a/very/long/path/name\n    here");
+    EXPECT_EQ(Wrapped("  /dev/ttyS0\n", 10), "  /dev/ttyS0\n");
+    // Cut when the buffer is full, and still terminated.
+    EXPECT_EQ(Wrapped("Hint: one two", 80, 8), "Hint: o");
 }
 
 TEST(Hints, EchoMismatchAtALineEnd) {

@@ -48,7 +48,8 @@ TEST(EndRunOnPort, AnUnansweredWakeUpGetsItsHintAndNothingElseDoes) {
     ASSERT_NE(open.port, kInvalidComPort);
     std::string hinted;
     EXPECT_EQ(End(Stage::kHandshake, Outcome::kSilent, open.port, &hinted), 3);
-    EXPECT_EQ(hinted.rfind("Hint: the board did not answer the wake-up.", 0), 0u) << hinted;
+    // After the open "No Response" line, on a line of its own.
+    EXPECT_EQ(hinted.rfind("\nHint: the board did not answer the wake-up.", 0), 0u) << hinted;
     // A target that talked, and silence in a later stage, need no such hint.
     EXPECT_EQ(End(Stage::kHandshake, Outcome::kChatter, open.port, &hinted),
               ExitStatusFor(kTorvaneStatuses, Stage::kHandshake, Outcome::kChatter));
