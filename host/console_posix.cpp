@@ -85,8 +85,10 @@ const char* const kBusyPortAdvice =
     "try again, or stop it (sudo systemctl stop ModemManager).";
 
 const char* const kComPortAbout =
-    "a COM port number (3 opens COM3, here /dev/ttyS2) or a\n"
-    "            device path such as /dev/ttyACM0; /dev/ttyUSB0 when left out\n";
+    "a COM port number (3 opens COM3, here /dev/ttyS2), a device\n"
+    "            path such as /dev/ttyACM0, or tcp://HOST:PORT or\n"
+    "            rfc2217://HOST:PORT for a network serial server;\n"
+    "            /dev/ttyUSB0 when left out\n";
 
 const int kFailedStatusShown = 255;
 

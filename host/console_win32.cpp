@@ -42,8 +42,9 @@ bool UnderWine() {
 const char* const kBusyPortAdvice = "";
 
 const char* const kComPortAbout =
-    "a COM port number: 3 opens COM3, 12 opens //./COM12;\n"
-    "            //./COM10 when left out\n";
+    "a COM port number: 3 opens COM3, 12 opens //./COM12; or\n"
+    "            tcp://HOST:PORT or rfc2217://HOST:PORT for a network serial\n"
+    "            server; //./COM10 when left out\n";
 
 const int kFailedStatusShown = -1;
 

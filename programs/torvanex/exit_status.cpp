@@ -43,7 +43,8 @@ const ProgramHelp kTorvanexHelp = {
     "                 extended address in force there; an upload cut short\n"
     "                 names the line to continue from\n"
     "  filename  the Intel HEX file; it is checked whole before anything is sent\n"
-    "  port      the serial device, /dev/ttyUSB0 when left out\n",
+    "  port      the serial device, /dev/ttyUSB0 when left out, or tcp://HOST:PORT\n"
+    "            or rfc2217://HOST:PORT for a network serial server\n",
     false,
     {kRows, std::size(kRows)},
 };
