@@ -1,30 +1,11 @@
-// Quilmark: saves a range of the target's memory as an Intel HEX file.
-//
-//   Quilmark {start address} {end address} {filename} {com port}
-//
-// Addresses are one to four hex digits, either case. The monitor is asked for
-// 16 bytes at a time, from the start address while the address asked for is
-// below the end address, so the file covers the range rounded up to whole
-// 16-byte records. The port is a COM port number (on POSIX hosts also a
-// device path); without it "//./COM10" is used (/dev/ttyUSB0 on POSIX hosts).
-//
-//   Quilmark --verify {filename} {com port}
-//
-// reads back every data byte of a HEX file instead and says whether the
-// target holds the file (verify.cpp). "--verify" is never an address.
-//
-// The run goes through its stages in order (arguments, file, port,
-// handshake, requests, finish); the way a stage ends gives the exit status
-// from Quilmark's table (exit_status.cpp), which the help lists. A port lost
-// counts as silence (3 at the wake-up, 4 in the dump); a target that never
-// falls quiet as no answer (3) or an unsound one (5).
-//
-// The dump goes to a temporary file beside the output, renamed onto it at
-// the end. After 4, 5 and a stop in the dump the file holds the records saved
-// before the failing address and ends with the end-of-file record, so it is
-// still a valid HEX file. A run that ends before any record was saved (and
-// one whose file could not be written, 6) leaves an existing file untouched
-// and creates none.
+// Quilmark {start address} {end address} {filename} {com port}: saves the
+// target's memory from the start address, 16 bytes a record, while the
+// address asked for is below the end address; with --verify first, checks a
+// loaded file instead (verify.cpp). The way each stage ends gives the exit
+// status from exit_status.cpp. The dump goes to a temporary file beside the
+// output, renamed onto it at the end; after a failed request or a stop it
+// still ends with the end record, and a run that saved nothing leaves an
+// existing file untouched.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -62,11 +43,9 @@ void UpperCase(char* text) {
     }
 }
 
-// Puts `text` into the output file and flushes it, so a full disk shows at
-// the record it hits rather than at the close. A record is shorter than the
-// stream's buffer, so it leaves in one write: a run stopped or killed between
-// records never leaves half a line behind. Returns 0, or -1 after printing
-// the file error message; the file stays open either way.
+// Writes `text` to the file and flushes it, so a full disk shows at the
+// record it hits, and a record, shorter than the stream's buffer, leaves in
+// one write. Returns -1 with the message printed on failure.
 int WriteFileText(const char* text) {
     if (std::fputs(text, fp) < 0 || std::fflush(fp) != 0) {
         std::printf("\nERROR: Cannot Write File '%s'\n", srcFileName);
@@ -75,19 +54,16 @@ int WriteFileText(const char* text) {
     return 0;
 }
 
-// A second stop signal ends the run at once, from the signal handler: the
-// output stays as it was.
+// A second stop signal ends the run at once, from its handler, the output
+// as it was.
 void StopAtOnce() {
     AbandonSavedFile();
     AbandonCom(comHandle);
     AbandonProgress();
 }
 
-// Closes the output file, keeping what it holds in the output's place when
-// `keep` is set and discarding it otherwise, then, after a pause of kQuietMs
-// milliseconds, closes the port. Returns Outcome::kDone, or
-// Outcome::kFileError when the file could not be kept (the message printed;
-// the output is then left as it was). Both are closed on every path.
+// Closes the file, kept in the output's place or discarded, then the port.
+// Outcome::kFileError, the message printed, when it could not be kept.
 Outcome CloseOutput(bool keep) {
     bool kept = true;
     if (keep) {
@@ -106,9 +82,8 @@ Outcome CloseOutput(bool keep) {
     return Outcome::kDone;
 }
 
-// Ends a save whose `stage` ended with `outcome` before the dump began: says
-// why (EndStage), then discards the temporary file and closes the port
-// where they are open. Returns the exit status from kQuilmarkStatuses.
+// Ends a save before the dump began: says why, discards the temporary file,
+// closes the port; returns the status.
 int EndBeforeDump(Stage stage, Outcome outcome) {
     const int status = EndStage(stage, outcome);
     if (comHandle != kInvalidComPort) {
@@ -121,13 +96,8 @@ int EndBeforeDump(Stage stage, Outcome outcome) {
     return status;
 }
 
-// Saves the 16 bytes at startAddress as one data record: reads them
-// (ReadDumpAnswer: up to kAnswerTries requests, each failed try shown), shows
-// the sound answer followed by "*" and writes it behind its ":10AAAA00"
-// header. Returns Outcome::kDone when the record was written; how the reading
-// ended when no try brought a sound answer (nothing was written);
-// Outcome::kFileError when the record could not be written (the message is
-// printed).
+// Reads the 16 bytes at startAddress, shows the sound answer and writes it
+// as a data record. Returns how the reading or the writing ended.
 Outcome SaveRecord() {
     const Outcome answered = ReadDumpAnswer();
     if (answered != Outcome::kDone) {
@@ -140,11 +110,8 @@ Outcome SaveRecord() {
     return WriteFileText(line) == 0 ? Outcome::kDone : Outcome::kFileError;
 }
 
-// Arguments of a save: the start and end addresses (each read into
-// startAddress and endAddress and printed upper-cased), the file name, which
-// must fit srcFileName, and the port argument, when given, which must fit
-// sPortName (which it then sets). Returns Outcome::kDone, or
-// Outcome::kBadArguments after printing why not. Nothing is opened.
+// The addresses (shown upper-cased), the file name and the port, each known
+// to fit. Outcome::kBadArguments with why printed; nothing is opened.
 Outcome TakeArguments(int argc, char* argv[]) {
     if (CheckArgumentCount(argc, 4,
                            "Quilmark {start address} {end address} {filename} {com port}") != 0) {
@@ -180,12 +147,9 @@ Outcome TakeArguments(int argc, char* argv[]) {
     return Outcome::kDone;
 }
 
-// File: creates the temporary file beside the output `name` into fp, in text
-// mode so lines end as the host's text files do; creating it shows the
-// folder can be written before the port is touched, and the output itself
-// is only replaced at the end. Prints the FILE line and announces the
-// requests on standard error. Returns Outcome::kDone, or Outcome::kFileError
-// (the reason printed).
+// Creates the temporary file, in text mode so lines end as the host's text
+// files do, which shows the folder can be written before the port is
+// touched; announces the requests.
 Outcome CreateOutput(const char* name) {
     fp = CreateSavedFile(name);
     if (fp == nullptr) {
@@ -199,13 +163,9 @@ Outcome CreateOutput(const char* name) {
     return Outcome::kDone;
 }
 
-// Requests: one record per request from startAddress while it is below
-// endAddress; startAddress is 32 bits wide, so the step past the last
-// record of memory (FFF0) ends the loop instead of wrapping. A stop signal
-// ends it between records. Returns Outcome::kDone when the range was saved;
-// Outcome::kStopped; else how the record at startAddress failed, after
-// saying the memory there could not be read (a file that could not be
-// written was told as such).
+// One record per request while startAddress is below endAddress; it is 32
+// bits wide, so the step past FFF0 ends the loop instead of wrapping. A stop
+// lands between records; memory that cannot be read is said so.
 Outcome DumpRange() {
     Outcome outcome = Outcome::kDone;
     while (startAddress < endAddress && outcome == Outcome::kDone) {
@@ -233,12 +193,9 @@ Outcome DumpRange() {
     return outcome;
 }
 
-// Finish, however the requests ended (`dumped`): the reason is told first,
-// then the end record goes in after a failed request too, so what was saved
-// stays a valid file, which replaces the output. A run that saved nothing
-// and did not finish, and one whose file could not be written, leave the
-// output as it was. Prints "Done..." on success and sums the run up on
-// standard error. Returns the exit status; file and port closed.
+// However the requests ended: the reason told, the end record written after
+// a failed request too, so what was saved stays a valid file that replaces
+// the output; "Done..." on success. Returns the status, all closed.
 int FinishSave(Outcome dumped) {
     int status = EndStage(dumped == Outcome::kDone ? Stage::kFinish : Stage::kRequests, dumped);
     const bool keep = dumped != Outcome::kFileError && (dumped == Outcome::kDone || saved > 0);
@@ -280,8 +237,7 @@ int main(int argc, char* argv[]) {
     if (outcome != Outcome::kDone) {
         return EndBeforeDump(Stage::kArguments, outcome);
     }
-    // From here Ctrl-C and SIGTERM (and SIGHUP where there is one) end the
-    // run through its own exits.
+    // From here a stop signal ends the run through its own exits.
     CatchStopSignals(StopAtOnce);
 
     // File: a temporary file beside the output, renamed onto it at the end.
