@@ -5,18 +5,6 @@
 // bits, no parity, 2 stop bits, raw, with DTR held off where the device has it.
 // A network port (tcp://HOST:PORT, rfc2217://HOST:PORT, net_port.h) is served
 // by the same operations on both hosts (net_link.cpp).
-//
-// Summary:
-//   OpenCom            open and configure a port; invalid port on failure
-//   WaitForComByte     one byte, or 0 when nothing arrived before the deadline
-//   ComPortGone        whether the port was found hung up or removed
-//   WriteComBytes      send bytes; the outcome is not reported
-//   FlushComInput      discard what was received and not yet read
-//   CloseCom           close the port
-//   AbandonCom         give back the port's claim from a signal handler
-//   PauseMs            sleep for a number of milliseconds
-//   BuildComPortName   turn a port argument into the name OpenCom takes
-//   ComDevicePath      the device OpenCom really opens for a port name
 #pragma once
 
 #include <cstddef>

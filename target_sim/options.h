@@ -1,9 +1,4 @@
 // targetsim's command line: the options, their checks and the usage text.
-//
-// Summary:
-//   Options       what the command line asks for
-//   Usage         print the usage text on standard output
-//   ParseOptions  read the command line into Options
 #pragma once
 
 #include <string>

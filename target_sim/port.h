@@ -1,13 +1,5 @@
 // The simulator's port: a pseudo-terminal whose terminal side the host
 // opens by its path, an optional symbolic link to it, and its settings.
-//
-// Summary:
-//   SimPort         the two ends and the path
-//   OpenSimPort     make the pseudo-terminal, raw, its own end non-blocking
-//   CloseSimPort    close both ends
-//   MakePortLink    make --link's symbolic link to the port
-//   RemovePortLink  remove that link again if it is still ours
-//   LineSettings    the settings the host gave the line, as one line of text
 #pragma once
 
 #include <string>

@@ -8,13 +8,6 @@
 // bit would have left the wire. On an instant line (charTimeNs 0) bytes
 // arrive when read and answers are due at once. A line may also hold its
 // answers back as a USB adapter's latency timer or a network does (holdNs).
-//
-// Summary:
-//   ReceivedAt      arrival time of a byte read from the host
-//   QueueAnswer     put answer bytes on the wire, each due at its line time
-//   WriteDueAnswers hand every due answer byte to the host
-//   NextAnswerDue   when the next answer byte is due
-//   SetFineTimers   ask the kernel for timer wake-ups without added slack
 #pragma once
 
 #include <cstdint>
