@@ -66,10 +66,9 @@ void PrintDroppedNotes() {
     }
 }
 
-// The address as the transcript shows addresses: four hex digits, more when
-// an extended address set upper bits.
+// The Z80 address as the transcript shows addresses: four hex digits.
 void PrintAddress(unsigned long address) {
-    std::fprintf(stderr, address > 0xFFFF ? "%08lX" : "%04lX", address);
+    std::fprintf(stderr, "%04lX", address & 0xFFFF);
 }
 
 void PrintAddressesNotRead() {
