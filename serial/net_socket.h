@@ -26,7 +26,8 @@ extern const int32_t kNetBadNameError;
 // Resolves `host` and connects to `service` (a port number) on each of its
 // addresses in turn, within `timeoutMs` milliseconds in all. Returns the
 // connected socket, or kNoSocket with *failure filled (ETIMEDOUT or
-// WSAETIMEDOUT when the time ran out); nothing is left open then.
+// WSAETIMEDOUT when the time ran out); nothing is left open then. On
+// Windows one socket is open at a time: its wait is kept beside it.
 NetSocket ConnectNetSocket(const char* host, const char* service, int32_t timeoutMs,
                            NetFailure* failure);
 
