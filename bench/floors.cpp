@@ -3,6 +3,10 @@
 #include <cstdio>
 
 #include "dialogue/pace.h"
+#include "programs/ferrolt/pace.h"
+#include "programs/quilmark/pace.h"
+#include "programs/torvane/pace.h"
+#include "programs/torvanex/pace.h"
 
 namespace {
 
@@ -118,7 +122,7 @@ void PrintFormulas(const Workload& workload) {
         "        p = %d: the prompt's \"$$$\" ends at its p-th character; A = %zu, the "
         "prompt's length):\n",
         EndOf(kPrompt, "$$$"), kPrompt.size());
-    // The pauses in the formulas are the programs' own (dialogue/pace.h).
+    // The pauses in the formulas are the programs' own (programs/*/pace.h).
     std::printf(
         "  Torvanex  max(%d, (1+p)C) + %d + R(%d + %d(n-1) + max(%d, 2C) + %d)"
         "                = %.1f ms\n",

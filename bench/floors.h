@@ -1,6 +1,6 @@
 // The floor of each benchmark run: what a program that wastes nothing would
 // take. The floors are the programs' own time estimates
-// (dialogue/pace.h), worked out from the same pauses the programs
+// (programs/*/pace.h), worked out from the same pauses the programs
 // take, with the simulated target's real answers in place of the least ones:
 // the pauses the protocol prescribes plus every character time (11 bits at
 // 9600 baud, C = 1.1458 ms) that cannot overlap a pause, host to target and

@@ -1,5 +1,5 @@
-// The opening handshake of every program, with one row of figures each; the
-// pace, the time estimates and the benchmark's floors read the same rows.
+// The opening handshake, a step every program takes with its own row of
+// figures; its time estimate and the benchmark's floor read the same row.
 #pragma once
 
 #include <cstddef>
@@ -17,11 +17,6 @@ struct HandshakeRow {
     int32_t settleMs;       // quiet that ends the drain, or the pause before the flush
     bool settleByFlush;     // settle by a pause and a flush of input instead of a drain
 };
-
-constexpr HandshakeRow kTorvanexHandshake = {10, 80, 5000, "\n Target Ready\n", 10, true};
-constexpr HandshakeRow kTorvaneHandshake = {250, 80, 5000, "\n Target Ready\n", 25, false};
-constexpr HandshakeRow kQuilmarkHandshake = {100, 40, 5000, "\n Target Ready\n", 25, false};
-constexpr HandshakeRow kFerroltHandshake = {250, 80, 3000, "\n Target Ready \n", 25, false};
 
 // Sends "@", pauses, then (unless stopRequested: kStopped) waits for "$$$" into
 // `dataBuf`, prints the ready line and settles. Returns as WaitForPrompt, or kChatter.

@@ -7,7 +7,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "dialogue/pace.h"
+#include "dialogue/pace.h"  // DumpWork, TypingWork
+#include "hexrec/hexrec.h"  // UploadWork
 
 // ---------------------------------------------------------------------------
 // Pure text and figures

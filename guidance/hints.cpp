@@ -205,22 +205,6 @@ void HintArguments(int argc, char* const argv[], int at, int taken) {
     }
 }
 
-void HintNumberAsFileName(const char* name, const char* start, const char* end) {
-    if (!IsDigits(name)) {
-        return;
-    }
-    Hint(
-        "Hint: the memory is saved to a file named '%s'. If %s was meant as the port, give the "
-        "file name before it: Quilmark %s %s saved.hex %s\n",
-        name, name, start, end, name);
-}
-
-void HintVerifyOption() {
-    Hint(
-        "Hint: to check a loaded file against the target's memory: Quilmark --verify "
-        "{filename} {com port}\n");
-}
-
 void HintFileNotOpened(const char* name, int error) {
     if (error == ENOENT) {
         Hint(
@@ -275,8 +259,8 @@ void HintWakeUpSilence(ComPort port) {
         "  - it has power, and the cable crosses TX and RX (host TX to board RX);\n"
         "  - the board's line runs at %d baud;\n"
         "  - no other program (a terminal) has the port open and reads the prompt;\n"
-        "  - it is not left in BASIC by an earlier Ferrolt run: reset the board (a simulated "
-        "target: start it again).\n",
+        "  - it is not still in BASIC after an earlier BASIC load: reset the board (a "
+        "simulated target: start it again).\n",
         static_cast<int>(kLineBaud));
 }
 

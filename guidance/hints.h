@@ -63,14 +63,6 @@ void HintWakeUpSilence(ComPort port);
 // split at its spaces.
 void HintArguments(int argc, char* const argv[], int at, int taken);
 
-// After Quilmark took `name` as its file with no port after it: when it is
-// all digits, the file name may have been left out (`start`, `end`: the
-// addresses as given).
-void HintNumberAsFileName(const char* name, const char* start, const char* end);
-
-// After Quilmark's usage line: its other use, --verify.
-void HintVerifyOption();
-
 // After a file `name` did not open with `error` (errno): why, in plain words.
 void HintFileNotOpened(const char* name, int error);
 

@@ -8,7 +8,11 @@ Outcome OpenProgramPort(const PortTexts& texts, const char* portName, int32_t ba
                         const char* portArgument, ComPort* port, int32_t* comError) {
     *port = OpenCom(portName, baud, comError);
     if (*port == kInvalidComPort) {
-        std::printf(texts.failed, static_cast<int>(*comError));
+        if (texts.failedNamesPort) {
+            std::printf(texts.failed, portName, static_cast<int>(*comError));
+        } else {
+            std::printf(texts.failed, static_cast<int>(*comError));
+        }
         // A port argument mistyped is the whole story: the port it made
         // (COM0 for "COM3") is nothing to look for.
         if (portArgument == nullptr || !HintPortArgument(portArgument)) {

@@ -8,9 +8,9 @@
 
 // What a program prints about its port, each text ending with its newline.
 struct PortTexts {
-    const char* program;  // the program's name, for the hints
-    const char* failed;   // printf format for a port that did not open: %d, the error
-    const char* opened;   // printf format for an open port: %s, the port name; %d, the baud
+    const char* failed;    // printf format for a port that did not open: %d, the error
+    const char* opened;    // printf format for an open port: %s, the port name; %d, the baud
+    bool failedNamesPort;  // `failed` takes the port name (%s) before the error
 };
 
 // Opens `portName` at `baud`, 8N2, into *port (the error in *comError) and

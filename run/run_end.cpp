@@ -38,17 +38,3 @@ int EndRunOnPort(const ExitStatusTable& table, Stage stage, Outcome outcome, Com
     }
     return status;
 }
-
-bool CloseFileAndPort(std::FILE** fp, ComPort* port) {
-    if (*fp != nullptr) {
-        std::fclose(*fp);
-        *fp = nullptr;
-    }
-    if (*port == kInvalidComPort) {
-        return false;
-    }
-    CloseCom(*port);
-    *port = kInvalidComPort;
-    std::fflush(stdout);
-    return true;
-}

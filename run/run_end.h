@@ -1,11 +1,8 @@
-// The end of a run: why it ended said, its status from the program's table,
-// and what it still holds closed, the file before the port.
+// The end of a run: why it ended said, and its status from the program's table.
 #pragma once
 
-#include <cstdio>
-
 #include "dialogue/outcome.h"
-#include "guidance/exit_status.h"
+#include "run/exit_status.h"
 #include "serial/serial_link.h"
 
 // The status `table` gives for `stage` ending with `outcome`, after saying
@@ -16,7 +13,3 @@ int EndRun(const ExitStatusTable& table, Stage stage, Outcome outcome);
 // EndRun, then the hint for a wake-up left unanswered on `port` (not for
 // chatter). Call before closing the port.
 int EndRunOnPort(const ExitStatusTable& table, Stage stage, Outcome outcome, ComPort port);
-
-// Closes `*fp`, then `*port`, those open, and clears them. Returns true when
-// the port was open (standard output then flushed).
-bool CloseFileAndPort(std::FILE** fp, ComPort* port);

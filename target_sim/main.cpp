@@ -12,7 +12,7 @@
 #include <cstring>
 #include <string>
 
-#include "guidance/help.h"
+#include "run/help.h"
 #include "target_sim/options.h"
 #include "target_sim/port.h"
 #include "target_sim/session.h"

@@ -6,18 +6,18 @@
 #include <cstring>
 
 #include "dialogue/dialogue.h"
-#include "dialogue/handshake.h"
 #include "dialogue/outcome.h"
 #include "guidance/guidance.h"
-#include "guidance/help.h"
 #include "guidance/hints.h"
 #include "host/standard_streams.h"
 #include "host/stop_signal.h"
 #include "input_file/input_file.h"
 #include "programs/ferrolt/basic_text.h"
 #include "programs/ferrolt/exit_status.h"
+#include "programs/ferrolt/pace.h"
 #include "programs/ferrolt/typing_work.h"
 #include "run/arguments.h"
+#include "run/help.h"
 #include "run/open_port.h"
 #include "run/run_end.h"
 #include "serial/serial_link.h"
@@ -44,8 +44,8 @@ int missedInARow = 0;        // ... since the last echo that came
 std::size_t mismatchAt = 0;  // index in dataBuf of a wrong echo's character
 bool echoMismatch = false;   // a wrong echo stopped the typing
 
-constexpr PortTexts kPortTexts{"Ferrolt", "OpenCom failed with error %d.\n",
-                               "Com Port %s open at %d baud.\n"};
+constexpr PortTexts kPortTexts{"OpenCom failed with error %d.\n", "Com Port %s open at %d baud.\n",
+                               false};
 // The BASIC's prompts are awaited with the handshake's figures.
 constexpr std::size_t kPromptCapacity = kFerroltHandshake.capacity;
 constexpr int32_t kPromptPauseMs = kFerroltHandshake.wakePauseMs;

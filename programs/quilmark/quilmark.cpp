@@ -11,10 +11,9 @@
 #include <cstring>
 
 #include "dialogue/dialogue.h"
+#include "dialogue/handshake.h"
 #include "dialogue/outcome.h"
-#include "guidance/exit_status.h"
 #include "guidance/guidance.h"
-#include "guidance/help.h"
 #include "guidance/hints.h"
 #include "hexrec/dump_text.h"
 #include "host/standard_streams.h"
@@ -24,15 +23,40 @@
 #include "programs/quilmark/saved_file.h"
 #include "programs/quilmark/verify.h"
 #include "run/arguments.h"
+#include "run/exit_status.h"
+#include "run/help.h"
 #include "serial/serial_link.h"
 
 namespace {
 
 char srcFileName[80];
+DumpSession session;  // the port and the buffers of the conversation
 std::FILE* fp = nullptr;
-uint32_t endAddress = 0;  // requests stop once startAddress reaches it
+uint32_t endAddress = 0;  // requests stop once the next address reaches it
 DumpWork work{};          // the requests the range takes, for the guidance
 long saved = 0;           // records written
+
+// After the file `name` was taken with no port after it: when it is all
+// digits, the file name may have been left out (`start`, `end`: the
+// addresses as given).
+void HintNumberAsFileName(const char* name, const char* start, const char* end) {
+    if (*name == '\0' || std::strspn(name, "0123456789") != std::strlen(name)) {
+        return;
+    }
+    static char text[512];
+    std::snprintf(text, sizeof text,
+                  "Hint: the memory is saved to a file named '%s'. If %s was meant as the port, "
+                  "give the file name before it: Quilmark %s %s saved.hex %s\n",
+                  name, name, start, end, name);
+    WriteGuidance(text);
+}
+
+// After the usage line: the program's other use, --verify.
+void HintVerifyOption() {
+    WriteGuidance(
+        "Hint: to check a loaded file against the target's memory: Quilmark --verify "
+        "{filename} {com port}\n");
+}
 
 // Upper-cases the letters of `text` in place.
 void UpperCase(char* text) {
@@ -58,7 +82,7 @@ int WriteFileText(const char* text) {
 // as it was.
 void StopAtOnce() {
     AbandonSavedFile();
-    AbandonCom(comHandle);
+    AbandonCom(session.comHandle);
     AbandonProgress();
 }
 
@@ -73,8 +97,8 @@ Outcome CloseOutput(bool keep) {
     }
     fp = nullptr;
     PauseMs(kQuietMs);
-    CloseCom(comHandle);
-    comHandle = kInvalidComPort;
+    CloseCom(session.comHandle);
+    session.comHandle = kInvalidComPort;
     if (!kept) {
         std::printf("\nERROR: Cannot Write File '%s'\n", srcFileName);
         return Outcome::kFileError;
@@ -85,8 +109,8 @@ Outcome CloseOutput(bool keep) {
 // Ends a save before the dump began: says why, discards the temporary file,
 // closes the port; returns the status.
 int EndBeforeDump(Stage stage, Outcome outcome) {
-    const int status = EndStage(stage, outcome);
-    if (comHandle != kInvalidComPort) {
+    const int status = EndStage(session, stage, outcome);
+    if (session.comHandle != kInvalidComPort) {
         CloseOutput(false);
     } else if (fp != nullptr) {
         DiscardSavedFile(fp);
@@ -96,17 +120,18 @@ int EndBeforeDump(Stage stage, Outcome outcome) {
     return status;
 }
 
-// Reads the 16 bytes at startAddress, shows the sound answer and writes it
+// Reads the 16 bytes at the next address, shows the sound answer and writes it
 // as a data record. Returns how the reading or the writing ended.
 Outcome SaveRecord() {
-    const Outcome answered = ReadDumpAnswer();
+    const Outcome answered = ReadDumpAnswer(&session);
     if (answered != Outcome::kDone) {
         return answered;
     }
-    std::printf("\n %04X %s*", static_cast<unsigned>(startAddress), dataBuf);
+    std::printf("\n %04X %s*", static_cast<unsigned>(session.startAddress), session.dataBuf);
     std::fflush(stdout);
-    char line[sizeof ":10AAAA00" + sizeof dataBuf];  // header, answer, line end
-    std::snprintf(line, sizeof line, ":10%04X00%s\n", static_cast<unsigned>(startAddress), dataBuf);
+    char line[sizeof ":10AAAA00" + sizeof session.dataBuf];  // header, answer, line end
+    std::snprintf(line, sizeof line, ":10%04X00%s\n", static_cast<unsigned>(session.startAddress),
+                  session.dataBuf);
     return WriteFileText(line) == 0 ? Outcome::kDone : Outcome::kFileError;
 }
 
@@ -127,9 +152,9 @@ Outcome TakeArguments(int argc, char* argv[]) {
         HintOptionLike("Quilmark", argv[1]);
         return Outcome::kBadArguments;
     }
-    startAddress = static_cast<uint32_t>(address);
+    session.startAddress = static_cast<uint32_t>(address);
     UpperCase(argv[1]);
-    std::printf("Start [%s] (%d)", argv[1], static_cast<int>(startAddress));
+    std::printf("Start [%s] (%d)", argv[1], static_cast<int>(session.startAddress));
     address = ParseHexAddress(argv[2]);
     if (address < 0) {
         std::printf("\n ERROR! Bad End Address '%s' (give one to four hex digits)\n", argv[2]);
@@ -141,7 +166,7 @@ Outcome TakeArguments(int argc, char* argv[]) {
     if (CheckFileNameFits(argv[3], sizeof srcFileName) != 0) {
         return Outcome::kBadArguments;
     }
-    if (argc > 4 && TakePortArgument(argv[4], sPortName, sizeof sPortName) != 0) {
+    if (argc > 4 && TakePortArgument(argv[4], session.sPortName, sizeof session.sPortName) != 0) {
         return Outcome::kBadArguments;
     }
     return Outcome::kDone;
@@ -157,38 +182,39 @@ Outcome CreateOutput(const char* name) {
     }
     std::snprintf(srcFileName, sizeof srcFileName, "%s", name);
     std::printf("FILE: '%s'\n", srcFileName);
-    work.requests =
-        startAddress < endAddress ? static_cast<long>((endAddress - startAddress + 15) / 16) : 0;
-    AnnounceDump(work, startAddress, QuilmarkMs(work, kLeastAnswers));
+    work.requests = session.startAddress < endAddress
+                        ? static_cast<long>((endAddress - session.startAddress + 15) / 16)
+                        : 0;
+    AnnounceDump(work, session.startAddress, QuilmarkMs(work, kLeastAnswers));
     return Outcome::kDone;
 }
 
-// One record per request while startAddress is below endAddress; it is 32
+// One record per request while the next address is below endAddress; it is 32
 // bits wide, so the step past FFF0 ends the loop instead of wrapping. A stop
 // lands between records; memory that cannot be read is said so.
 Outcome DumpRange() {
     Outcome outcome = Outcome::kDone;
-    while (startAddress < endAddress && outcome == Outcome::kDone) {
+    while (session.startAddress < endAddress && outcome == Outcome::kDone) {
         if (StopSignal() != 0) {
             break;
         }
         outcome = SaveRecord();
         if (outcome == Outcome::kDone) {
-            startAddress += kDumpBytes;
+            session.startAddress += kDumpBytes;
             ++saved;
             ProgressUpdate(saved);
         }
     }
     if (StopSignal() != 0 && outcome != Outcome::kFileError &&
-        (outcome != Outcome::kDone || startAddress < endAddress)) {
+        (outcome != Outcome::kDone || session.startAddress < endAddress)) {
         return Outcome::kStopped;
     }
     if (outcome != Outcome::kDone && outcome != Outcome::kFileError) {
-        NoteAddressNotRead(startAddress);
+        NoteAddressNotRead(session.startAddress);
         std::printf(
             "\n ERROR! Memory at %04X could not be read; the file holds what was saved before "
             "it\n",
-            static_cast<unsigned>(startAddress));
+            static_cast<unsigned>(session.startAddress));
     }
     return outcome;
 }
@@ -197,7 +223,8 @@ Outcome DumpRange() {
 // a failed request too, so what was saved stays a valid file that replaces
 // the output; "Done..." on success. Returns the status, all closed.
 int FinishSave(Outcome dumped) {
-    int status = EndStage(dumped == Outcome::kDone ? Stage::kFinish : Stage::kRequests, dumped);
+    int status =
+        EndStage(session, dumped == Outcome::kDone ? Stage::kFinish : Stage::kRequests, dumped);
     const bool keep = dumped != Outcome::kFileError && (dumped == Outcome::kDone || saved > 0);
     Outcome finished = Outcome::kDone;
     if (keep && WriteFileText(":00000001FF\n\n") != 0) {
@@ -207,7 +234,7 @@ int FinishSave(Outcome dumped) {
         finished = Outcome::kFileError;
     }
     if (finished != Outcome::kDone) {
-        status = EndStage(Stage::kFinish, finished);
+        status = EndStage(session, Stage::kFinish, finished);
     } else if (dumped == Outcome::kDone) {
         std::printf("\n Done...\n");
     }
@@ -250,12 +277,13 @@ int main(int argc, char* argv[]) {
         return EndBeforeDump(Stage::kFile, outcome);
     }
     // Port.
-    outcome = OpenPort(argc > 4 ? argv[4] : nullptr);
+    outcome = OpenSessionPort(&session, argc > 4 ? argv[4] : nullptr);
     if (outcome != Outcome::kDone) {
         return EndBeforeDump(Stage::kPort, outcome);
     }
     // Handshake: wake the monitor and wait for its "$$$".
-    outcome = WakeTarget();
+    outcome = Handshake(session.comHandle, kQuilmarkHandshake, session.dataBuf,
+                        sizeof session.dataBuf, &session.inByte);
     if (outcome != Outcome::kDone) {
         return EndBeforeDump(Stage::kHandshake, outcome);
     }

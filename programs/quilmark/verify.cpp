@@ -23,6 +23,7 @@ constexpr uint32_t kMemoryBytes = 65536;
 constexpr uint32_t kBlocks = kMemoryBytes / kDumpBytes;
 
 char srcFileName[80];
+DumpSession session;                    // the port and the buffers of the conversation
 char fileText[kMaxInputBytes];          // the whole file, read once
 char recordLine[kMaxRecordChars + 2];   // the record being read
 unsigned char fileBytes[kMemoryBytes];  // the file's data byte for each address
@@ -51,10 +52,10 @@ void TakeFileBytes(std::size_t length) {
     }
 }
 
-// Reads the block at startAddress and compares it; a block that differs
+// Reads the block at the next address and compares it; a block that differs
 // gets its line. Returns how the reading ended.
 Outcome CompareBlock() {
-    const Outcome answered = ReadDumpAnswer();
+    const Outcome answered = ReadDumpAnswer(&session);
     if (answered != Outcome::kDone) {
         return answered;
     }
@@ -63,12 +64,12 @@ Outcome CompareBlock() {
     uint32_t firstAddress = 0;
     unsigned firstFound = 0;
     for (uint32_t i = 0; i < kDumpBytes; ++i) {
-        const uint32_t address = startAddress + i;
+        const uint32_t address = session.startAddress + i;
         if (!fileHolds[address]) {
             continue;
         }
         ++compared;
-        const unsigned found = HexStrToByte(dataBuf + 2 * i);
+        const unsigned found = HexStrToByte(session.dataBuf + 2 * i);
         if (found != fileBytes[address]) {
             if (differing == 0) {
                 firstAddress = address;
@@ -79,8 +80,9 @@ Outcome CompareBlock() {
     }
     if (differing > 0) {
         std::printf("\n %04X differs at %04X: expected %02X, found %02X (%u of %u bytes differ)",
-                    static_cast<unsigned>(startAddress), static_cast<unsigned>(firstAddress),
-                    fileBytes[firstAddress], firstFound, differing, compared);
+                    static_cast<unsigned>(session.startAddress),
+                    static_cast<unsigned>(firstAddress), fileBytes[firstAddress], firstFound,
+                    differing, compared);
         std::fflush(stdout);
     }
     bytesCompared += compared;
@@ -90,16 +92,16 @@ Outcome CompareBlock() {
 
 // A second stop signal ends the run at once, from its handler.
 void StopAtOnce() {
-    AbandonCom(comHandle);
+    AbandonCom(session.comHandle);
     AbandonProgress();
 }
 
 // Says why the verify ends, closes the port and sums up; returns the status.
 int EndAt(Stage stage, Outcome outcome) {
-    const int status = EndStage(stage, outcome);
-    if (comHandle != kInvalidComPort) {
-        CloseCom(comHandle);
-        comHandle = kInvalidComPort;
+    const int status = EndStage(session, stage, outcome);
+    if (session.comHandle != kInvalidComPort) {
+        CloseCom(session.comHandle);
+        session.comHandle = kInvalidComPort;
         std::fflush(stdout);
         SummarizeVerify(blocksRead, work.requests);
     }
@@ -133,7 +135,7 @@ Outcome CompareBlocks() {
         if (StopSignal() != 0) {
             return Outcome::kStopped;
         }
-        startAddress = block * kDumpBytes;
+        session.startAddress = block * kDumpBytes;
         outcome = CompareBlock();
         if (outcome == Outcome::kDone) {
             ++blocksRead;
@@ -144,11 +146,11 @@ Outcome CompareBlocks() {
         return Outcome::kStopped;
     }
     if (outcome != Outcome::kDone) {
-        NoteAddressNotRead(startAddress);
+        NoteAddressNotRead(session.startAddress);
         std::printf(
             "\n ERROR! Memory at %04X could not be read; %lu bytes compared before it, %lu "
             "differ\n",
-            static_cast<unsigned>(startAddress), bytesCompared, bytesDiffering);
+            static_cast<unsigned>(session.startAddress), bytesCompared, bytesDiffering);
     }
     return outcome;
 }
@@ -156,8 +158,8 @@ Outcome CompareBlocks() {
 // Closes the port and gives the verdict: Outcome::kBadAnswer when a byte
 // differs.
 Outcome FinishVerify() {
-    CloseCom(comHandle);
-    comHandle = kInvalidComPort;
+    CloseCom(session.comHandle);
+    session.comHandle = kInvalidComPort;
     ProgressEnd();
     std::printf("\n Verify %s: %lu bytes compared, %lu differ\n",
                 bytesDiffering == 0 ? "OK" : "FAILED", bytesCompared, bytesDiffering);
@@ -175,8 +177,9 @@ bool AsksForVerify(int argc, char* argv[]) {
 int VerifyLoad(int argc, char* argv[]) {
     // Banner and arguments.
     std::printf("Z80 Verify Data\n");
-    Outcome outcome = TakeFileAndPort(argc, argv, 2, "Quilmark --verify {filename} {com port}",
-                                      sizeof srcFileName, sPortName, sizeof sPortName);
+    Outcome outcome =
+        TakeFileAndPort(argc, argv, 2, "Quilmark --verify {filename} {com port}",
+                        sizeof srcFileName, session.sPortName, sizeof session.sPortName);
     if (outcome != Outcome::kDone) {
         return EndAt(Stage::kArguments, outcome);
     }
@@ -190,12 +193,13 @@ int VerifyLoad(int argc, char* argv[]) {
         return EndAt(Stage::kFile, outcome);
     }
     // Port.
-    outcome = OpenPort(argc > 3 ? argv[3] : nullptr);
+    outcome = OpenSessionPort(&session, argc > 3 ? argv[3] : nullptr);
     if (outcome != Outcome::kDone) {
         return EndAt(Stage::kPort, outcome);
     }
     // Handshake: wake the monitor and wait for its "$$$".
-    outcome = WakeTarget();
+    outcome = Handshake(session.comHandle, kQuilmarkHandshake, session.dataBuf,
+                        sizeof session.dataBuf, &session.inByte);
     if (outcome != Outcome::kDone) {
         return EndAt(Stage::kHandshake, outcome);
     }

@@ -112,11 +112,13 @@ TEST_F(Dialogue, DrainOfAQuietLineEndsAtOnce) {
     EXPECT_EQ(DrainComInput(port, 25), Outcome::kDone);
 }
 
-// Every program's row: the wake-up goes out, the prompt is collected, the
-// ready line printed and the rest of the answer settled off the line.
+// A row that settles by a flush and one that drains: the wake-up goes out,
+// the prompt is collected, the ready line printed and the rest of the answer
+// settled off the line.
 TEST_F(Dialogue, HandshakeWakesCollectsPrintsAndSettles) {
-    for (const HandshakeRow& row :
-         {kTorvanexHandshake, kTorvaneHandshake, kQuilmarkHandshake, kFerroltHandshake}) {
+    constexpr HandshakeRow kByFlush = {10, 80, 5000, "\n Target Ready\n", 10, true};
+    constexpr HandshakeRow kByDrain = {10, 40, 3000, "\n Target Ready \n", 25, false};
+    for (const HandshakeRow& row : {kByFlush, kByDrain}) {
         pty.Send("\r\nMON $$$ tail");
         ASSERT_TRUE(pty.AwaitUnread(14));
         testing::internal::CaptureStdout();

@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include "programs/ferrolt/pace.h"
 #include "programs/ferrolt/typing_work.h"
+#include "programs/quilmark/pace.h"
+#include "programs/torvane/pace.h"
+#include "programs/torvanex/pace.h"
 
 namespace {
 

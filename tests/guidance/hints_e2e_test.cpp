@@ -153,8 +153,8 @@ TEST_P(EveryProgram, SilenceAtTheWakeUpNamesTheUsualCausesOnLinesOfTheirOwn) {
                            "  - it has power, and the cable crosses TX and RX .*\n"
                            "  - the board's line runs at 9600 baud;\n"
                            "  - no other program \\(a terminal\\) has the port open .*\n"
-                           "  - it is not left in BASIC by an earlier Ferrolt run: reset the "
-                           "board \\(a simulated target: start it again\\)\\.\n"))
+                           "  - it is not still in BASIC after an earlier BASIC load: reset "
+                           "the board \\(a simulated target: start it again\\)\\.\n"))
         << run.errors;
     EXPECT_FALSE(HoldsMatch(run.errors, "[^\n]{80}")) << run.errors;
 }

@@ -10,13 +10,13 @@
 #include <string>
 
 #include "dialogue/dialogue.h"
-#include "guidance/exit_status.h"
-#include "guidance/help.h"
 #include "host/stop_signal.h"
 #include "programs/ferrolt/exit_status.h"
 #include "programs/quilmark/exit_status.h"
 #include "programs/torvane/exit_status.h"
 #include "programs/torvanex/exit_status.h"
+#include "run/exit_status.h"
+#include "run/help.h"
 #include "run/run_end.h"
 
 namespace {

@@ -11,8 +11,8 @@
 
 namespace {
 
-constexpr PortTexts kTexts{"Torvane", "OpenCom (1) failed with error %d.\n",
-                           "Com Port(1) %s open at %d baud.\n"};
+constexpr PortTexts kTexts{"OpenCom (1) failed with error %d.\n",
+                           "Com Port(1) %s open at %d baud.\n", false};
 
 }  // namespace
 

@@ -1,5 +1,5 @@
 // The end of a run on a program's port: the hint after a wake-up left
-// unanswered, and what is closed (EndRun's own texts and statuses are tested
+// unanswered (EndRun's own texts and statuses are tested
 // with the status tables, tests/packaging/status_table_test.cpp).
 #include "run/run_end.h"
 
@@ -57,26 +57,4 @@ TEST(EndRunOnPort, AnUnansweredWakeUpGetsItsHintAndNothingElseDoes) {
     EXPECT_EQ(End(Stage::kRecords, Outcome::kSilent, open.port, &hinted),
               ExitStatusFor(kTorvaneStatuses, Stage::kRecords, Outcome::kSilent));
     EXPECT_EQ(hinted, "");
-}
-
-TEST(CloseFileAndPort, WhatIsOpenIsClosedAndAnOpenPortIsTold) {
-    OpenPort open;
-    ASSERT_NE(open.port, kInvalidComPort);
-    TempDir dir;
-    std::FILE* fp = std::fopen(dir.Write("f.hex", ":00000001FF\n").c_str(), "rb");
-    ASSERT_NE(fp, nullptr);
-    EXPECT_TRUE(CloseFileAndPort(&fp, &open.port));
-    EXPECT_EQ(fp, nullptr);
-    EXPECT_EQ(open.port, kInvalidComPort);
-    // Nothing left open: nothing to close, no port to tell of.
-    EXPECT_FALSE(CloseFileAndPort(&fp, &open.port));
-}
-
-TEST(CloseFileAndPort, AFileAloneIsClosedWithNoPortTold) {
-    TempDir dir;
-    std::FILE* fp = std::fopen(dir.Write("f.hex", "").c_str(), "rb");
-    ASSERT_NE(fp, nullptr);
-    ComPort port = kInvalidComPort;
-    EXPECT_FALSE(CloseFileAndPort(&fp, &port));
-    EXPECT_EQ(fp, nullptr);
 }

@@ -2,14 +2,14 @@
 // argument; anywhere else it keeps the meaning its place gives it.
 #pragma once
 
-#include "guidance/exit_status.h"
+#include "run/exit_status.h"
 
 // The suite's version, as the build gives it ("1.0.0").
 extern const char* const kToolsVersion;
 
 // A program's help, kept beside its exit-status table.
 struct ProgramHelp {
-    const char* program;  // "Torvanex"
+    const char* program;  // its name, as --version prints it
     // The usage line, what the program does and its arguments, each line
     // ended by '\n'; when `comPortLast`, kComPortAbout follows the last label.
     const char* about;

@@ -1,6 +1,6 @@
 // A program's exit statuses: the status each way a stage of its run ends
 // gives, and the one text for each status, which --help prints and the
-// manual page and the README repeat word for word.
+// manual page repeats word for word.
 #pragma once
 
 #include <array>
@@ -16,10 +16,10 @@ enum class Stage {
     kFile,        // the input file opened and checked whole
     kPort,        // the port opened
     kHandshake,   // the monitor woken and the line settled
-    kBasicStart,  // BASIC started and its memory question answered (Ferrolt)
+    kBasicStart,  // BASIC started and its memory question answered
     kRecords,     // the records sent, each answer awaited
-    kRequests,    // the dump requests made, each answer read (Quilmark)
-    kTyping,      // the program text typed, each echo checked (Ferrolt)
+    kRequests,    // the dump requests made, each answer read
+    kTyping,      // the program text typed, each echo checked
     kFinish,      // the end of the run: the last checks, the result told
 };
 

@@ -1,4 +1,4 @@
-#include "guidance/exit_status.h"
+#include "run/exit_status.h"
 
 int ExitStatusFor(const ExitStatusTable& table, Stage stage, Outcome outcome) {
     for (std::size_t i = 0; i < table.count; ++i) {

@@ -1,4 +1,4 @@
-#include "guidance/help.h"
+#include "run/help.h"
 
 #include <cstdio>
 #include <cstring>
