@@ -2,6 +2,8 @@
 // opened: opening a serial line raises its DTR, which resets many boards.
 #include <sys/stat.h>
 
+#include <cerrno>
+
 #include "input_file/input_file.h"
 
 const char* NotAFile(const char* name) {
@@ -18,8 +20,11 @@ const char* NotAFile(const char* name) {
     return S_ISSOCK(info.st_mode) ? "a socket" : "a device";
 }
 
-std::FILE* OpenInputFile(const char* name) {
-    const char* what = NotAFile(name);
-    std::FILE* fp = what == nullptr ? std::fopen(name, "rb") : nullptr;
-    return fp != nullptr ? fp : RefuseFile(name, what);
+std::FILE* OpenInputFile(const char* name, FileRefusal* refusal) {
+    refusal->what = NotAFile(name);
+    std::FILE* fp = refusal->what == nullptr ? std::fopen(name, "rb") : nullptr;
+    if (fp == nullptr && refusal->what == nullptr) {
+        refusal->error = errno;
+    }
+    return fp;
 }

@@ -5,6 +5,8 @@
 // After windows.h.
 #include <io.h>
 
+#include <cerrno>
+
 #include "input_file/input_file.h"
 
 const char* NotAFile(const char* name) {
@@ -15,16 +17,18 @@ const char* NotAFile(const char* name) {
     return nullptr;
 }
 
-std::FILE* OpenInputFile(const char* name) {
-    const char* what = NotAFile(name);
-    std::FILE* fp = what == nullptr ? std::fopen(name, "rb") : nullptr;
+std::FILE* OpenInputFile(const char* name, FileRefusal* refusal) {
+    refusal->what = NotAFile(name);
+    std::FILE* fp = refusal->what == nullptr ? std::fopen(name, "rb") : nullptr;
     if (fp == nullptr) {
-        return RefuseFile(name, what);
+        refusal->error = refusal->what == nullptr ? errno : 0;
+        return nullptr;
     }
     const DWORD type = GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(fp))));
     if (type != FILE_TYPE_DISK) {
         std::fclose(fp);
-        return RefuseFile(name, type == FILE_TYPE_PIPE ? "a pipe" : "a device");
+        refusal->what = type == FILE_TYPE_PIPE ? "a pipe" : "a device";
+        return nullptr;
     }
     return fp;
 }

@@ -11,13 +11,13 @@
 #include "guidance/hints.h"
 #include "host/standard_streams.h"
 #include "host/stop_signal.h"
-#include "input_file/input_file.h"
 #include "programs/ferrolt/basic_text.h"
 #include "programs/ferrolt/exit_status.h"
 #include "programs/ferrolt/pace.h"
 #include "programs/ferrolt/typing_work.h"
 #include "run/arguments.h"
 #include "run/help.h"
+#include "run/input_told.h"
 #include "run/open_port.h"
 #include "run/run_end.h"
 #include "serial/serial_link.h"
@@ -93,7 +93,7 @@ int EndAt(Stage stage, Outcome outcome) {
 // Reads and checks the text whole, so a text the target would store wrongly
 // is refused with nothing typed; announces the work.
 Outcome OpenProgramText(const char* name) {
-    fileLength = ReadInputFile("Ferrolt", name, fileText, sizeof fileText);
+    fileLength = ReadInputFileTold("Ferrolt", name, fileText, sizeof fileText);
     if (fileLength < 0) {
         return Outcome::kFileError;
     }

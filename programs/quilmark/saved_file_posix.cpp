@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "input_file/input_file.h"
 #include "programs/quilmark/saved_file.h"
+#include "run/input_told.h"
 
 namespace {
 

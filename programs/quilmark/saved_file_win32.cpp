@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "input_file/input_file.h"
 #include "programs/quilmark/saved_file.h"
+#include "run/input_told.h"
 
 namespace {
 

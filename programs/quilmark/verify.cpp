@@ -13,9 +13,9 @@
 #include "hexrec/dump_text.h"
 #include "hexrec/hexrec.h"
 #include "host/stop_signal.h"
-#include "input_file/input_file.h"
 #include "programs/quilmark/dump_request.h"
 #include "run/arguments.h"
+#include "run/input_told.h"
 
 namespace {
 

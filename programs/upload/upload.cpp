@@ -9,8 +9,8 @@
 #include "guidance/hints.h"
 #include "host/standard_streams.h"
 #include "host/stop_signal.h"
-#include "input_file/input_file.h"
 #include "run/arguments.h"
+#include "run/input_told.h"
 #include "run/run_end.h"
 #include "serial/serial_link.h"
 

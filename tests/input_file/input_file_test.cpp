@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 
 #include "tests/support/launch.h"
@@ -15,10 +16,26 @@ TEST(ReadInputFile, AFileFillingTheBufferFitsOneMoreByteDoesNotUnlessACtrlZEndsI
     const std::string over = dir.Write("over", "123456789");
     const std::string ended = dir.Write("ended", std::string("1234") + '\x1A' + "6789");
     ::testing::internal::CaptureStdout();
-    EXPECT_EQ(ReadInputFile("Torvane", full.c_str(), text, sizeof text), 8);
+    FileRefusal refusal;
+    EXPECT_EQ(ReadInputFile(full.c_str(), text, sizeof text, &refusal), 8);
     EXPECT_EQ(std::string(text, 8), "12345678");
-    EXPECT_EQ(ReadInputFile("Torvane", over.c_str(), text, sizeof text), -1);
-    EXPECT_EQ(ReadInputFile("Torvane", ended.c_str(), text, sizeof text), 4);
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-              "ERROR: File '" + over + "' is larger than 8 bytes; nothing was sent\n");
+    EXPECT_EQ(refusal.tooLarge, 0u);
+    EXPECT_EQ(ReadInputFile(over.c_str(), text, sizeof text, &refusal), -1);
+    EXPECT_EQ(refusal.tooLarge, sizeof text);
+    FileRefusal none;
+    EXPECT_EQ(ReadInputFile(ended.c_str(), text, sizeof text, &none), 4);
+    // Nothing is printed: the caller tells the refusal.
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+}
+
+TEST(ReadInputFile, AFolderOrAMissingFileIsRefusedWithWhy) {
+    TempDir dir;
+    char text[8];
+    FileRefusal folder;
+    EXPECT_EQ(ReadInputFile(dir.path().c_str(), text, sizeof text, &folder), -1);
+    EXPECT_STREQ(folder.what, "a folder");
+    FileRefusal missing;
+    EXPECT_EQ(ReadInputFile((dir.path() + "/none").c_str(), text, sizeof text, &missing), -1);
+    EXPECT_EQ(missing.what, nullptr);
+    EXPECT_EQ(missing.error, ENOENT);
 }

@@ -1,0 +1,55 @@
+#include "run/input_told.h"
+
+#include <cerrno>
+
+#include "guidance/hints.h"
+#include "hexrec/hexrec.h"
+
+std::FILE* RefuseFile(const char* name, const char* what) {
+    const int error = errno;
+    if (what != nullptr) {
+        std::printf("ERROR: Cannot Open File '%s': is %s, not a file\n", name, what);
+    } else {
+        std::printf("ERROR: Cannot Open File '%s'\n", name);
+        HintFileNotOpened(name, error);
+    }
+    return nullptr;
+}
+
+long TellFileRefused(const char* program, const char* name, const FileRefusal& refusal) {
+    if (refusal.unreadable) {
+        std::printf("ERROR: Cannot Read File '%s'\n", name);
+    } else if (refusal.tooLarge != 0) {
+        std::printf("ERROR: File '%s' is larger than %zu bytes; nothing was sent\n", name,
+                    refusal.tooLarge);
+    } else {
+        errno = refusal.error;
+        RefuseFile(name, refusal.what);
+        HintOptionLike(program, name);
+    }
+    return -1;
+}
+
+long ReadInputFileTold(const char* program, const char* name, char* text, std::size_t size) {
+    FileRefusal refusal;
+    const long length = ReadInputFile(name, text, size, &refusal);
+    return length >= 0 ? length : TellFileRefused(program, name, refusal);
+}
+
+int RefuseLine(const char* name, long line, const char* why) {
+    std::printf("ERROR: Line %ld of '%s' %s; nothing was sent\n", line, name, why);
+    return -1;
+}
+
+long ReadRecordFile(const char* program, const char* name, char* fileName, std::size_t size,
+                    char* text, std::size_t textSize) {
+    const long length = ReadInputFileTold(program, name, text, textSize);
+    if (length < 0) {
+        return -1;
+    }
+    std::snprintf(fileName, size, "%s", name);
+    std::printf("FILE: '%s'\n", fileName);
+    long badLine = 0;
+    const char* why = CheckRecordText(text, static_cast<std::size_t>(length), &badLine);
+    return why == nullptr ? length : RefuseLine(fileName, badLine, why);
+}

@@ -1,0 +1,27 @@
+// A program's input file read, and why it was refused told on standard
+// output, with the hint on standard error.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+#include "input_file/input_file.h"
+
+// Prints "ERROR: Cannot Open File '<name>'", with ": is <what>, not a file"
+// when `what` is given, else with a hint on why from errno. Returns nullptr.
+std::FILE* RefuseFile(const char* name, const char* what);
+
+// Tells why `name` was refused (for a name that did not open, with the hint
+// when it looks like an option of `program`). Returns -1.
+long TellFileRefused(const char* program, const char* name, const FileRefusal& refusal);
+
+// ReadInputFile, telling a refusal. Returns the length, or -1.
+long ReadInputFileTold(const char* program, const char* name, char* text, std::size_t size);
+
+// Prints that line `line` of `name` is refused for `why`. Returns -1.
+int RefuseLine(const char* name, long line, const char* why);
+
+// ReadInputFileTold for a HEX file, then `name` into `fileName` (`size`
+// bytes), its FILE line, and CheckRecordText. Returns the length, or -1 with why.
+long ReadRecordFile(const char* program, const char* name, char* fileName, std::size_t size,
+                    char* text, std::size_t textSize);
