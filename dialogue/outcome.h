@@ -12,4 +12,5 @@ enum class Outcome {
     kFileError,     // a file cannot be opened, read or written, is not sound, or changed
     kBadArguments,  // the command line cannot be used
     kNoPort,        // the port cannot be opened
+    kNotSeen,       // a text awaited after the job did not come in time
 };

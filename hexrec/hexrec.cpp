@@ -1,5 +1,6 @@
 #include "hexrec/hexrec.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -208,4 +209,36 @@ uint32_t ExtendedAddress(const char* line, uint32_t base) {
 uint32_t DataByteAddress(const char* line, uint32_t base, int index) {
     const uint32_t field = HexStrToByte(line + 3) * 256u + HexStrToByte(line + 5);
     return (base + field + static_cast<uint32_t>(index)) & 0xFFFF;
+}
+
+std::size_t BinaryRecords(const unsigned char* bytes, std::size_t count, uint32_t address,
+                          char* text, std::size_t size) {
+    if (address + count > 0x10000) {
+        return 0;
+    }
+    std::size_t length = 0;
+    // Appends one record line; false when it does not fit.
+    const auto record = [&](uint32_t at, const unsigned char* data, unsigned n, unsigned type) {
+        if (length + RecordChars(static_cast<int>(n)) + 2 > size) {
+            return false;
+        }
+        unsigned sum = n + ((at >> 8) & 0xFF) + (at & 0xFF) + type;
+        length += static_cast<std::size_t>(
+            std::snprintf(text + length, size - length, ":%02X%04X%02X", n, at & 0xFFFF, type));
+        for (unsigned i = 0; i < n; ++i) {
+            sum += data[i];
+            length += static_cast<std::size_t>(
+                std::snprintf(text + length, size - length, "%02X", data[i]));
+        }
+        length += static_cast<std::size_t>(
+            std::snprintf(text + length, size - length, "%02X\n", (0x100 - (sum & 0xFF)) & 0xFF));
+        return true;
+    };
+    for (std::size_t done = 0; done < count; done += 16) {
+        const auto n = static_cast<unsigned>(count - done < 16 ? count - done : 16);
+        if (!record(static_cast<uint32_t>(address + done), bytes + done, n, 0)) {
+            return 0;
+        }
+    }
+    return record(0, nullptr, 0, 1) ? length : 0;
 }

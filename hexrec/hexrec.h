@@ -93,3 +93,10 @@ uint32_t ExtendedAddress(const char* line, uint32_t base);
 // The Z80 address byte `index` of the sound record `line` lands at under
 // `base`: the low 16 bits of base + address field + index (the Z80's 16).
 uint32_t DataByteAddress(const char* line, uint32_t base, int index);
+
+// The Intel HEX text of `count` bytes loaded at `address`: records of 16
+// data bytes (the last one shorter), each line ended by LF, then the end
+// record. Into `text` (`size` bytes, terminated). Returns its length, or 0
+// when it does not fit or the bytes would run past FFFF.
+std::size_t BinaryRecords(const unsigned char* bytes, std::size_t count, uint32_t address,
+                          char* text, std::size_t size);

@@ -26,5 +26,7 @@ const char* NotAFile(const char* name);
 std::FILE* OpenInputFile(const char* name, FileRefusal* refusal);
 
 // Reads the plain file `name` whole into `text` (`size` bytes) and closes
-// it; a Ctrl-Z ends the text. Returns its length, or -1 with *refusal filled.
-long ReadInputFile(const char* name, char* text, std::size_t size, FileRefusal* refusal);
+// it; a Ctrl-Z ends a text, not a binary (`binary`). Returns its length, or
+// -1 with *refusal filled.
+long ReadInputFile(const char* name, char* text, std::size_t size, FileRefusal* refusal,
+                   bool binary = false);

@@ -21,6 +21,7 @@ enum class Stage {
     kRequests,    // the dump requests made, each answer read
     kTyping,      // the program text typed, each echo checked
     kFinish,      // the end of the run: the last checks, the result told
+    kAfterJob,    // after a job done: text sent, an answer awaited, a terminal
 };
 
 // A set of outcomes, one bit each: Of(Outcome::kSilent) | Of(...).

@@ -1,8 +1,10 @@
 #include "run/input_told.h"
 
 #include <cerrno>
+#include <cstring>
 
 #include "guidance/hints.h"
+#include "hexrec/dump_text.h"
 #include "hexrec/hexrec.h"
 
 std::FILE* RefuseFile(const char* name, const char* what) {
@@ -52,4 +54,35 @@ long ReadRecordFile(const char* program, const char* name, char* fileName, std::
     long badLine = 0;
     const char* why = CheckRecordText(text, static_cast<std::size_t>(length), &badLine);
     return why == nullptr ? length : RefuseLine(fileName, badLine, why);
+}
+
+long ReadBinaryRecords(const char* program, const char* name, const char* addressText,
+                       char* fileName, std::size_t size, char* text, std::size_t textSize) {
+    const int32_t address = std::strlen(addressText) == 4 ? ParseHexAddress(addressText) : -1;
+    if (address < 0) {
+        std::printf("ERROR: Bad load address '%s' (give four hex digits); nothing was sent\n",
+                    addressText);
+        return -1;
+    }
+    // One byte more than the memory holds, so a larger file is seen as such.
+    static unsigned char bytes[0x10000 + 1];
+    FileRefusal refusal;
+    const long count =
+        ReadInputFile(name, reinterpret_cast<char*>(bytes), sizeof bytes, &refusal, true);
+    if (count < 0 && refusal.tooLarge == 0) {
+        return TellFileRefused(program, name, refusal);
+    }
+    std::snprintf(fileName, size, "%s", name);
+    std::printf("FILE: '%s'\n", fileName);
+    const std::size_t length = count > 0
+                                   ? BinaryRecords(bytes, static_cast<std::size_t>(count),
+                                                   static_cast<uint32_t>(address), text, textSize)
+                                   : 0;
+    if (count == 0) {
+        std::printf("ERROR: File '%s' is empty; nothing was sent\n", fileName);
+    } else if (length == 0) {
+        std::printf("ERROR: File '%s' at %04X would run past FFFF; nothing was sent\n", fileName,
+                    static_cast<unsigned>(address));
+    }
+    return length > 0 ? static_cast<long>(length) : -1;
 }

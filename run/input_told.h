@@ -25,3 +25,10 @@ int RefuseLine(const char* name, long line, const char* why);
 // bytes), its FILE line, and CheckRecordText. Returns the length, or -1 with why.
 long ReadRecordFile(const char* program, const char* name, char* fileName, std::size_t size,
                     char* text, std::size_t textSize);
+
+// The plain binary `name` loaded at `addressText` (four hex digits) as the
+// HEX text of 16-byte records into `text` (`textSize` bytes), with `name` in
+// `fileName` and its FILE line. Returns the text's length, or -1 with why
+// printed (a bad address, an empty file, bytes that would run past FFFF).
+long ReadBinaryRecords(const char* program, const char* name, const char* addressText,
+                       char* fileName, std::size_t size, char* text, std::size_t textSize);

@@ -19,8 +19,9 @@ constexpr ExitStatusRow kRows[] = {
      "the file cannot be opened or read, is over 1 MiB, or holds a NUL byte,\n"
      "a CR alone or a line over 79 characters; nothing is sent"},
     {2,
-     {{{Stage::kPort, Of(Outcome::kNoPort)}}},
-     "the port cannot be opened (the message gives the system's error number)"},
+     {{{Stage::kPort, Of(Outcome::kNoPort)}, {Stage::kAfterJob, Of(Outcome::kPortLost)}}},
+     "the port cannot be opened (the message gives the system's error\n"
+     "number), or the port lost after the job"},
     {3,
      {{{Stage::kHandshake, kWaitFailures},
        {Stage::kBasicStart, kWaitFailures},
@@ -32,6 +33,9 @@ constexpr ExitStatusRow kRows[] = {
      {{{Stage::kTyping, Of(Outcome::kBadAnswer) | Of(Outcome::kChatter)}}},
      "an echo that differs from the character sent, or a target that\n"
      "never falls quiet while the program is typed"},
+    {8,
+     {{{Stage::kAfterJob, Of(Outcome::kNotSeen)}}},
+     "with --expect, its text did not come within the --timeout"},
     {kStoppedBySignal, {}, nullptr},
 };
 

@@ -22,8 +22,9 @@ constexpr ExitStatusRow kRows[] = {
      "the file cannot be created; with --verify, it cannot be opened or\n"
      "read, is over 1 MiB, or is not a sound HEX file"},
     {2,
-     {{{Stage::kPort, Of(Outcome::kNoPort)}}},
-     "the port cannot be opened (the message gives the system's error number)"},
+     {{{Stage::kPort, Of(Outcome::kNoPort)}, {Stage::kAfterJob, Of(Outcome::kPortLost)}}},
+     "the port cannot be opened (the message gives the system's error\n"
+     "number), or the port lost after the job"},
     {3,
      {{{Stage::kHandshake, kWaitFailures}}},
      "no answer to the wake-up (or the port lost, or a line that never\n"
@@ -42,6 +43,9 @@ constexpr ExitStatusRow kRows[] = {
     {7,
      {{{Stage::kFinish, Of(Outcome::kBadAnswer)}}},
      "with --verify, one or more bytes differ from the file"},
+    {8,
+     {{{Stage::kAfterJob, Of(Outcome::kNotSeen)}}},
+     "with --expect, its text did not come within the --timeout"},
     {kStoppedBySignal, {}, nullptr},
 };
 

@@ -16,8 +16,9 @@ constexpr ExitStatusRow kRows[] = {
      "the file cannot be opened or read, is over 1 MiB, or is not a sound HEX\n"
      "file; nothing is sent"},
     {2,
-     {{{Stage::kPort, Of(Outcome::kNoPort)}}},
-     "the port cannot be opened (the message gives the system's error number)"},
+     {{{Stage::kPort, Of(Outcome::kNoPort)}, {Stage::kAfterJob, Of(Outcome::kPortLost)}}},
+     "the port cannot be opened (the message gives the system's error\n"
+     "number), or the port lost after the job"},
     {3,
      {{{Stage::kHandshake, kWaitFailures}}},
      "no answer to the wake-up (or the port lost, or a line that never\n"
@@ -29,6 +30,9 @@ constexpr ExitStatusRow kRows[] = {
     {5,
      {{{Stage::kFinish, Of(Outcome::kBadAnswer)}}},
      "done and \"!\" sent, but one or more records were not accepted"},
+    {8,
+     {{{Stage::kAfterJob, Of(Outcome::kNotSeen)}}},
+     "with --expect, its text did not come within the --timeout"},
     {kStoppedBySignal, {}, nullptr},
 };
 

@@ -16,9 +16,11 @@ constexpr ExitStatusRow kRows[] = {
      "the file cannot be opened or read, is over 1 MiB, or is not a sound HEX\n"
      "file; nothing is sent"},
     {3,
-     {{{Stage::kPort, Of(Outcome::kNoPort)}, {Stage::kHandshake, kWaitFailures}}},
+     {{{Stage::kPort, Of(Outcome::kNoPort)},
+       {Stage::kHandshake, kWaitFailures},
+       {Stage::kAfterJob, Of(Outcome::kPortLost)}}},
      "the port cannot be opened, or no answer to the wake-up (or the port\n"
-     "lost then)"},
+     "lost then), or the port lost after the job"},
     {4,
      {{{Stage::kRecords, kWaitFailures}}},
      "no verdict for a record: eight waits of 5 s in silence, the port lost,\n"
@@ -26,6 +28,9 @@ constexpr ExitStatusRow kRows[] = {
     {5,
      {{{Stage::kFinish, Of(Outcome::kBadAnswer)}}},
      "done, but the target refused one or more records"},
+    {8,
+     {{{Stage::kAfterJob, Of(Outcome::kNotSeen)}}},
+     "with --expect, its text did not come within the --timeout"},
     {kStoppedBySignal, {}, nullptr},
 };
 

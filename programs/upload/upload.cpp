@@ -9,6 +9,7 @@
 #include "guidance/hints.h"
 #include "host/standard_streams.h"
 #include "host/stop_signal.h"
+#include "run/after_job.h"
 #include "run/arguments.h"
 #include "run/input_told.h"
 #include "run/run_end.h"
@@ -41,6 +42,7 @@ long firstNotAccepted = 0;           // file line of the first record not accept
 long lineNumber = 0;                 // of the record in dataBuf
 uint32_t extendedBase = 0;
 bool chatterTold = false;  // a verdict wait that met only other bytes said so
+AfterJob afterJob;         // what is done on the port once every record was accepted
 
 // A second stop signal ends the run at once, from its handler.
 void StopAtOnce() {
@@ -110,8 +112,11 @@ int TakeArguments(int argc, char* argv[]) {
 // Reads and checks the file whole before the port is touched, so a broken
 // file never half-loads; finds where --from-line starts; announces the work.
 Outcome CheckFile(const char* name) {
-    fileLength = ReadRecordFile(program->program, name, srcFileName, sizeof srcFileName, fileText,
-                                sizeof fileText);
+    fileLength = afterJob.loadAddress != nullptr
+                     ? ReadBinaryRecords(program->program, name, afterJob.loadAddress, srcFileName,
+                                         sizeof srcFileName, fileText, sizeof fileText)
+                     : ReadRecordFile(program->program, name, srcFileName, sizeof srcFileName,
+                                      fileText, sizeof fileText);
     if (fileLength < 0) {
         return Outcome::kFileError;
     }
@@ -244,7 +249,7 @@ Outcome SendRecords() {
 
 // "!", where the row ends with it, tells the monitor the upload is over; a
 // port lost after the last verdict could not carry it, and after a stop
-// nothing more is sent. Closes the port and says how the upload went:
+// nothing more is sent. Says how the upload went, the port left open:
 // Outcome::kBadAnswer when a record was not accepted.
 Outcome FinishUpload() {
     if (program->endsWithBang) {
@@ -257,15 +262,12 @@ Outcome FinishUpload() {
         WriteComBytes(comHandle, "!", 1);
         PauseMs(program->closePauseMs);
     }
-    CloseCom(comHandle);
-    comHandle = kInvalidComPort;
     ProgressEnd();
     if (notAccepted > 0) {
         std::printf(program->refusedWarning, notAccepted);
     }
     std::fputs(program->doneLine, stdout);
     std::fflush(stdout);
-    SummarizeUpload(sent, work.records, sent - notAccepted, resent);
     return notAccepted > 0 ? Outcome::kBadAnswer : Outcome::kDone;
 }
 
@@ -281,9 +283,10 @@ int RunUpload(const UploadRow& row, int argc, char* argv[]) {
     if (AnswerHelpOrVersion(argc, argv, row.help) != 0) {
         return 0;
     }
-    // Banner and arguments.
+    // Banner and arguments: what is done after the job first, from anywhere.
     std::printf("Z80 System Loader\n");
-    const int fileArgument = TakeArguments(argc, argv);
+    const int fileArgument =
+        TakeAfterJobOptions(&argc, argv, true, &afterJob) == 0 ? TakeArguments(argc, argv) : -1;
     if (fileArgument < 0) {
         return EndAt(Stage::kArguments, Outcome::kBadArguments);
     }
@@ -313,6 +316,15 @@ int RunUpload(const UploadRow& row, int argc, char* argv[]) {
     if (outcome != Outcome::kDone) {
         return EndAt(Stage::kRecords, outcome);
     }
-    // Finish: "!" where the row sends it, the port closed, the result told.
-    return EndAt(Stage::kFinish, FinishUpload());
+    // Finish: "!" where the row sends it, the result told.
+    outcome = FinishUpload();
+    // After the job done: text sent, an answer awaited, a terminal.
+    if (outcome == Outcome::kDone && WantsAfterJob(afterJob)) {
+        outcome = RunAfterJob(comHandle, afterJob);
+        if (outcome != Outcome::kDone) {
+            return EndAt(Stage::kAfterJob, outcome);
+        }
+    }
+    // The port closed, the run summed up.
+    return EndAt(Stage::kFinish, outcome);
 }
