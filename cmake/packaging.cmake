@@ -67,8 +67,11 @@ else()
   # file and, for a package with no Debian revision, changelog.gz.
   set(_doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/${Z80_PACKAGE_NAME})
   install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${_doc_dir})
-  install(FILES ${PROJECT_SOURCE_DIR}/docs/hardening.md ${PROJECT_SOURCE_DIR}/docs/benchmark.md
-                ${PROJECT_SOURCE_DIR}/docs/development.md DESTINATION ${_doc_dir}/docs)
+  set(_doc_pages programs ports network raspberry-pi simulated-target troubleshooting hardening
+                 benchmark development)
+  list(TRANSFORM _doc_pages PREPEND ${PROJECT_SOURCE_DIR}/docs/)
+  list(TRANSFORM _doc_pages APPEND .md)
+  install(FILES ${_doc_pages} DESTINATION ${_doc_dir}/docs)
   install(FILES ${Z80_EXAMPLES} DESTINATION ${_doc_dir}/examples)
   configure_file(${PROJECT_SOURCE_DIR}/cmake/debian/copyright.in
                  ${CMAKE_BINARY_DIR}/debian/copyright @ONLY)

@@ -55,7 +55,9 @@ done
 in_bin=$(grep -c ' \./usr/bin/[^/]' "$work/contents" || true)
 [ "$in_bin" -eq 5 ] || fail "/usr/bin holds $in_bin files, not 5: $(grep ' ./usr/bin/' "$work/contents")"
 doc=./usr/share/doc/z80-host-tools
-for file in README.md copyright changelog.gz examples/hello.hex examples/hello.bas; do
+# The pages the README links to go with it.
+pages=$(cd "$(dirname "$0")/../../docs" && ls -- *.md | sed 's|^|docs/|')
+for file in README.md $pages copyright changelog.gz examples/hello.hex examples/hello.bas; do
     grep -Eq "^-rw-r--r-- root/root +[0-9]+ .* $doc/$file\$" "$work/contents" || fail "no $doc/$file"
 done
 
