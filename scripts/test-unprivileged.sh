@@ -1,6 +1,6 @@
 #!/bin/bash
 # Runs the native suite (unit, pseudo-terminal and end-to-end cases, the
-# README's dry run among them) as an ordinary user, the simulated target
+# dry run of docs/simulated-target.md among them) as an ordinary user, the simulated target
 # running as that user too: root is exempt from checks that bite everyone
 # else (a port claimed for exclusive use, a file of mode 000, a read-only
 # folder), so the suite as root alone would not show them.

@@ -62,8 +62,9 @@ std::string DataOf(const std::string& hexText) {
 
 }  // namespace
 
-// The dry run of the README, on one simulated board reached through a link:
-// each program opens the port after the one before it, and gives it back.
+// The dry run of docs/simulated-target.md, on one simulated board reached
+// through a link: each program opens the port after the one before it, and
+// gives it back.
 TEST(RealDesk, TheDryRunWorksProgramAfterProgramOnOneBoard) {
     TempDir dir;
     const std::string link = dir.path() + "/z80port";

@@ -16,7 +16,7 @@ class Ser2net {
   public:
     // Starts ser2net serving `device` twice: raw TCP with the line set to
     // 9600n82, and RFC 2217 with the line starting at 115200n81, so only the
-    // negotiation gives it 9600 8N2. Set up as the README advises (each
+    // negotiation gives it 9600 8N2. Set up as docs/network.md advises (each
     // character passed on at once: chardelay false, nodelay), or with
     // `serverDefaults` as ser2net is out of the box. Waits until both ports
     // listen; ok() tells whether they do, why() why not.
