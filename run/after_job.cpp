@@ -190,7 +190,9 @@ int TakeAfterJobOptions(int* argc, char* argv[], bool loadAddress, AfterJob* job
             job->sends[job->sendCount++] = value;
         }
     }
-    argv[kept] = nullptr;
+    if (kept < *argc) {
+        argv[kept] = nullptr;  // as main's own list ends
+    }
     *argc = kept;
     return 0;
 }

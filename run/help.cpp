@@ -28,6 +28,15 @@ void PrintStatusLine(int status, const char* text) {
     std::putchar('\n');
 }
 
+// What every program does after its job, when asked.
+constexpr const char* kAfterJobAbout =
+    "After the job, when it ended well (these options may stand anywhere):\n"
+    "  --send TEXT    send TEXT to the board, with the escapes \\r \\n \\t \\\\\n"
+    "                 and \\xHH; may be given more than once, sent in order\n"
+    "  --expect TEXT  then show what the board sends until TEXT has come\n"
+    "  --timeout S    give --expect S seconds (1 to 3600; 10 when left out)\n"
+    "  --terminal     then hand the console to the board until Ctrl-]\n";
+
 }  // namespace
 
 void PrintHelp(const ProgramHelp& help) {
@@ -35,6 +44,7 @@ void PrintHelp(const ProgramHelp& help) {
     if (help.comPortLast) {
         std::fputs(kComPortAbout, stdout);
     }
+    std::fputs(kAfterJobAbout, stdout);
     std::fputs("Exit status:\n", stdout);
     for (std::size_t i = 0; i < help.statuses.count; ++i) {
         const ExitStatusRow& row = help.statuses.rows[i];

@@ -13,7 +13,8 @@ constexpr ExitStatusRow kRows[] = {
     {0, {{{Stage::kFinish, Of(Outcome::kDone)}}}, "done"},
     {1,
      {{{Stage::kArguments, Of(Outcome::kBadArguments)}}},
-     "no file argument, or a file or port argument too long"},
+     "no file argument, a file or port argument too long, a bad option\n"
+     "value, or --terminal without a terminal"},
     {-1,
      {{{Stage::kFile, Of(Outcome::kFileError)}}},
      "the file cannot be opened or read, is over 1 MiB, or holds a NUL byte,\n"
@@ -45,9 +46,10 @@ const ExitStatusTable kFerroltStatuses = {kRows, std::size(kRows)};
 
 const ProgramHelp kFerroltHelp = {
     "Ferrolt",
-    "Usage: Ferrolt {filename} {port}\n"
+    "Usage: Ferrolt [--run] {filename} {port}\n"
     "Starts the Z80 target's BASIC and types a program text into it, checking\n"
     "the echo of every character. The line runs at 9600 baud 8N2.\n"
+    "  --run     start the program once typed: RUN and a CR, as --send 'RUN\\r'\n"
     "  filename  the program text: no NUL bytes, lines of at most 79 characters\n"
     "  port      ",
     true,

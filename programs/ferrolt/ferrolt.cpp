@@ -15,6 +15,7 @@
 #include "programs/ferrolt/exit_status.h"
 #include "programs/ferrolt/pace.h"
 #include "programs/ferrolt/typing_work.h"
+#include "run/after_job.h"
 #include "run/arguments.h"
 #include "run/help.h"
 #include "run/input_told.h"
@@ -43,6 +44,7 @@ int missedEchoes = 0;        // characters typed without an echo
 int missedInARow = 0;        // ... since the last echo that came
 std::size_t mismatchAt = 0;  // index in dataBuf of a wrong echo's character
 bool echoMismatch = false;   // a wrong echo stopped the typing
+AfterJob afterJob;           // what is done on the port once the program is typed
 
 constexpr PortTexts kPortTexts{"OpenCom failed with error %d.\n", "Com Port %s open at %d baud.\n",
                                false};
@@ -227,8 +229,6 @@ Outcome FinishTyping() {
     }
     WriteComBytes(comHandle, "\r", 1);
     PauseMs(kFerroltClosePauseMs);
-    CloseCom(comHandle);
-    comHandle = kInvalidComPort;
     ProgressEnd();
     if (missedEchoes > 0) {
         std::printf(
@@ -238,8 +238,24 @@ Outcome FinishTyping() {
     }
     std::printf("\n Done...\n");
     std::fflush(stdout);
-    SummarizeTyping(linesTyped, work.lines, charsTyped);
     return Outcome::kDone;
+}
+
+// --run: the program started once typed, as --send 'RUN\r' would. Takes it
+// from the command line, wherever it stands (*argc counts what is left).
+void TakeRunOption(int* argc, char* argv[]) {
+    int kept = 1;
+    for (int at = 1; at < *argc; ++at) {
+        if (std::strcmp(argv[at], "--run") != 0) {
+            argv[kept++] = argv[at];
+        } else if (afterJob.sendCount == 0) {
+            afterJob.sends[afterJob.sendCount++] = "RUN\\r";
+        }
+    }
+    if (kept < *argc) {
+        argv[kept] = nullptr;  // as main's own list ends
+    }
+    *argc = kept;
 }
 
 }  // namespace
@@ -253,10 +269,14 @@ int main(int argc, char* argv[]) {
     if (AnswerHelpOrVersion(argc, argv, kFerroltHelp) != 0) {
         return 0;
     }
-    // Banner and arguments.
+    // Banner and arguments: --run and what is done after the job first, from
+    // anywhere.
     std::printf("Z80 Basic Loader  ");
-    Outcome outcome = TakeFileAndPort(argc, argv, 1, "Ferrolt {filename} {port}",
-                                      sizeof srcFileName, sPortName, sizeof sPortName);
+    TakeRunOption(&argc, argv);
+    Outcome outcome = TakeAfterJobOptions(&argc, argv, false, &afterJob) == 0
+                          ? TakeFileAndPort(argc, argv, 1, "Ferrolt {filename} {port}",
+                                            sizeof srcFileName, sPortName, sizeof sPortName)
+                          : Outcome::kBadArguments;
     if (outcome != Outcome::kDone) {
         return EndAt(Stage::kArguments, outcome);
     }
@@ -294,6 +314,15 @@ int main(int argc, char* argv[]) {
     if (outcome != Outcome::kDone) {
         return EndAt(Stage::kTyping, outcome);
     }
-    // Finish: the last CR, the port closed, "Done...".
-    return EndAt(Stage::kFinish, FinishTyping());
+    // Finish: the last CR, "Done...".
+    outcome = FinishTyping();
+    // After the job done: RUN, text sent, an answer awaited, a terminal.
+    if (outcome == Outcome::kDone && WantsAfterJob(afterJob)) {
+        outcome = RunAfterJob(comHandle, afterJob);
+        if (outcome != Outcome::kDone) {
+            return EndAt(Stage::kAfterJob, outcome);
+        }
+    }
+    // The port closed, the run summed up.
+    return EndAt(Stage::kFinish, outcome);
 }

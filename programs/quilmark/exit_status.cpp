@@ -15,12 +15,14 @@ constexpr ExitStatusRow kRows[] = {
     {1,
      {{{Stage::kArguments, Of(Outcome::kBadArguments)}}},
      "bad or missing arguments: too few, an address not of one to four hex\n"
-     "digits, a file name over 79 characters or a port that does not fit a\n"
-     "port name; nothing is created"},
+     "digits, a bad option value, --terminal without a terminal, a file name\n"
+     "over 79 characters or a port that does not fit a port name; nothing is\n"
+     "created"},
     {-1,
      {{{Stage::kFile, Of(Outcome::kFileError)}}},
      "the file cannot be created; with --verify, it cannot be opened or\n"
-     "read, is over 1 MiB, or is not a sound HEX file"},
+     "read, is over 1 MiB, or is not a sound HEX file (with --load-address:\n"
+     "a bad address, an empty file, or bytes past FFFF)"},
     {2,
      {{{Stage::kPort, Of(Outcome::kNoPort)}, {Stage::kAfterJob, Of(Outcome::kPortLost)}}},
      "the port cannot be opened (the message gives the system's error\n"
@@ -56,7 +58,7 @@ const ExitStatusTable kQuilmarkStatuses = {kRows, std::size(kRows)};
 const ProgramHelp kQuilmarkHelp = {
     "Quilmark",
     "Usage: Quilmark {start address} {end address} {filename} {com port}\n"
-    "       Quilmark --verify {filename} {com port}\n"
+    "       Quilmark --verify [--load-address HHHH] {filename} {com port}\n"
     "Saves the Z80 target's memory from the start address up to the end address,\n"
     "16 bytes per record, as an Intel HEX file the uploaders load back. The line\n"
     "runs at 9600 baud 8N2.\n"
@@ -65,7 +67,8 @@ const ProgramHelp kQuilmarkHelp = {
     "  start address, end address  one to four hex digits, either case\n"
     "  filename  the HEX file to write; an existing file is replaced only\n"
     "            once records were saved. With --verify, the HEX file to\n"
-    "            compare, checked whole first\n"
+    "            compare, checked whole first; with --load-address HHHH,\n"
+    "            a plain binary compared from address HHHH (four hex digits)\n"
     "  com port  ",
     true,
     {kRows, std::size(kRows)},

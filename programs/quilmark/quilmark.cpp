@@ -22,6 +22,7 @@
 #include "programs/quilmark/exit_status.h"
 #include "programs/quilmark/saved_file.h"
 #include "programs/quilmark/verify.h"
+#include "run/after_job.h"
 #include "run/arguments.h"
 #include "run/exit_status.h"
 #include "run/help.h"
@@ -35,6 +36,7 @@ std::FILE* fp = nullptr;
 uint32_t endAddress = 0;  // requests stop once the next address reaches it
 DumpWork work{};          // the requests the range takes, for the guidance
 long saved = 0;           // records written
+AfterJob afterJob;        // what is done on the port once the range is saved
 
 // After the file `name` was taken with no port after it: when it is all
 // digits, the file name may have been left out (`start`, `end`: the
@@ -86,8 +88,9 @@ void StopAtOnce() {
     AbandonProgress();
 }
 
-// Closes the file, kept in the output's place or discarded, then the port.
-// Outcome::kFileError, the message printed, when it could not be kept.
+// Closes the file, kept in the output's place or discarded, then lets the
+// line fall quiet; the port stays open. Outcome::kFileError, the message
+// printed, when it could not be kept.
 Outcome CloseOutput(bool keep) {
     bool kept = true;
     if (keep) {
@@ -97,8 +100,6 @@ Outcome CloseOutput(bool keep) {
     }
     fp = nullptr;
     PauseMs(kQuietMs);
-    CloseCom(session.comHandle);
-    session.comHandle = kInvalidComPort;
     if (!kept) {
         std::printf("\nERROR: Cannot Write File '%s'\n", srcFileName);
         return Outcome::kFileError;
@@ -112,6 +113,8 @@ int EndBeforeDump(Stage stage, Outcome outcome) {
     const int status = EndStage(session, stage, outcome);
     if (session.comHandle != kInvalidComPort) {
         CloseOutput(false);
+        CloseCom(session.comHandle);
+        session.comHandle = kInvalidComPort;
     } else if (fp != nullptr) {
         DiscardSavedFile(fp);
         fp = nullptr;
@@ -221,7 +224,8 @@ Outcome DumpRange() {
 
 // However the requests ended: the reason told, the end record written after
 // a failed request too, so what was saved stays a valid file that replaces
-// the output; "Done..." on success. Returns the status, all closed.
+// the output; "Done..." on success, then what is done after the job.
+// Returns the status, all closed.
 int FinishSave(Outcome dumped) {
     int status =
         EndStage(session, dumped == Outcome::kDone ? Stage::kFinish : Stage::kRequests, dumped);
@@ -237,7 +241,15 @@ int FinishSave(Outcome dumped) {
         status = EndStage(session, Stage::kFinish, finished);
     } else if (dumped == Outcome::kDone) {
         std::printf("\n Done...\n");
+        std::fflush(stdout);
+        const Outcome after =
+            WantsAfterJob(afterJob) ? RunAfterJob(session.comHandle, afterJob) : Outcome::kDone;
+        if (after != Outcome::kDone) {
+            status = EndStage(session, Stage::kAfterJob, after);
+        }
     }
+    CloseCom(session.comHandle);
+    session.comHandle = kInvalidComPort;
     std::fflush(stdout);
     SummarizeDump(saved, work.requests);
     return status;
@@ -258,9 +270,12 @@ int main(int argc, char* argv[]) {
     if (AsksForVerify(argc, argv)) {
         return VerifyLoad(argc, argv);
     }
-    // Banner and arguments: everything is checked before the file is created.
+    // Banner and arguments: everything is checked before the file is created;
+    // what is done after the job first, from anywhere.
     std::printf("Z80 Save Data\n");
-    Outcome outcome = TakeArguments(argc, argv);
+    Outcome outcome = TakeAfterJobOptions(&argc, argv, false, &afterJob) == 0
+                          ? TakeArguments(argc, argv)
+                          : Outcome::kBadArguments;
     if (outcome != Outcome::kDone) {
         return EndBeforeDump(Stage::kArguments, outcome);
     }
@@ -293,6 +308,7 @@ int main(int argc, char* argv[]) {
     // early.
     outcome = DumpRange();
 
-    // Finish: the end record, the output replaced, file and port closed.
+    // Finish: the end record, the output replaced, what is done after the
+    // job, file and port closed.
     return FinishSave(outcome);
 }

@@ -14,6 +14,7 @@
 #include "hexrec/hexrec.h"
 #include "host/stop_signal.h"
 #include "programs/quilmark/dump_request.h"
+#include "run/after_job.h"
 #include "run/arguments.h"
 #include "run/input_told.h"
 
@@ -24,6 +25,7 @@ constexpr uint32_t kBlocks = kMemoryBytes / kDumpBytes;
 
 char srcFileName[80];
 DumpSession session;                    // the port and the buffers of the conversation
+AfterJob afterJob;                      // what is done on the port once the file is verified
 char fileText[kMaxInputBytes];          // the whole file, read once
 char recordLine[kMaxRecordChars + 2];   // the record being read
 unsigned char fileBytes[kMemoryBytes];  // the file's data byte for each address
@@ -111,8 +113,11 @@ int EndAt(Stage stage, Outcome outcome) {
 // Reads and checks the file as the uploaders do, takes its bytes in and
 // announces the blocks to read back.
 Outcome TakeFile(const char* name) {
-    const long length = ReadRecordFile("Quilmark", name, srcFileName, sizeof srcFileName, fileText,
-                                       sizeof fileText);
+    const long length = afterJob.loadAddress != nullptr
+                            ? ReadBinaryRecords("Quilmark", name, afterJob.loadAddress, srcFileName,
+                                                sizeof srcFileName, fileText, sizeof fileText)
+                            : ReadRecordFile("Quilmark", name, srcFileName, sizeof srcFileName,
+                                             fileText, sizeof fileText);
     if (length < 0) {
         return Outcome::kFileError;
     }
@@ -155,16 +160,13 @@ Outcome CompareBlocks() {
     return outcome;
 }
 
-// Closes the port and gives the verdict: Outcome::kBadAnswer when a byte
+// Gives the verdict, the port left open: Outcome::kBadAnswer when a byte
 // differs.
 Outcome FinishVerify() {
-    CloseCom(session.comHandle);
-    session.comHandle = kInvalidComPort;
     ProgressEnd();
     std::printf("\n Verify %s: %lu bytes compared, %lu differ\n",
                 bytesDiffering == 0 ? "OK" : "FAILED", bytesCompared, bytesDiffering);
     std::fflush(stdout);
-    SummarizeVerify(blocksRead, work.requests);
     return bytesDiffering == 0 ? Outcome::kDone : Outcome::kBadAnswer;
 }
 
@@ -175,11 +177,13 @@ bool AsksForVerify(int argc, char* argv[]) {
 }
 
 int VerifyLoad(int argc, char* argv[]) {
-    // Banner and arguments.
+    // Banner and arguments: what is done after the job first, from anywhere.
     std::printf("Z80 Verify Data\n");
     Outcome outcome =
-        TakeFileAndPort(argc, argv, 2, "Quilmark --verify {filename} {com port}",
-                        sizeof srcFileName, session.sPortName, sizeof session.sPortName);
+        TakeAfterJobOptions(&argc, argv, true, &afterJob) == 0
+            ? TakeFileAndPort(argc, argv, 2, "Quilmark --verify {filename} {com port}",
+                              sizeof srcFileName, session.sPortName, sizeof session.sPortName)
+            : Outcome::kBadArguments;
     if (outcome != Outcome::kDone) {
         return EndAt(Stage::kArguments, outcome);
     }
@@ -210,6 +214,15 @@ int VerifyLoad(int argc, char* argv[]) {
     if (outcome != Outcome::kDone) {
         return EndAt(Stage::kRequests, outcome);
     }
-    // Finish: the port closed, then the verdict on the whole file.
-    return EndAt(Stage::kFinish, FinishVerify());
+    // Finish: the verdict on the whole file.
+    outcome = FinishVerify();
+    // After the job done: text sent, an answer awaited, a terminal.
+    if (outcome == Outcome::kDone && WantsAfterJob(afterJob)) {
+        outcome = RunAfterJob(session.comHandle, afterJob);
+        if (outcome != Outcome::kDone) {
+            return EndAt(Stage::kAfterJob, outcome);
+        }
+    }
+    // The port closed, the run summed up.
+    return EndAt(Stage::kFinish, outcome);
 }

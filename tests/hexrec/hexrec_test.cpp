@@ -186,3 +186,24 @@ TEST(RecordText, AnUploadFromALineSendsTheExtendedAddressInForceFirst) {
     // Nothing on or after the end record's line.
     EXPECT_FALSE(start(6, &cursor));
 }
+
+// A plain binary as the HEX text of 16-byte records: the same lines a save
+// of that memory would write, then the end record; nothing past FFFF.
+TEST(BinaryRecords, SixteenBytesARecordTheLastShorterThenTheEndRecord) {
+    unsigned char bytes[18];
+    for (unsigned i = 0; i < sizeof bytes; ++i) {
+        bytes[i] = static_cast<unsigned char>(i);
+    }
+    char text[256];
+    const std::size_t length = BinaryRecords(bytes, sizeof bytes, 0x8000, text, sizeof text);
+    EXPECT_EQ(std::string(text, length),
+              ":10800000000102030405060708090A0B0C0D0E0FF8\n"
+              ":0280100010114D\n"
+              ":00000001FF\n");
+    long badLine = 0;
+    EXPECT_EQ(CheckRecordText(text, length, &badLine), nullptr);
+    // The last byte at FFFF fits; one more does not, nor a text too small.
+    EXPECT_GT(BinaryRecords(bytes, 1, 0xFFFF, text, sizeof text), 0u);
+    EXPECT_EQ(BinaryRecords(bytes, 2, 0xFFFF, text, sizeof text), 0u);
+    EXPECT_EQ(BinaryRecords(bytes, sizeof bytes, 0x8000, text, 50), 0u);
+}

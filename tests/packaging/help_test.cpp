@@ -28,17 +28,17 @@ struct HelpRow {
 const std::vector<HelpRow>& HelpRows() {
     static const std::vector<HelpRow> rows = {
         {"Torvanex",
-         "Usage: Torvanex [--retry N] [--from-line N] {filename} {port}",
-         {"0", "1", "2", "3", "4", "5", "130", "143"}},
+         "Usage: Torvanex [--retry N] [--from-line N] [--load-address HHHH] {filename} {port}",
+         {"0", "1", "2", "3", "4", "5", "8", "130", "143"}},
         {"Torvane",
-         "Usage: Torvane [--retry N] [--from-line N] {filename} {port}",
-         {"0", "1", "{failed}", "2", "3", "4", "5", "130", "143"}},
+         "Usage: Torvane [--retry N] [--from-line N] [--load-address HHHH] {filename} {port}",
+         {"0", "1", "{failed}", "2", "3", "4", "5", "8", "130", "143"}},
         {"Quilmark",
          "Usage: Quilmark {start address} {end address} {filename} {com port}",
-         {"0", "1", "{failed}", "2", "3", "4", "5", "6", "7", "130", "143"}},
+         {"0", "1", "{failed}", "2", "3", "4", "5", "6", "7", "8", "130", "143"}},
         {"Ferrolt",
-         "Usage: Ferrolt {filename} {port}",
-         {"0", "1", "{failed}", "2", "3", "4", "130", "143"}},
+         "Usage: Ferrolt [--run] {filename} {port}",
+         {"0", "1", "{failed}", "2", "3", "4", "8", "130", "143"}},
     };
     return rows;
 }
