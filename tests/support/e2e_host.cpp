@@ -9,9 +9,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <regex>
 #include <string>
 
+#include "tests/support/await_state.h"
 #include "tests/support/terminal_run.h"
 
 namespace {
@@ -296,4 +298,67 @@ void MarkReportedPort(Host host, const SimTarget& sim, std::string* output) {
         EXPECT_TRUE(std::regex_match(name, std::regex("(//\\./)?COM[0-9]+"))) << name;
     }
     output->replace(static_cast<std::size_t>(match.position(group)), name.size(), "{port}");
+}
+
+TerminalSession::TerminalSession(Host host, const std::string& program,
+                                 const std::vector<std::string>& args, const SimTarget& sim)
+    : server_("z80-session-" + std::to_string(getpid()) + "-" + program) {
+    std::string command;
+    std::string portArgument = sim.port();
+    if (host == Host::Wine) {
+        auto comPort = std::make_shared<WineComPort>(sim.port());
+        portArgument = comPort->Argument();
+        comPort_ = comPort;
+        command = "env -u DISPLAY -u WAYLAND_DISPLAY WINEPREFIX=" + Quoted(kWinePrefix) +
+                  " WINEDEBUG=-all wine " + Quoted(kWindowsBinDir + "/" + program + ".exe");
+    } else {
+        command = Quoted(NativeExe(program));
+    }
+    for (const auto& arg : args) {
+        command += " " + Quoted(arg == "{port}" ? portArgument : arg);
+    }
+    const std::string at = dir_.path() + "/";
+    command = "stty -a >" + Quoted(at + "before") + "; " + command + "; echo $? >" +
+              Quoted(at + "status.new") + "; stty -a >" + Quoted(at + "after") + "; mv " +
+              Quoted(at + "status.new") + " " + Quoted(at + "status") + "; tmux -L " + server_ +
+              " wait-for never";
+    RunProgram("tmux",
+               {"-L", server_, "-f", "/dev/null", "new-session", "-d", "-x",
+                std::to_string(kTerminalColumns), "-y", std::to_string(kTerminalRows), command});
+}
+
+TerminalSession::~TerminalSession() {
+    RunProgram("tmux", {"-L", server_, "kill-server"});
+}
+
+std::string TerminalSession::Screen() const {
+    return RunProgram("tmux", {"-L", server_, "capture-pane", "-p", "-J"}).output;
+}
+
+bool TerminalSession::AwaitScreen(const std::string& text, int timeoutMs) const {
+    return AwaitState([&] { return Screen().find(text) != std::string::npos; }, timeoutMs);
+}
+
+void TerminalSession::Type(const std::string& keys) const {
+    RunProgram("tmux", {"-L", server_, "send-keys", "-l", keys});
+}
+
+void TerminalSession::TypeKey(const std::string& key) const {
+    RunProgram("tmux", {"-L", server_, "send-keys", key});
+}
+
+int TerminalSession::AwaitEnd(int timeoutSec) const {
+    const std::string status = dir_.path() + "/status";
+    if (!AwaitState([&] { return IsFile(status); }, timeoutSec * 1000)) {
+        return -1;
+    }
+    return std::atoi(ReadFileText(status).c_str());
+}
+
+std::string TerminalSession::SettingsBefore() const {
+    return ReadFileText(dir_.path() + "/before");
+}
+
+std::string TerminalSession::SettingsAfter() const {
+    return ReadFileText(dir_.path() + "/after");
 }

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -137,3 +138,35 @@ inline auto EveryHost() {
 inline std::string HostCaseName(const ::testing::TestParamInfo<Host>& info) {
     return HostName(info.param);
 }
+
+// A program run on `host` in a tmux terminal of its own, to be typed at as a
+// person would: standard input, output and error on the terminal. The
+// terminal's settings (stty -a) are taken just before the program starts
+// and just after it ends.
+class TerminalSession {
+  public:
+    // "{port}" in `args` reaches `sim` as in RunOnHost.
+    TerminalSession(Host host, const std::string& program, const std::vector<std::string>& args,
+                    const SimTarget& sim);
+    ~TerminalSession();
+    TerminalSession(const TerminalSession&) = delete;
+    TerminalSession& operator=(const TerminalSession&) = delete;
+
+    // True once the screen shows `text` (within `timeoutMs`).
+    bool AwaitScreen(const std::string& text, int timeoutMs = 60000) const;
+    // What the screen shows now.
+    std::string Screen() const;
+    // Types `keys` as they stand, or a key by its tmux name ("C-]").
+    void Type(const std::string& keys) const;
+    void TypeKey(const std::string& key) const;
+    // Waits until the program has ended: its exit status, or -1 after `timeoutSec`.
+    int AwaitEnd(int timeoutSec = 60) const;
+    // The terminal's settings before the program ran and after it ended.
+    std::string SettingsBefore() const;
+    std::string SettingsAfter() const;
+
+  private:
+    TempDir dir_;
+    std::string server_;
+    std::shared_ptr<void> comPort_;  // under Wine, the COM port that reaches the simulator
+};
