@@ -75,19 +75,7 @@ bool PortArgumentNotNumber(const char* argument) {
 }
 
 long PortNumberIn(const char* argument) {
-    const std::size_t length = std::strlen(argument);
-    std::size_t first = length;
-    while (first > 0 && argument[first - 1] >= '0' && argument[first - 1] <= '9') {
-        --first;
-    }
-    if (first == length || length - first > 6) {
-        return -1;
-    }
-    long number = 0;
-    for (std::size_t i = first; i < length; ++i) {
-        number = number * 10 + (argument[i] - '0');
-    }
-    return number;
+    return ComNameNumber(argument);
 }
 
 bool BareDeviceName(const char* argument) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "host/console.h"
+#include "serial/port_name.h"
 
 #ifndef ENABLE_VIRTUAL_TERMINAL_PROCESSING
 #define ENABLE_VIRTUAL_TERMINAL_PROCESSING 0x0004
@@ -14,21 +15,6 @@ namespace {
 
 HANDLE ConsoleOf(std::FILE* stream) {
     return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
-}
-
-// The number n of a name "COMn", or -1.
-long ComNumber(const char* name) {
-    if (_strnicmp(name, "COM", 3) != 0 || name[3] == '\0') {
-        return -1;
-    }
-    long number = 0;
-    for (const char* digit = name + 3; *digit != '\0'; ++digit) {
-        if (*digit < '0' || *digit > '9' || number > 100000) {
-            return -1;
-        }
-        number = number * 10 + (*digit - '0');
-    }
-    return number;
 }
 
 // True under Wine, whose ntdll exports its version.
@@ -118,7 +104,7 @@ int ListSerialPorts(const char* /*devDir*/, char* list, std::size_t size) {
     int count = 0;
     for (const char* name = names; name < names + length && *name != '\0';
          name += std::strlen(name) + 1) {
-        const long number = ComNumber(name);
+        const long number = ComNameNumber(name);
         bool seen = false;
         for (int i = 0; i < count; ++i) {
             seen = seen || numbers[i] == number;

@@ -3,6 +3,7 @@
 // SIGTERM when raised.
 #include <io.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdlib>
 
@@ -10,7 +11,10 @@
 
 namespace {
 
-volatile std::sig_atomic_t stopSignal = 0;
+// Written by the runtime's console handler thread, read by the run's: an
+// atomic (lock-free, so safe in a handler too), not a volatile.
+std::atomic<int> stopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the stop flag must be lock-free");
 void (*atOnceHook)() = nullptr;
 
 [[noreturn]] void StopAtOnce(int signal) {
@@ -27,10 +31,12 @@ void OnStopSignal(int signal) {
     // The runtime resets the handler before calling it; setting it again
     // keeps the second Ctrl-C ours.
     std::signal(signal, OnStopSignal);
-    if (stopSignal != 0) {
+    // Each Ctrl-C may come on a handler thread of its own: only the first
+    // to set the flag is the first stop.
+    int none = 0;
+    if (!stopSignal.compare_exchange_strong(none, signal)) {
         StopAtOnce(signal);
     }
-    stopSignal = signal;
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
 // The serial link on a network port, the same on both hosts: the socket
 // calls are net_socket's, the telnet of rfc2217:// is rfc2217's.
-#include "serial/net_link.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -10,6 +8,7 @@
 #include "serial/answer_timing.h"
 #include "serial/net_port.h"
 #include "serial/net_socket.h"
+#include "serial/port_ops.h"
 #include "serial/rfc2217.h"
 
 namespace {
@@ -23,8 +22,12 @@ constexpr int64_t kNegotiationUs = 1000000;
 // A wait that ends sooner than this found its bytes already there.
 constexpr int64_t kAlreadyThereUs = 50;
 
+// The most a flush discards, about what a terminal's input buffer holds
+// (the most tcflush can drop): a server that keeps sending cannot hold the
+// flush for as long as it sends.
+constexpr std::size_t kFlushLimit = 4096;
+
 NetSocket netSocket = kNoSocket;
-ComPort netPort = kInvalidComPort;
 bool telnet = false;
 bool gone = false;
 Rfc2217 session;
@@ -107,20 +110,12 @@ ComPort FailOpen(int32_t error, int32_t* comError) {
     return kInvalidComPort;
 }
 
-}  // namespace
-
-const char* NetOpenFailure() {
-    return failure;
-}
-
-NetFailureKind NetOpenFailureKind() {
-    return failureKind;
-}
-
-bool IsNetPort(ComPort port) {
-    return netSocket != kNoSocket && port == netPort;
-}
-
+// Connects to the network port `name` (within about 5 s) and, for
+// rfc2217://, sets its line to `baud` 8N2, no flow control, DTR off (waiting
+// up to about 1 s each for the server to take up the option and to
+// acknowledge the settings, then going on regardless). Returns the port, or
+// kInvalidComPort with the system's error code in *comError and in errno,
+// and NetOpenFailure() saying why; nothing is left open then.
 ComPort OpenNetPort(const char* name, int32_t baud, int32_t* comError) {
     failureKind = NetFailureKind::kNone;
     char host[kNetPortNameSize];
@@ -148,7 +143,6 @@ ComPort OpenNetPort(const char* name, int32_t baud, int32_t* comError) {
         return FailOpen(why.error, comError);
     }
     netSocket = s;
-    netPort = NetSocketPort(s);
     telnet = NetPortKind(name) == NetKind::kRfc2217;
     gone = false;
     session = Rfc2217{};
@@ -160,10 +154,10 @@ ComPort OpenNetPort(const char* name, int32_t baud, int32_t* comError) {
     if (comError != nullptr) {
         *comError = 0;
     }
-    return netPort;
+    return NetSocketPort(s);
 }
 
-unsigned char WaitForNetByte(int32_t timeoutMs) {
+unsigned char WaitForNetByte(ComPort, int32_t timeoutMs) {
     if (timeoutMs <= 0 || gone) {
         return 0;
     }
@@ -196,11 +190,12 @@ unsigned char WaitForNetByte(int32_t timeoutMs) {
     }
 }
 
-bool NetPortGone() {
+bool NetPortGone(ComPort) {
     return gone;
 }
 
-void WriteNetBytes(const void* bytes, std::size_t count) {
+// Every write leaves at once.
+void WriteNetBytes(ComPort, const void* bytes, std::size_t count) {
     NoteBytesWritten(SteadyNowUs(), count);
     const auto* next = static_cast<const unsigned char*>(bytes);
     if (!telnet) {
@@ -216,21 +211,38 @@ void WriteNetBytes(const void* bytes, std::size_t count) {
     }
 }
 
-void FlushNetInput() {
+void FlushNetInput(ComPort) {
+    std::size_t discarded = 0;
     do {
+        discarded += receivedEnd - receivedNext;
         receivedNext = receivedEnd;
-    } while (TakeIn() > 0);
+    } while (discarded < kFlushLimit && TakeIn() > 0);
     if (telnet) {
         unsigned char purge[8];
         Send(purge, Rfc2217Purge(purge));
     }
 }
 
-void CloseNetPort() {
+void CloseNetPort(ComPort) {
     if (netSocket != kNoSocket) {
         CloseNetSocket(netSocket);
     }
     netSocket = kNoSocket;
-    netPort = kInvalidComPort;
     gone = false;
+}
+
+// A network port holds no claim: the system closes it as the program ends.
+void AbandonNetPort(ComPort) {}
+
+}  // namespace
+
+const PortOps kNetPortOps = {OpenNetPort,   WaitForNetByte, NetPortGone,   WriteNetBytes,
+                             FlushNetInput, CloseNetPort,   AbandonNetPort};
+
+const char* NetOpenFailure() {
+    return failure;
+}
+
+NetFailureKind NetOpenFailureKind() {
+    return failureKind;
 }

@@ -16,7 +16,7 @@ constexpr DWORD kSetAckFrequency = 0x98000017;
 
 // Set when the open socket has bytes to read or was closed (WSAEventSelect).
 // A wait on it costs far fewer system round trips than select, which under
-// Wine made every echo Ferrolt waits for some 0.4 ms slower.
+// Wine made every echo a program waits for some 0.4 ms slower.
 WSAEVENT readable = WSA_INVALID_EVENT;
 
 int64_t NowMs() {

@@ -4,36 +4,30 @@
 
 #include <strings.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "serial/serial_link.h"
 
-namespace {
-
-// Parses "COMn" or "//./COMn" (either case of "com"); returns n, or -1.
-long ComNumber(const char* name) {
-    if (std::strncmp(name, "//./", 4) == 0) {
+long ComNameNumber(const char* name) {
+    if (std::strncmp(name, "//./", 4) == 0 || std::strncmp(name, "\\\\.\\", 4) == 0) {
         name += 4;
     }
-    if (strncasecmp(name, "COM", 3) != 0 || name[3] == '\0') {
+    if (strncasecmp(name, "COM", 3) != 0) {
         return -1;
     }
-    char* end = nullptr;
-    errno = 0;
-    long n = std::strtol(name + 3, &end, 10);
-    if (*end != '\0' || errno != 0 || n < 0) {
-        return -1;
+    const char* digits = name + 3;
+    long n = 0;
+    int count = 0;
+    for (; *digits >= '0' && *digits <= '9' && count <= 6; ++digits, ++count) {
+        n = n * 10 + (*digits - '0');
     }
-    return n;
+    return count == 0 || count > 6 || *digits != '\0' ? -1 : n;
 }
 
-}  // namespace
-
 int ComDevicePath(const char* name, char* path, std::size_t size) {
-    long n = ComNumber(name);
+    long n = ComNameNumber(name);
     int written;
     if (n == 0) {
         return -1;  // COM ports are numbered from 1; COM0 names nothing

@@ -1,10 +1,11 @@
 // Serial link: the only way the programs reach the target's serial line.
 //
-// One interface, one backend per platform (serial_posix.cpp, serial_win32.cpp),
-// picked by the build. The line is always 9600 baud (or the rate given), 8 data
+// One interface; OpenCom picks the operations for the kind of port it opens
+// (port_ops.h): a device, through the backend of the platform
+// (serial_posix.cpp, serial_win32.cpp, picked by the build), or a network port
+// (tcp://HOST:PORT, rfc2217://HOST:PORT, net_port.h), the same on both hosts
+// (net_link.cpp). The line is always 9600 baud (or the rate given), 8 data
 // bits, no parity, 2 stop bits, raw, with DTR held off where the device has it.
-// A network port (tcp://HOST:PORT, rfc2217://HOST:PORT, net_port.h) is served
-// by the same operations on both hosts (net_link.cpp).
 #pragma once
 
 #include <cstddef>
@@ -32,13 +33,17 @@ constexpr std::size_t kComPortNameSize = kNetPortNameSize;
 constexpr std::size_t kComNumberNameSize = 12;
 
 // Opens `name` (a COM name, a POSIX device path or a network port) for this
-// program alone at `baud` 8N2, raw, DTR off. Returns kInvalidComPort with the
-// system's error in *comError (errno, or GetLastError()), nothing left open.
+// program alone at `baud` 8N2, raw, DTR off; at most eight ports at once.
+// Returns kInvalidComPort with the system's error in *comError (errno, or
+// GetLastError(); EINVAL for a rate a POSIX device is not set to), nothing
+// left open.
 ComPort OpenCom(const char* name, int32_t baud, int32_t* comError);
 
 // Waits up to `timeoutMs` ms for one byte: returns it, or 0 for silence, a
 // NUL or a read error; silence only once a read begun at the deadline found
-// nothing. Returns 0 at once on a port gone (ComPortGone) or a caught signal.
+// nothing. Returns 0 at once on a port gone (ComPortGone) or a caught signal;
+// on a POSIX device a stop signal (INT, QUIT, TERM, HUP) pending as it sleeps
+// ends it too, even one the caller holds back.
 unsigned char WaitForComByte(ComPort port, int32_t timeoutMs);
 
 // True once a wait found the port hung up, its device removed or its
@@ -49,8 +54,9 @@ bool ComPortGone(ComPort port);
 // silence is what the callers act on.
 void WriteComBytes(ComPort port, const void* bytes, std::size_t count);
 
-// Discards bytes received but not yet read (on rfc2217:// the server is also
-// asked to purge its receive buffer).
+// Discards bytes received but not yet read; on a network port at most about
+// 4 KiB (as a terminal holds), and on rfc2217:// the server is also asked to
+// purge its receive buffer.
 void FlushComInput(ComPort port);
 
 // Closes the port and gives back OpenCom's exclusive claim.

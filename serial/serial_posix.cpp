@@ -2,6 +2,7 @@
 // deadline, so a silent target costs no processor time.
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #ifdef __linux__
@@ -19,12 +20,18 @@
 #include <ctime>
 
 #include "serial/answer_timing.h"
-#include "serial/net_link.h"
 #include "serial/port_name.h"
+#include "serial/port_ops.h"
 #include "serial/serial_link.h"
+
+// Port names on POSIX hosts: a path given is used as it stands; COMn is
+// the n-th serial port, /dev/ttyS{n-1}.
+const bool kPortArgumentMayBeDevicePath = true;
+const char* const kComDevicePrefix = "/dev/ttyS";
 
 namespace {
 
+// The termios code for `baud`, or B0 for a rate this backend does not set.
 speed_t SpeedCode(int32_t baud) {
     switch (baud) {
         case 1200:
@@ -33,6 +40,8 @@ speed_t SpeedCode(int32_t baud) {
             return B2400;
         case 4800:
             return B4800;
+        case 9600:
+            return B9600;
         case 19200:
             return B19200;
         case 38400:
@@ -42,7 +51,7 @@ speed_t SpeedCode(int32_t baud) {
         case 115200:
             return B115200;
         default:
-            return B9600;
+            return B0;
     }
 }
 
@@ -65,11 +74,11 @@ timespec AsTimespec(int64_t ns) {
 // (50 us by default) to batch wake-ups; over thousands of pauses and waits
 // that adds up to whole percent of a run, so the programs ask for none.
 #ifdef __linux__
-void AskForPreciseWakeups() {
+void AskForNoTimerSlack() {
     prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);  // 1 ns, the least it takes
 }
 #else
-void AskForPreciseWakeups() {}
+void AskForNoTimerSlack() {}
 #endif
 
 // A USB adapter holds received bytes back for its latency timer (16 ms on
@@ -100,21 +109,13 @@ ComPort FailOpen(int fd, int32_t* comError) {
     return kInvalidComPort;
 }
 
-}  // namespace
-
-// Port names on POSIX hosts: a path given is used as it stands; COMn is
-// the n-th serial port, /dev/ttyS{n-1}.
-const bool kPortArgumentMayBeDevicePath = true;
-const char* const kComDevicePrefix = "/dev/ttyS";
-
-ComPort OpenCom(const char* name, int32_t baud, int32_t* comError) {
-    if (NetPortKind(name) != NetKind::kNone) {
-        const ComPort port = OpenNetPort(name, baud, comError);
-        if (port != kInvalidComPort) {
-            AskForPreciseWakeups();
-            StartAnswerTiming(name);
-        }
-        return port;
+ComPort OpenDevice(const char* name, int32_t baud, int32_t* comError) {
+    // A rate the line cannot be set to would leave it at another one, and
+    // the target would hear noise.
+    const speed_t speed = SpeedCode(baud);
+    if (speed == B0) {
+        errno = EINVAL;
+        return FailOpen(-1, comError);
     }
     char path[256];
     if (ComDevicePath(name, path, sizeof path) != 0) {
@@ -141,8 +142,8 @@ ComPort OpenCom(const char* name, int32_t baud, int32_t* comError) {
     // flags (echo, CR/LF mapping, flow control) survive.
     termios settings{};
     settings.c_cflag = CS8 | CSTOPB | CREAD | CLOCAL;
-    cfsetispeed(&settings, SpeedCode(baud));
-    cfsetospeed(&settings, SpeedCode(baud));
+    cfsetispeed(&settings, speed);
+    cfsetospeed(&settings, speed);
     settings.c_cc[VMIN] = 0;
     settings.c_cc[VTIME] = 0;
     tcflush(fd, TCIFLUSH);
@@ -157,21 +158,15 @@ ComPort OpenCom(const char* name, int32_t baud, int32_t* comError) {
     if (fd == gonePort) {
         gonePort = kInvalidComPort;  // a number reused from a port closed otherwise
     }
-    AskForPreciseWakeups();
-    StartAnswerTiming(name);
     if (comError != nullptr) {
         *comError = 0;
     }
     return fd;
 }
 
-unsigned char WaitForComByte(ComPort port, int32_t timeoutMs) {
-    if (IsNetPort(port)) {
-        return WaitForNetByte(timeoutMs);
-    }
-    if (timeoutMs <= 0 || port == gonePort) {
-        return 0;
-    }
+// Waits as WaitForComByte, with the stop signals held back (see
+// WaitForDeviceByte) except inside ppoll, which sleeps with `sleeping`.
+unsigned char AwaitDeviceByte(ComPort port, int32_t timeoutMs, const sigset_t* sleeping) {
     const int64_t deadline = NowNs() + static_cast<int64_t>(timeoutMs) * 1000000;
     bool waited = false;
     for (;;) {
@@ -201,7 +196,7 @@ unsigned char WaitForComByte(ComPort port, int32_t timeoutMs) {
         // Sleeps until a byte comes or the deadline passes, whichever is first.
         pollfd waiting{port, POLLIN, 0};
         const timespec timeout = AsTimespec(left);
-        int ready = ppoll(&waiting, 1, &timeout, nullptr);
+        int ready = ppoll(&waiting, 1, &timeout, sleeping);
         if (ready < 0 && errno == EINTR) {
             // Only the programs' stop handlers interrupt a wait; they want
             // the run to end now, not after the target's timeout.
@@ -220,18 +215,38 @@ unsigned char WaitForComByte(ComPort port, int32_t timeoutMs) {
     }
 }
 
-bool ComPortGone(ComPort port) {
-    if (IsNetPort(port)) {
-        return NetPortGone();
+// The signals a run is stopped by (the ones the programs catch).
+constexpr int kStopSignalNumbers[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
+
+unsigned char WaitForDeviceByte(ComPort port, int32_t timeoutMs) {
+    if (timeoutMs <= 0 || port == gonePort) {
+        return 0;
     }
+    // A stop signal handled between a read and the sleep after it would go
+    // unseen by the sleep, which would run to the deadline. Held back while
+    // the wait is awake, it stays pending until ppoll lets it in, and the
+    // sleep ends at once.
+    sigset_t stops;
+    sigemptyset(&stops);
+    for (int signal : kStopSignalNumbers) {
+        sigaddset(&stops, signal);
+    }
+    sigset_t callers;
+    pthread_sigmask(SIG_BLOCK, &stops, &callers);
+    sigset_t sleeping = callers;
+    for (int signal : kStopSignalNumbers) {
+        sigdelset(&sleeping, signal);
+    }
+    const unsigned char byte = AwaitDeviceByte(port, timeoutMs, &sleeping);
+    pthread_sigmask(SIG_SETMASK, &callers, nullptr);
+    return byte;
+}
+
+bool DeviceGone(ComPort port) {
     return port != kInvalidComPort && port == gonePort;
 }
 
-void WriteComBytes(ComPort port, const void* bytes, std::size_t count) {
-    if (IsNetPort(port)) {
-        WriteNetBytes(bytes, count);
-        return;
-    }
+void WriteDeviceBytes(ComPort port, const void* bytes, std::size_t count) {
     NoteBytesWritten(SteadyNowUs(), count);
     // The descriptor is non-blocking: wait for room rather than drop bytes
     // when the driver's buffer is full. Errors end the write unreported.
@@ -253,19 +268,11 @@ void WriteComBytes(ComPort port, const void* bytes, std::size_t count) {
     }
 }
 
-void FlushComInput(ComPort port) {
-    if (IsNetPort(port)) {
-        FlushNetInput();
-        return;
-    }
+void FlushDeviceInput(ComPort port) {
     tcflush(port, TCIFLUSH);
 }
 
-void CloseCom(ComPort port) {
-    if (IsNetPort(port)) {
-        CloseNetPort();
-        return;
-    }
+void CloseDevice(ComPort port) {
     if (port == gonePort) {
         gonePort = kInvalidComPort;
     }
@@ -276,11 +283,20 @@ void CloseCom(ComPort port) {
     close(port);
 }
 
-void AbandonCom(ComPort port) {
-    // A network port holds no claim: the system closes it as the program ends.
-    if (port != kInvalidComPort && !IsNetPort(port)) {
+void AbandonDevice(ComPort port) {
+    if (port != kInvalidComPort) {
         ioctl(port, TIOCNXCL);
     }
+}
+
+}  // namespace
+
+const PortOps kDevicePortOps = {OpenDevice,       WaitForDeviceByte, DeviceGone,   WriteDeviceBytes,
+                                FlushDeviceInput, CloseDevice,       AbandonDevice};
+const int32_t kTooManyPortsError = EMFILE;
+
+void AskForFineTiming() {
+    AskForNoTimerSlack();
 }
 
 void PauseMs(int32_t ms) {

@@ -11,12 +11,17 @@
 #include <ctime>
 
 #include "serial/answer_timing.h"
-#include "serial/net_link.h"
 #include "serial/port_name.h"
+#include "serial/port_ops.h"
 #include "serial/serial_link.h"
 
 // The deadlines below add milliseconds straight to clock() values.
 static_assert(CLOCKS_PER_SEC == 1000, "clock() must count milliseconds");
+
+// Port names on Windows: every argument is a COM number, and a COM name is
+// opened as it stands.
+const bool kPortArgumentMayBeDevicePath = false;
+const char* const kComDevicePrefix = nullptr;
 
 namespace {
 
@@ -49,22 +54,7 @@ void ConfigureComTimeouts(HANDLE handle) {
     SetCommTimeouts(handle, &timeouts);
 }
 
-}  // namespace
-
-// Port names on Windows: every argument is a COM number, and a COM name is
-// opened as it stands.
-const bool kPortArgumentMayBeDevicePath = false;
-const char* const kComDevicePrefix = nullptr;
-
-ComPort OpenCom(const char* name, int32_t baud, int32_t* comError) {
-    if (NetPortKind(name) != NetKind::kNone) {
-        const ComPort port = OpenNetPort(name, baud, comError);
-        if (port != kInvalidComPort) {
-            AskForFineTicks();
-            StartAnswerTiming(name);
-        }
-        return port;
-    }
+ComPort OpenDevice(const char* name, int32_t baud, int32_t* comError) {
     HANDLE handle =
         CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
@@ -98,17 +88,13 @@ ComPort OpenCom(const char* name, int32_t baud, int32_t* comError) {
     settings.fDtrControl = DTR_CONTROL_DISABLE;
     SetCommState(handle, &settings);
     ConfigureComTimeouts(handle);
-    StartAnswerTiming(name);
     if (comError != nullptr) {
         *comError = 0;
     }
     return handle;
 }
 
-unsigned char WaitForComByte(ComPort port, int32_t timeoutMs) {
-    if (IsNetPort(port)) {
-        return WaitForNetByte(timeoutMs);
-    }
+unsigned char WaitForDeviceByte(ComPort port, int32_t timeoutMs) {
     if (timeoutMs <= 0 || port == gonePort) {
         return 0;
     }
@@ -155,18 +141,11 @@ unsigned char WaitForComByte(ComPort port, int32_t timeoutMs) {
     }
 }
 
-bool ComPortGone(ComPort port) {
-    if (IsNetPort(port)) {
-        return NetPortGone();
-    }
+bool DeviceGone(ComPort port) {
     return port != kInvalidComPort && port == gonePort;
 }
 
-void WriteComBytes(ComPort port, const void* bytes, std::size_t count) {
-    if (IsNetPort(port)) {
-        WriteNetBytes(bytes, count);
-        return;
-    }
+void WriteDeviceBytes(ComPort port, const void* bytes, std::size_t count) {
     NoteBytesWritten(SteadyNowUs(), count);
     // One write; the result and the count written are not acted on, as the
     // interface says (the write timeout bounds it to 5 seconds).
@@ -174,31 +153,33 @@ void WriteComBytes(ComPort port, const void* bytes, std::size_t count) {
     WriteFile(AsHandle(port), bytes, static_cast<DWORD>(count), &written, nullptr);
 }
 
-void FlushComInput(ComPort port) {
-    if (IsNetPort(port)) {
-        FlushNetInput();
-        return;
-    }
+void FlushDeviceInput(ComPort port) {
     // As tcflush does on POSIX: the driver's receive buffer is emptied
     // without reading it. The Windows programs drain the line instead
     // (DrainComInput), which also waits for the target to finish talking.
     PurgeComm(AsHandle(port), PURGE_RXCLEAR);
 }
 
-void CloseCom(ComPort port) {
-    if (IsNetPort(port)) {
-        CloseNetPort();
-        return;
-    }
+void CloseDevice(ComPort port) {
     if (port == gonePort) {
         gonePort = kInvalidComPort;
     }
     CloseHandle(AsHandle(port));
 }
 
-void AbandonCom(ComPort) {
+void AbandonDevice(ComPort) {
     // The share mode of 0 that makes the claim ends with the handle, which
     // the system closes as the program ends.
+}
+
+}  // namespace
+
+const PortOps kDevicePortOps = {OpenDevice,       WaitForDeviceByte, DeviceGone,   WriteDeviceBytes,
+                                FlushDeviceInput, CloseDevice,       AbandonDevice};
+const int32_t kTooManyPortsError = ERROR_TOO_MANY_OPEN_FILES;
+
+void AskForFineTiming() {
+    AskForFineTicks();
 }
 
 void PauseMs(int32_t ms) {

@@ -1,6 +1,7 @@
 // The saved file on POSIX hosts: mkstemp beside the output, rename onto it.
 #include <fcntl.h>
 #include <limits.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,7 +19,7 @@ namespace {
 // output's name (or the file its link leads to) and a unique suffix.
 char outputPath[PATH_MAX];
 char tempPath[PATH_MAX + 8];
-volatile bool haveTemp = false;
+volatile sig_atomic_t haveTemp = 0;
 
 // The permissions a new file gets here: 0666 less the umask.
 mode_t NewFileMode() {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 
 #include "serial/net_port.h"
 #include "serial/serial_link.h"
+#include "tests/support/await_state.h"
 
 namespace {
 
@@ -125,6 +127,30 @@ TEST(NetLink, RawTcpCarriesBytesBothWaysUntilTheConnectionCloses) {
     EXPECT_EQ(WaitForComByte(port, kLongWaitMs), 0);
     EXPECT_LT(ElapsedMs(start), kLongWaitMs / 2);
     EXPECT_TRUE(ComPortGone(port));
+    CloseCom(port);
+}
+
+// To the flush, a server that keeps sending is one whose bytes never run
+// out: here 64 KiB that have all arrived. It discards what a terminal would
+// hold and returns, leaving the rest to the reads after it.
+TEST(NetLink, FlushDiscardsNoMoreThanATerminalHolds) {
+    Listener server;
+    int32_t error = -1;
+    const ComPort port = OpenCom(server.Name("tcp").c_str(), 9600, &error);
+    ASSERT_NE(port, kInvalidComPort) << NetOpenFailure();
+    ASSERT_TRUE(server.Accept());
+    const int pile = 64 * 1024;
+    server.Send(std::string(pile, 'x'));
+    int queued = 0;
+    ASSERT_TRUE(
+        AwaitState([&] { return ioctl(port, FIONREAD, &queued) == 0 && queued == pile; }, 10000))
+        << queued;  // the port is the socket's descriptor here
+
+    FlushComInput(port);
+    ASSERT_EQ(ioctl(port, FIONREAD, &queued), 0);
+    EXPECT_GT(queued, 0);
+    EXPECT_GE(queued, pile - 2 * 4096);  // about 4 KiB and a read's worth
+    EXPECT_EQ(WaitForComByte(port, kLongWaitMs), 'x');
     CloseCom(port);
 }
 

@@ -1,5 +1,7 @@
 // Port arguments and port names in the serial link of a POSIX host: the COM
 // number rules the Windows programs share, and where each name really leads.
+#include "serial/port_name.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -98,4 +100,20 @@ TEST(PortDevice, PathsThatWouldNotFitAreRefused) {
     EXPECT_EQ(Device("//./COM10", 10), "none");
     EXPECT_EQ(Device("/dev/pts/7", 11), "/dev/pts/7");
     EXPECT_EQ(Device("/dev/pts/7", 10), "none");
+}
+
+TEST(ComName, TheNumberOfEveryFormOfAComName) {
+    EXPECT_EQ(ComNameNumber("COM3"), 3);
+    EXPECT_EQ(ComNameNumber("com12"), 12);
+    EXPECT_EQ(ComNameNumber("//./COM10"), 10);
+    EXPECT_EQ(ComNameNumber("\\\\.\\COM3"), 3);
+    EXPECT_EQ(ComNameNumber("COM0"), 0);
+    EXPECT_EQ(ComNameNumber("COM999999"), 999999);
+}
+
+TEST(ComName, OtherNamesHaveNoNumber) {
+    for (const char* name : {"COM", "COM3x", "COM 3", "COM+3", "COM-3", "COM1234567", "ttyS3",
+                             "/dev/ttyS3", "3", "", "//./", "LPT1", "COM3:"}) {
+        EXPECT_EQ(ComNameNumber(name), -1) << name;
+    }
 }

@@ -162,6 +162,53 @@ TEST_F(SerialLink, ACaughtSignalEndsTheWaitAsSilence) {
     EXPECT_FALSE(ComPortGone(port));
 }
 
+// A stop signal that comes after the wait's read and before its sleep is
+// held back until the sleep, which it then ends at once. Held back here by
+// the test itself, it is pending before the wait begins.
+TEST_F(SerialLink, AStopSignalPendingAsTheWaitSleepsEndsItAtOnce) {
+    static volatile sig_atomic_t caught = 0;
+    struct sigaction handler {};
+    struct sigaction before {};
+    handler.sa_handler = [](int) { caught = 1; };
+    sigaction(SIGTERM, &handler, &before);
+    sigset_t term;
+    sigset_t callers;
+    sigemptyset(&term);
+    sigaddset(&term, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &term, &callers);
+    pthread_kill(pthread_self(), SIGTERM);
+
+    auto start = Clock::now();
+    EXPECT_EQ(WaitForComByte(port, kLongWaitMs), 0);
+    const long elapsed = ElapsedMs(start);
+    const bool caughtInTheWait = caught != 0;
+    sigset_t pending;
+    sigpending(&pending);
+    const bool stillPending = sigismember(&pending, SIGTERM) == 1;
+    pthread_sigmask(SIG_SETMASK, &callers, nullptr);
+    sigaction(SIGTERM, &before, nullptr);
+    EXPECT_TRUE(caughtInTheWait);
+    EXPECT_FALSE(stillPending);
+    EXPECT_LT(elapsed, kLongWaitMs / 2);  // not the whole wait
+}
+
+TEST(SerialOpen, ARateTheLineIsNotSetToIsRefusedLeavingThePortFree) {
+    PtyPair pty;
+    ASSERT_FALSE(pty.path().empty());
+    int32_t error = 0;
+    EXPECT_EQ(OpenCom(pty.path().c_str(), 9601, &error), kInvalidComPort);
+    EXPECT_EQ(error, EINVAL);
+    EXPECT_EQ(OpenCom(pty.path().c_str(), 0, &error), kInvalidComPort);
+    EXPECT_EQ(error, EINVAL);
+
+    const ComPort port = OpenCom(pty.path().c_str(), 19200, &error);
+    ASSERT_NE(port, kInvalidComPort) << "error " << error;
+    termios settings{};
+    ASSERT_EQ(tcgetattr(pty.held(), &settings), 0);
+    EXPECT_EQ(cfgetospeed(&settings), static_cast<speed_t>(B19200));
+    CloseCom(port);
+}
+
 TEST(SerialOpen, MissingPathFailsWithNoSuchFile) {
     int32_t error = 0;
     EXPECT_EQ(OpenCom("/dev/no-such-port", 9600, &error), kInvalidComPort);
