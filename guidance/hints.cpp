@@ -74,10 +74,6 @@ bool PortArgumentNotNumber(const char* argument) {
     return !IsDigits(digits);
 }
 
-long PortNumberIn(const char* argument) {
-    return ComNameNumber(argument);
-}
-
 bool BareDeviceName(const char* argument) {
     return kPortArgumentMayBeDevicePath && std::strchr(argument, '/') == nullptr &&
            (HasPrefix(argument, "tty") || HasPrefix(argument, "serial")) &&
@@ -155,7 +151,7 @@ bool HintPortArgument(const char* argument) {
     if (!PortArgumentNotNumber(argument)) {
         return false;
     }
-    const long number = PortNumberIn(argument);
+    const long number = ComNameNumber(argument);
     if (number >= 0) {
         Hint("Hint: give the port as its number: for %s type %ld.\n", argument, number);
     } else {

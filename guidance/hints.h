@@ -17,9 +17,6 @@ bool LooksLikeOption(const char* argument);
 // ("COM3"); on POSIX a device path (with '/') is not counted.
 bool PortArgumentNotNumber(const char* argument);
 
-// The number a port argument ends in ("COM3" gives 3), or -1.
-long PortNumberIn(const char* argument);
-
 // True for a port argument that names a device under /dev without its path
 // ("ttyUSB0", "serial0") on hosts that take device paths.
 bool BareDeviceName(const char* argument);

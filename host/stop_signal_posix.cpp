@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include "host/keyboard.h"
 #include "host/stop_signal.h"
 
 namespace {
@@ -15,6 +16,8 @@ void (*atOnceHook)() = nullptr;
     if (atOnceHook != nullptr) {
         atOnceHook();
     }
+    // A terminal session's console gets its own settings back.
+    EndKeyboard();
     char text[kStoppedAtOnceLineSize];
     const std::size_t length = StoppedAtOnceLine(signal, text);
     ssize_t ignored = write(STDOUT_FILENO, text, length);  // nothing to do if it fails

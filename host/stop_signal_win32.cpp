@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdlib>
 
+#include "host/keyboard.h"
 #include "host/stop_signal.h"
 
 namespace {
@@ -21,6 +22,8 @@ void (*atOnceHook)() = nullptr;
     if (atOnceHook != nullptr) {
         atOnceHook();
     }
+    // A terminal session's console gets its own settings back.
+    EndKeyboard();
     char text[kStoppedAtOnceLineSize];
     const std::size_t length = StoppedAtOnceLine(signal, text);
     _write(1, text, static_cast<unsigned>(length));

@@ -55,12 +55,6 @@ TEST(Hints, PortArgumentsThatAreNotNumbers) {
     // On POSIX hosts a '/' makes a device path, which is taken as it is.
     EXPECT_FALSE(PortArgumentNotNumber("/dev/ttyUSB0"));
     EXPECT_FALSE(PortArgumentNotNumber("//./COM3"));
-
-    EXPECT_EQ(PortNumberIn("COM3"), 3);
-    EXPECT_EQ(PortNumberIn("com12"), 12);
-    EXPECT_EQ(PortNumberIn("\\\\.\\COM3"), 3);
-    EXPECT_EQ(PortNumberIn("COM"), -1);
-    EXPECT_EQ(PortNumberIn("COM12345678901"), -1);  // too long to be a port
 }
 
 TEST(Hints, BareDeviceNamesAndNamesSplitAtSpaces) {
