@@ -7,6 +7,8 @@
 #include <ostream>
 #include <regex>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "tests/support/e2e.h"
@@ -65,65 +67,6 @@ std::string UploaderName(const ::testing::TestParamInfo<Uploader>& info) {
     return info.param.name + HostName(info.param.host);
 }
 
-// `record` with its checksum made wrong: the target answers it with "E".
-std::string WithBadChecksum(std::string record) {
-    char& last = record.back();
-    last = last == '0' ? '1' : '0';
-    return record;
-}
-
-// Checks that the target read `writes` as whole writes: each chunk it read is
-// one write or, when it read late on a loaded machine, several consecutive
-// ones joined; a write is never split across chunks.
-void ExpectReadAsWholeWrites(const SimTarget& sim, const std::vector<std::string>& writes) {
-    std::vector<std::string> chunks;
-    for (const auto& chunk : sim.ReceivedChunks()) {
-        chunks.push_back(chunk.text);
-    }
-    std::size_t next = 0;
-    bool whole = true;
-    for (const auto& chunk : chunks) {
-        std::string joined;
-        while (next < writes.size() && joined.size() < chunk.size()) {
-            joined += writes[next++];
-        }
-        whole = whole && joined == chunk;
-    }
-    EXPECT_TRUE(whole && next == writes.size()) << ::testing::PrintToString(chunks);
-}
-
-// Checks that no record reached the target in a burst: the characters after
-// each colon go out 3 ms apart, so the last of a record of n characters
-// cannot be read before 3 * (n - 1) ms after the answer the target sent last
-// before the colon (a record starts only once that answer is in). Reading
-// late only moves the last character later, so the bound holds on any load.
-void ExpectPacedByCharacter(const SimTarget& sim, std::size_t records) {
-    std::vector<int64_t> arrival;       // time each received byte was read
-    std::vector<int64_t> answerBefore;  // time of the last answer sent before it
-    int64_t lastAnswer = 0;
-    for (const auto& line : sim.Transcript()) {
-        if (line.kind == 'S') {
-            lastAnswer = line.timeUs;
-        } else if (line.kind == 'R') {
-            arrival.insert(arrival.end(), line.text.size(), line.timeUs);
-            answerBefore.insert(answerBefore.end(), line.text.size(), lastAnswer);
-        }
-    }
-    const std::string received = sim.Received();
-    ASSERT_EQ(arrival.size(), received.size());
-    std::size_t colon = received.find(':');
-    std::size_t seen = 0;
-    while (colon != std::string::npos) {
-        std::size_t next = received.find(':', colon + 1);
-        std::size_t last = (next == std::string::npos ? received.size() : next) - 1;
-        const int64_t span = arrival[last] - answerBefore[colon];
-        EXPECT_GE(span, 3000 * static_cast<int64_t>(last - colon - 1)) << "record at " << colon;
-        ++seen;
-        colon = next;
-    }
-    EXPECT_EQ(seen, records);
-}
-
 class Upload : public HostTest<Uploader> {
   protected:
     const Uploader& row() const {
@@ -156,6 +99,12 @@ class Upload : public HostTest<Uploader> {
     std::string Done(int notAccepted = 0) const {
         const std::string n = std::to_string(notAccepted);
         return (notAccepted > 0 ? Filled(row().notAccepted, {{"{n}", n}}) : "") + row().done;
+    }
+    // The output of an upload of `file` whose `records` were all accepted.
+    std::string Accepted(const std::string& file, const std::vector<std::string>& records) const {
+        std::string lines;
+        for (const auto& record : records) lines += Line(record, "*");
+        return Shown(Ready(file) + lines + Done());
     }
     // The bytes the target receives for `records`, from the wake-up on.
     std::string Wire(const std::vector<std::string>& records) const {
@@ -193,8 +142,7 @@ TEST_P(Upload, LoadsEveryRecordPacedAndStoresTheData) {
     RunResult run = Load(file, sim);
 
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.output, Shown(Ready(file) + Line(kExtended, "*") + Line(r1, "*") + Line(r2, "*") +
-                                Line(r3, "*") + Done()));
+    EXPECT_EQ(run.output, Accepted(file, {kExtended, r1, r2, r3}));
     EXPECT_EQ(sim.Received(), Wire({kExtended, r1, r2, r3}));
     ExpectSentAsPaced(sim, {kExtended, r1, r2, r3});
     EXPECT_EQ(sim.LineSettings(), kLineSettings);
@@ -207,92 +155,47 @@ TEST_P(Upload, LoadsEveryRecordPacedAndStoresTheData) {
     for (unsigned i = 0; i < 5; ++i) EXPECT_EQ(memory[0x8020 + i], last[i]) << i;
 }
 
-TEST_P(Upload, LongestAndLowerCaseRecordsGoOutWholeAndCtrlZEndsTheFile) {
-    TempDir dir;
-    const std::string longest = DataRecord(0x1000, PatternBytes(9, 255));  // over any 80-byte read
-    std::string lower = DataRecord(0x2000, PatternBytes(4, 4));
-    for (char& c : lower) c = static_cast<char>(std::tolower(c));
-    // A Ctrl-Z ends the file as text mode reads it: what follows is never read.
-    const std::string file = dir.Write("p.hex", longest + "\n" + lower + "\n\x1A" + "junk\n");
-    SimTarget sim;
-
-    RunResult run = Load(file, sim);
-
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.output, Shown(Ready(file) + Line(longest, "*") + Line(lower, "*") + Done()));
-    EXPECT_EQ(sim.Received(), Wire({longest, lower}));
-    auto memory = sim.Memory();
-    EXPECT_EQ(memory[0x1000], PatternBytes(9, 255)[0]);
-    EXPECT_EQ(memory[0x1000 + 254], PatternBytes(9, 255)[254]);
-    EXPECT_EQ(memory[0x2003], PatternBytes(4, 4)[3]);
-}
-
-TEST_P(Upload, EndRecordEndsTheUploadAndLaterLinesAreNeverRead) {
-    TempDir dir;
-    const std::string r1 = DataRecord(0x0100, PatternBytes(5, 8));
-    const std::string file = dir.Write("p.hex", r1 + "\n" + kEnd + "\nnot a record at all\n");
-    SimTarget sim;
-
-    RunResult run = Load(file, sim);
-
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.output, Shown(Ready(file) + Line(r1, "*") + Done()));
-    EXPECT_EQ(sim.Received(), Wire({r1}));
-}
-
-TEST_P(Upload, FileWithoutEndRecordIsSentToItsLastLine) {
+TEST_P(Upload, TheUploadEndsWhereTheFileDoes) {
     TempDir dir;
     const std::string r1 = DataRecord(0x0100, PatternBytes(5, 8));
     const std::string r2 = DataRecord(0x0108, PatternBytes(6, 8));
-    const std::string file = dir.Write("p.hex", r1 + "\n" + r2);
-    SimTarget sim;
-
-    RunResult run = Load(file, sim);
-
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.output, Shown(Ready(file) + Line(r1, "*") + Line(r2, "*") + Done()));
-    EXPECT_EQ(sim.Received(), Wire({r1, r2}));
+    const std::string longest = DataRecord(0x1000, PatternBytes(9, 255));  // over any 80-byte read
+    std::string lower = DataRecord(0x2000, PatternBytes(4, 4));
+    for (char& c : lower) c = static_cast<char>(std::tolower(c));
+    const std::vector<std::pair<std::string, std::vector<std::string>>> files = {
+        {r1 + "\n" + kEnd + "\nnot a record at all\n", {r1}},  // nothing read after the end
+        {r1 + "\n" + r2, {r1, r2}},  // no end record: sent to its last line
+        {"", {}},                    // an empty file still wakes the target
+        // A Ctrl-Z ends the file as text mode reads it: what follows is never read.
+        {longest + "\n" + lower + "\n\x1A" + "junk\n", {longest, lower}},
+    };
+    for (const auto& [text, records] : files) {
+        const std::string file = dir.Write("p" + std::to_string(records.size()) + ".hex", text);
+        SimTarget sim;
+        RunResult run = Load(file, sim);
+        EXPECT_EQ(run.status, 0) << file;
+        EXPECT_EQ(run.output, Accepted(file, records));
+        EXPECT_EQ(sim.Received(), Wire(records));
+    }
 }
 
-TEST_P(Upload, EmptyFileStillWakesTheTargetAndEndsTheUpload) {
-    TempDir dir;
-    const std::string file = dir.Write("empty.hex", "");
-    SimTarget sim;
-
-    RunResult run = Load(file, sim);
-
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.output, Shown(Ready(file) + Done()));
-    EXPECT_EQ(sim.Received(), Wire({}));
-    EXPECT_EQ(sim.LineSettings(), kLineSettings);
-}
-
-TEST_P(Upload, PromptSplitOverWritesAndChatterBeforeItAreAccepted) {
+TEST_P(Upload, APromptSplitAfterChatterOrEightyBytesWithoutOneCountAsReady) {
     TempDir dir;
     const std::string r1 = DataRecord(0x0100, PatternBytes(5, 8));
     const std::string file = dir.Write("p.hex", r1 + "\n" + kEnd + "\n");
-    SimTarget sim({"--split-prompt", "--prompt", "\\r\\nBoot ROM 2.1\\r\\n$$$"});
-
-    RunResult run = Load(file, sim);
-
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.output, Shown(Ready(file) + Line(r1, "*") + Done()));
-}
-
-TEST_P(Upload, EightyBytesWithoutPromptCountAsReady) {
-    TempDir dir;
-    const std::string file = dir.Write("p.hex", kEnd + "\n");
-    SimTarget sim({"--prompt", std::string(90, '#')});
-
-    RunResult run = Load(file, sim);
-
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.output, Shown(Ready(file) + Done()));
+    for (const std::string& prompt :
+         {std::string("\\r\\nBoot ROM 2.1\\r\\n$$$"), std::string(90, '#')}) {
+        SimTarget sim({"--split-prompt", "--prompt", prompt});
+        RunResult run = Load(file, sim);
+        EXPECT_EQ(run.status, 0) << prompt;
+        EXPECT_EQ(run.output, Accepted(file, {r1})) << prompt;
+    }
 }
 
 TEST_P(Upload, RefusedRecordsDoNotStopTheUploadButSetStatusFive) {
     TempDir dir;
-    const std::string bad = WithBadChecksum(DataRecord(0x0200, PatternBytes(6, 8)));
+    std::string bad = DataRecord(0x0200, PatternBytes(6, 8));
+    bad.back() = bad.back() == '0' ? '1' : '0';  // a wrong checksum, answered "E"
     const std::string questioned = DataRecord(0x0208, PatternBytes(7, 8));
     const std::string good = DataRecord(0x0210, PatternBytes(8, 8));
     const std::string file =
@@ -347,112 +250,64 @@ TEST_P(Upload, AVerdictAfterEightOtherBytesIsTakenOrMissedAsTheUploaderReads) {
     EXPECT_EQ(sim.Received(), Wire({r1, r2}));
 }
 
-TEST_P(Upload, SilenceAfterARecordEndsWithStatusFourAndNothingMoreSent) {
-    TempDir dir;
-    const std::string r1 = DataRecord(0x0100, PatternBytes(5, 8));
-    const std::string r2 = DataRecord(0x0108, PatternBytes(6, 8));
-    const std::string r3 = DataRecord(0x0110, PatternBytes(7, 8));
-    const std::string file = dir.Write("p.hex", r1 + "\n" + r2 + "\n" + r3 + "\n" + kEnd + "\n");
-    SimTarget sim({"--silent-from-record", "2"});
-
-    RunResult run = Load(file, sim);  // the verdict awaited in vain, 5 s a wait
-
-    EXPECT_EQ(run.status, 4);
-    std::string cut = Line(r2, "");
-    cut.erase(cut.find_last_not_of("\r\n") + 1);
-    EXPECT_EQ(run.output,
-              Shown(Ready(file) + Line(r1, "*") + cut + "\n ERROR! No Response from target"));
-    EXPECT_EQ(sim.Received(), "@" + r1 + r2);  // no end mark either
-}
-
-TEST_P(Upload, UnsoundOrUnreadableFileIsRefusedBeforeThePortOpens) {
+TEST_P(Upload, ArgumentsAndFilesThatCannotWorkAreRefusedBeforeThePortOpens) {
     TempDir dir;
     const std::string r1 = DataRecord(0x0100, PatternBytes(5, 8));
     const std::string shortened = DataRecord(0x0108, PatternBytes(6, 8)).substr(0, 20);
-    const std::string file = dir.Write("p.hex", r1 + "\n\n" + shortened + "\n" + kEnd + "\n");
+    const std::string bad = dir.Write("bad.hex", r1 + "\n\n" + shortened + "\n" + kEnd + "\n");
     const std::string text = dir.Write("notes.txt", r1 + "\nLoad this at 0100\n");
-    const int status = ProgramNamed(row().name).fileStatus;
-    SimTarget sim;
-
-    RunResult bad = Run({file, "{port}"}, sim);
-    EXPECT_EQ(bad.status, status);
-    EXPECT_EQ(bad.output, Shown(kBanner + "FILE: '" + file + "'\nERROR: Line 3 of '" + file +
-                                "' does not have the length its length field gives; nothing "
-                                "was sent\n"));
-
-    RunResult notHex = Run({text, "{port}"}, sim);
-    EXPECT_EQ(notHex.status, status);
-    EXPECT_EQ(notHex.output, Shown(kBanner + "FILE: '" + text + "'\nERROR: Line 2 of '" + text +
-                                   "' does not start with ':'; nothing was sent\n"));
-
-    // A directory is refused by what it is, before it is opened.
-    RunResult unreadable = Run({dir.path(), "{port}"}, sim);
-    EXPECT_EQ(unreadable.status, status);
-    EXPECT_EQ(unreadable.output, Shown(kBanner + "ERROR: Cannot Open File '" + dir.path() +
-                                       "': is a folder, not a file\n"));
-
-    sim.Stop();
-    EXPECT_EQ(sim.Received(), "");
-    EXPECT_NE(sim.LineSettings(), kLineSettings);  // never opened
-}
-
-TEST_P(Upload, ArgumentsThatCannotWorkAreRefused) {
-    TempDir dir;
-    const std::string file = dir.Write("p.hex", kEnd + "\n");
-    const ProgramRow& program = ProgramNamed(row().name);
-    SimTarget sim;
-
-    RunResult none = Run({}, sim);
-    EXPECT_EQ(none.status, 1);
-    EXPECT_EQ(none.output, Shown(kBanner + "\n ERROR! Too Few Arguments\n" + row().usage));
-
+    const std::string file = dir.Write("p.hex", r1 + "\n" + kEnd + "\n");
     const std::string longName = dir.path() + "/" + std::string(80, 'n') + ".hex";
-    RunResult tooLong = Run({longName, "{port}"}, sim);
-    EXPECT_EQ(tooLong.status, 1);
-    EXPECT_EQ(tooLong.output,
-              Shown(kBanner + "\n ERROR! File name too long (at most 79 characters)\n"));
-
-    RunResult badPort = Run({file, row().bigPort}, sim);
-    EXPECT_EQ(badPort.status, 1);
-    EXPECT_EQ(badPort.output,
-              Shown(kBanner + Filled(row().bigPortLine, {{"{big}", row().bigPort}})));
-
     const std::string missing = dir.path() + "/missing.hex";
-    RunResult noFile = Run({missing, "{port}"}, sim);
-    EXPECT_EQ(noFile.status, program.fileStatus);
-    EXPECT_EQ(noFile.output, Shown(kBanner + "ERROR: Cannot Open File '" + missing + "'\n"));
-
-    // Ports that are not there: COM99, and COM0 from an argument that is not
-    // a number (COM0 names no port on either host); natively two paths that
-    // are not there. All fail as "not found".
-    for (const char* port : {"99", "abc"}) {
-        RunResult closed = Run({file, port}, sim);
-        EXPECT_EQ(closed.status, program.portStatus) << port;
-        EXPECT_EQ(closed.output,
-                  Shown(kBanner + "FILE: '" + file + "'\n" + OpenFailure(program, port, 2)))
-            << port;
-    }
-
-    sim.Stop();
-    EXPECT_EQ(sim.Received(), "");
-}
-
-TEST_P(Upload, BadOptionValuesAreRefusedWithNothingOpened) {
-    TempDir dir;
-    const std::string file = dir.Write("p.hex", DataRecord(0, PatternBytes(1, 4)) + "\n" + kEnd);
+    const ProgramRow& program = ProgramNamed(row().name);
+    const int fileStatus = program.fileStatus;
+    struct Refusal {
+        std::vector<std::string> args;
+        int status;
+        std::string output;  // after the banner
+    };
+    const std::vector<Refusal> refusals = {
+        {{}, 1, "\n ERROR! Too Few Arguments\n" + row().usage},
+        {{longName, "{port}"}, 1, "\n ERROR! File name too long (at most 79 characters)\n"},
+        {{file, row().bigPort}, 1, Filled(row().bigPortLine, {{"{big}", row().bigPort}})},
+        {{missing, "{port}"}, fileStatus, "ERROR: Cannot Open File '" + missing + "'\n"},
+        // A directory is refused by what it is, before it is opened.
+        {{dir.path(), "{port}"},
+         fileStatus,
+         "ERROR: Cannot Open File '" + dir.path() + "': is a folder, not a file\n"},
+        {{bad, "{port}"},
+         fileStatus,
+         "FILE: '" + bad + "'\nERROR: Line 3 of '" + bad +
+             "' does not have the length its length field gives; nothing was sent\n"},
+        {{text, "{port}"},
+         fileStatus,
+         "FILE: '" + text + "'\nERROR: Line 2 of '" + text +
+             "' does not start with ':'; nothing was sent\n"},
+        // Ports that are not there: COM99, and COM0 from an argument that is
+        // not a number (COM0 names no port on either host); natively, paths
+        // that are not there. All fail as "not found".
+        {{file, "99"},
+         program.portStatus,
+         "FILE: '" + file + "'\n" + OpenFailure(program, "99", 2)},
+        {{file, "abc"},
+         program.portStatus,
+         "FILE: '" + file + "'\n" + OpenFailure(program, "abc", 2)},
+    };
     SimTarget sim;
-    for (const std::vector<std::string>& options : {std::vector<std::string>{"--retry", "10"},
-                                                    {"--retry", "x"},
-                                                    {"--from-line", "0"},
-                                                    {"--from-line", "2"}}) {
-        std::vector<std::string> args = options;
-        args.insert(args.end(), {file, "{port}"});
-        RunResult run = Run(args, sim);
-        EXPECT_EQ(run.status, 1) << options[0] << " " << options[1];
+    for (const auto& refusal : refusals) {
+        RunResult run = Run(refusal.args, sim);
+        EXPECT_EQ(run.status, refusal.status) << refusal.output;
+        EXPECT_EQ(run.output, Shown(kBanner + refusal.output));
+    }
+    for (const auto& [option, value] : std::vector<std::pair<std::string, std::string>>{
+             {"--retry", "10"}, {"--retry", "x"}, {"--from-line", "0"}, {"--from-line", "2"}}) {
+        RunResult run = Run({option, value, file, "{port}"}, sim);
+        EXPECT_EQ(run.status, 1) << option << " " << value;
         EXPECT_EQ(run.output.find("open at"), std::string::npos) << run.output;
     }
     sim.Stop();
     EXPECT_EQ(sim.Received(), "");
+    EXPECT_NE(sim.LineSettings(), kLineSettings);  // never opened
 }
 
 TEST_P(Upload, RetryResendsARefusedRecordWhileTriesRemain) {
@@ -487,8 +342,13 @@ TEST_P(Upload, AnUploadCutShortContinuesFromTheLineItNames) {
         dir.Write("p.hex", kExtended + "\n" + r1 + "\n\n" + r2 + "\n" + r3 + "\n" + kEnd + "\n");
     const std::string image = dir.path() + "/memory.bin";
     SimTarget first({"--silent-from-record", "3", "--memory-out", image});
-    RunResult cut = Load(file, first, {"--retry", "3"});
+    RunResult cut = Load(file, first, {"--retry", "3"});  // r2 awaited in vain, 5 s a wait
     EXPECT_EQ(cut.status, 4);
+    std::string r2Cut = Line(r2, "");
+    r2Cut.erase(r2Cut.find_last_not_of("\r\n") + 1);
+    EXPECT_EQ(cut.output, Shown(Ready(file) + Line(kExtended, "*") + Line(r1, "*") + r2Cut +
+                                "\n ERROR! No Response from target"));
+    EXPECT_EQ(first.Received(), "@" + kExtended + r1 + r2);  // no end mark either
     // The command keeps the options given, and names the port as it was given.
     std::smatch command;
     ASSERT_TRUE(std::regex_search(cut.errors, command,
@@ -534,47 +394,26 @@ TEST(TorvanexUpload, EightNulsForAVerdictCutTheUploadShort) {
 }
 
 // The port argument itself, where only Windows has COM ports to name.
-class TorvaneUnderWine : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        if (!HostAvailable(Host::Wine)) {
-            GTEST_SKIP() << HostUnavailableReason(Host::Wine);
-        }
+TEST(TorvaneUnderWine, WithoutAPortArgumentComTenOpensAndSingleDigitsByTheirPlainName) {
+    if (!HostAvailable(Host::Wine)) {
+        GTEST_SKIP() << HostUnavailableReason(Host::Wine);
     }
-    // Torvane's output for `file` loaded through `port` with `records` lines.
-    static std::string Output(const std::string& file, const std::string& port,
-                              const std::string& records) {
-        return ForHost(Host::Wine, kBanner + "FILE: '" + file + "'\nCom Port(1) " + port +
-                                       " open at 9600 baud.\n\n Target Ready\n" + records +
-                                       "\n Done...\n");
-    }
-};
-
-TEST_F(TorvaneUnderWine, WithoutAPortArgumentComTenIsOpened) {
     TempDir dir;
     const std::string r1 = DataRecord(0x0100, PatternBytes(5, 8));
     const std::string file = dir.Write("p.hex", r1 + "\n" + kEnd + "\n");
-    SimTarget sim;
-
-    RunResult run = RunUnderWineAtCom(10, "Torvane", {file}, sim);
-    sim.Stop();
-
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.output,
-              Output(file, "//./COM10", RecordLineOf(ProgramNamed("Torvane"), r1, "*")));
-    EXPECT_EQ(sim.Received(), "@" + r1 + "!");
-    EXPECT_EQ(sim.LineSettings(), kLineSettings);
-}
-
-TEST_F(TorvaneUnderWine, SingleDigitPortsOpenByTheirPlainName) {
-    TempDir dir;
-    const std::string file = dir.Write("p.hex", kEnd + "\n");
-    SimTarget sim;
-
-    RunResult run = RunUnderWineAtCom(3, "Torvane", {file, "{port}"}, sim);
-    sim.Stop();
-
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.output, Output(file, "COM3", ""));
-    EXPECT_EQ(sim.Received(), "@!");
+    const std::string record = RecordLineOf(ProgramNamed("Torvane"), r1, "*");
+    for (const auto& [com, args, name] :
+         std::vector<std::tuple<int, std::vector<std::string>, std::string>>{
+             {10, {file}, "//./COM10"}, {3, {file, "{port}"}, "COM3"}}) {
+        SimTarget sim;
+        RunResult run = RunUnderWineAtCom(com, "Torvane", args, sim);
+        sim.Stop();
+        EXPECT_EQ(run.status, 0) << name;
+        EXPECT_EQ(run.output,
+                  ForHost(Host::Wine, kBanner + "FILE: '" + file + "'\nCom Port(1) " + name +
+                                          " open at 9600 baud.\n\n Target Ready\n" + record +
+                                          "\n Done...\n"));
+        EXPECT_EQ(sim.Received(), "@" + r1 + "!");
+        EXPECT_EQ(sim.LineSettings(), kLineSettings);
+    }
 }
