@@ -1,5 +1,6 @@
 #include "tests/support/e2e.h"
 
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <unistd.h>
@@ -237,4 +238,52 @@ std::string Filled(std::string text,
         }
     }
     return text;
+}
+
+// A chunk the target read is one write or, when it read late on a loaded
+// machine, several consecutive ones joined; never part of one.
+void ExpectReadAsWholeWrites(const SimTarget& sim, const std::vector<std::string>& writes) {
+    std::vector<std::string> chunks;
+    std::size_t next = 0;
+    bool whole = true;
+    for (const auto& chunk : sim.ReceivedChunks()) {
+        chunks.push_back(chunk.text);
+        std::string joined;
+        while (next < writes.size() && joined.size() < chunk.text.size()) {
+            joined += writes[next++];
+        }
+        whole = whole && joined == chunk.text;
+    }
+    EXPECT_TRUE(whole && next == writes.size()) << ::testing::PrintToString(chunks);
+}
+
+// The last of a record's n characters cannot be read before 3 * (n - 1) ms
+// after the answer the target sent last before its colon (a record starts
+// only once that answer is in). Reading late only moves the last character
+// later, so the bound holds on any load.
+void ExpectPacedByCharacter(const SimTarget& sim, std::size_t records) {
+    std::vector<int64_t> arrival;       // time each received byte was read
+    std::vector<int64_t> answerBefore;  // time of the last answer sent before it
+    int64_t lastAnswer = 0;
+    for (const auto& line : sim.Transcript()) {
+        if (line.kind == 'S') {
+            lastAnswer = line.timeUs;
+        } else if (line.kind == 'R') {
+            arrival.insert(arrival.end(), line.text.size(), line.timeUs);
+            answerBefore.insert(answerBefore.end(), line.text.size(), lastAnswer);
+        }
+    }
+    const std::string received = sim.Received();
+    ASSERT_EQ(arrival.size(), received.size());
+    std::size_t colon = received.find(':');
+    std::size_t seen = 0;
+    while (colon != std::string::npos) {
+        std::size_t next = received.find(':', colon + 1);
+        std::size_t last = (next == std::string::npos ? received.size() : next) - 1;
+        const int64_t span = arrival[last] - answerBefore[colon];
+        EXPECT_GE(span, 3000 * static_cast<int64_t>(last - colon - 1)) << "record at " << colon;
+        ++seen;
+        colon = next;
+    }
+    EXPECT_EQ(seen, records);
 }

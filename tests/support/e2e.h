@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -106,6 +107,14 @@ std::vector<unsigned char> PatternBytes(unsigned first, unsigned count);
 
 // True once the simulator's transcript holds an event starting with `start`.
 bool HasEvent(const SimTarget& sim, const std::string& start);
+
+// Checks (as test failures, with the chunks read) that `sim` read `writes`,
+// the host's writes in order, as whole writes, none split across reads.
+void ExpectReadAsWholeWrites(const SimTarget& sim, const std::vector<std::string>& writes);
+
+// Checks (as test failures) that `sim` received `records` records, each after
+// its colon a character at a time at least 3 ms apart, never in a burst.
+void ExpectPacedByCharacter(const SimTarget& sim, std::size_t records);
 
 // An Intel HEX data record for `data` at `address`, with its checksum.
 std::string DataRecord(unsigned address, const std::vector<unsigned char>& data);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/e2e.h"
@@ -27,31 +28,21 @@ std::string ThreeRecords(std::vector<unsigned char>* image) {
 
 }  // namespace
 
-TEST(PacedTarget, TorvanexLoadsEveryRecord) {
-    TempDir dir;
-    std::vector<unsigned char> image;
-    const std::string file = dir.Write("load.hex", ThreeRecords(&image));
-    SimTarget sim({"--pace"});
+TEST(PacedTarget, UploadersLoadEveryRecordAndTorvaneEndsWithTheMark) {
+    for (const auto& [program, endMark] :
+         std::vector<std::pair<std::string, bool>>{{"Torvanex", false}, {"Torvane", true}}) {
+        SCOPED_TRACE(program);
+        TempDir dir;
+        std::vector<unsigned char> image;
+        const std::string file = dir.Write("load.hex", ThreeRecords(&image));
+        SimTarget sim({"--pace"});
 
-    RunResult run = RunProgram(NativeExe("Torvanex"), {file, sim.port()});
+        RunResult run = RunProgram(NativeExe(program), {file, sim.port()});
 
-    EXPECT_EQ(run.status, 0) << run.output;
-    EXPECT_EQ(sim.Memory(), image);
-}
-
-TEST(PacedTarget, TorvaneLoadsEveryRecordAndEndsWithTheMark) {
-    TempDir dir;
-    std::vector<unsigned char> image;
-    const std::string file = dir.Write("load.hex", ThreeRecords(&image));
-    SimTarget sim({"--pace"});
-
-    RunResult run = RunProgram(NativeExe("Torvane"), {file, sim.port()});
-
-    EXPECT_EQ(run.status, 0) << run.output;
-    const std::string received = sim.Received();
-    ASSERT_FALSE(received.empty());
-    EXPECT_EQ(received.back(), '!');
-    EXPECT_EQ(sim.Memory(), image);
+        EXPECT_EQ(run.status, 0) << run.output;
+        EXPECT_EQ(EndsWith(sim.Received(), "!"), endMark);
+        EXPECT_EQ(sim.Memory(), image);
+    }
 }
 
 TEST(PacedTarget, QuilmarkSavesWhatTheTargetHolds) {
