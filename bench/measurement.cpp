@@ -22,8 +22,8 @@
 
 #include "bench/floors.h"
 #include "dialogue/pace.h"
-#include "tests/support/launch.h"
-#include "tests/support/ser2net.h"
+#include "launch/launch.h"
+#include "launch/ser2net.h"
 
 namespace {
 

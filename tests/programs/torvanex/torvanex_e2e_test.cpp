@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/await_state.h"
+#include "launch/await_state.h"
 #include "tests/support/e2e.h"
 #include "tests/support/programs.h"
 
