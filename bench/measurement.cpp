@@ -1,12 +1,10 @@
 #include "bench/measurement.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <pty.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,8 +20,9 @@
 
 #include "bench/floors.h"
 #include "dialogue/pace.h"
-#include "tests/support/launch.h"
-#include "tests/support/ser2net.h"
+#include "launch/launch.h"
+#include "launch/ser2net.h"
+#include "serial/serial_link.h"
 
 namespace {
 
@@ -258,58 +257,26 @@ void SetCommand(const BenchPaths& paths, const std::string& program, bool wine,
     launch->words.insert(launch->words.end(), args.begin(), args.end());
 }
 
-// Waits up to `ms` for one byte on `fd`; returns it, or -1.
-int ProbeByte(int fd, int ms) {
-    const int64_t deadline = NowNs() + static_cast<int64_t>(ms) * 1000000;
-    for (;;) {
-        unsigned char byte = 0;
-        if (read(fd, &byte, 1) == 1) {
-            return byte;
-        }
-        const int64_t left = deadline - NowNs();
-        if (left <= 0) {
-            return -1;
-        }
-        pollfd waiting{fd, POLLIN, 0};
-        timespec timeout{static_cast<time_t>(left / 1000000000),
-                         static_cast<long>(left % 1000000000)};
-        ppoll(&waiting, 1, &timeout, nullptr);
-    }
-}
-
 // Reads until `pattern` has arrived (false after 2 s of silence), then until
 // 50 ms of quiet.
-bool ProbeAwait(int fd, const std::string& pattern) {
+bool ProbeAwait(ComPort port, const std::string& pattern) {
     std::string seen;
     while (seen.find(pattern) == std::string::npos) {
-        const int byte = ProbeByte(fd, 2000);
-        if (byte < 0) {
+        const unsigned char byte = WaitForComByte(port, 2000);
+        if (byte == 0) {
             return false;
         }
         seen += static_cast<char>(byte);
     }
-    while (ProbeByte(fd, 50) >= 0) {
+    while (WaitForComByte(port, 50) != 0) {
     }
     return true;
 }
 
-// Opens `port` as the programs do: raw, 9600 baud, 2 stop bits. Returns the
-// descriptor (non-blocking), or -1.
-int OpenProbePort(const std::string& port) {
-    const int fd = open(port.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    termios settings{};
-    if (fd < 0 || tcgetattr(fd, &settings) != 0) {
-        if (fd >= 0) {
-            close(fd);
-        }
-        return -1;
-    }
-    cfmakeraw(&settings);
-    cfsetispeed(&settings, B9600);
-    cfsetospeed(&settings, B9600);
-    settings.c_cflag |= CSTOPB | CLOCAL | CREAD;
-    tcsetattr(fd, TCSANOW, &settings);
-    return fd;
+// Sends the one character `c` and awaits `answer` (see ProbeAwait).
+bool ProbeSay(ComPort port, char c, const std::string& answer) {
+    WriteComBytes(port, &c, 1);
+    return ProbeAwait(port, answer);
 }
 
 }  // namespace
@@ -402,28 +369,29 @@ Probe ProbeEchoes(const BenchPaths& paths, bool pace, int count) {
     if (StartSim(paths, {}, pace, stats, &sim) != 0) {
         return probe;
     }
-    const int fd = OpenProbePort(sim.process.port);
-    bool ready = fd >= 0 && write(fd, "@", 1) == 1 && ProbeAwait(fd, "$$$") &&
-                 write(fd, "B", 1) == 1 && ProbeAwait(fd, "top?") && write(fd, "\r", 1) == 1 &&
-                 ProbeAwait(fd, "Ok");
+    // The programs' own serial link, opened as they open it.
+    int32_t error = 0;
+    const ComPort port = OpenCom(sim.process.port.c_str(), 9600, &error);
+    bool ready = port != kInvalidComPort && ProbeSay(port, '@', "$$$") &&
+                 ProbeSay(port, 'B', "top?") && ProbeSay(port, '\r', "Ok");
     std::vector<double> excess;
     const double lineUs = pace ? 2 * kLineCharMs * 1000.0 : 0.0;
     for (int i = 0; ready && i < count; ++i) {
         const char c = static_cast<char>('A' + i % 26);
         const int64_t sent = NowNs();
-        if (write(fd, &c, 1) != 1 || ProbeByte(fd, 1000) != static_cast<unsigned char>(c)) {
+        WriteComBytes(port, &c, 1);
+        if (WaitForComByte(port, 1000) != static_cast<unsigned char>(c)) {
             ready = false;
             break;
         }
         excess.push_back(static_cast<double>(NowNs() - sent) / 1000.0 - lineUs);
         if (i % 60 == 59) {
-            ready = write(fd, "\r", 1) == 1 && ProbeAwait(fd, "\n");
+            ready = ProbeSay(port, '\r', "\n");
         }
-        timespec pause{0, 3000000};
-        nanosleep(&pause, nullptr);
+        PauseMs(3);
     }
-    if (fd >= 0) {
-        close(fd);
+    if (port != kInvalidComPort) {
+        CloseCom(port);
     }
     StopSim(&sim, &ignored);
     if (!ready || excess.empty()) {

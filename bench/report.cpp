@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "tests/support/launch.h"
+#include "launch/launch.h"
 
 namespace {
 

@@ -21,7 +21,7 @@ prefix="$PWD/$build/bench-wineprefix"
 wine_args=()
 if [ -d "$build/win/bin" ] && command -v wine >/dev/null 2>&1; then
     if [ ! -f "$prefix/z80-ready" ]; then
-        CI= sh tests/support/wine_prefix.sh setup "$prefix" "$PWD/$build/win/bin"
+        CI= sh launch/wine_prefix.sh setup "$prefix" "$PWD/$build/win/bin"
     fi
     if [ -f "$prefix/z80-ready" ]; then
         wine_args=(--win-bin "$PWD/$build/win/bin" --wine-prefix "$prefix")

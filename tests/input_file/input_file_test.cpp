@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <string>
 
-#include "tests/support/launch.h"
+#include "launch/launch.h"
 
 TEST(ReadInputFile, AFileFillingTheBufferFitsOneMoreByteDoesNotUnlessACtrlZEndsIt) {
     TempDir dir;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "tests/dialogue/port_on_pty.h"
-#include "tests/support/await_state.h"
+#include "launch/await_state.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "tests/support/launch.h"
+#include "launch/launch.h"
 #include "tests/support/pty_pair.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <string>
 
+#include "launch/launch.h"
 #include "programs/torvane/exit_status.h"
-#include "tests/support/launch.h"
 #include "tests/support/pty_pair.h"
 
 namespace {

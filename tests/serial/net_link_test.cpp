@@ -15,7 +15,7 @@
 
 #include "serial/net_port.h"
 #include "serial/serial_link.h"
-#include "tests/support/await_state.h"
+#include "launch/await_state.h"
 
 namespace {
 

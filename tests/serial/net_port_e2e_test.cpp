@@ -9,11 +9,11 @@
 #include <tuple>
 #include <vector>
 
+#include "launch/ser2net.h"
 #include "tests/hardening/hardening.h"
 #include "tests/support/e2e.h"
 #include "tests/support/e2e_host.h"
 #include "tests/support/programs.h"
-#include "tests/support/ser2net.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "tests/support/launch.h"
+#include "launch/launch.h"
 
 // One line of the simulator's transcript.
 struct TranscriptLine {

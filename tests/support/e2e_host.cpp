@@ -13,7 +13,7 @@
 #include <regex>
 #include <string>
 
-#include "tests/support/await_state.h"
+#include "launch/await_state.h"
 #include "tests/support/terminal_run.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <fstream>
 #include <string>
 
-#include "tests/support/await_state.h"
+#include "launch/await_state.h"
 
 // The calling thread's id, for ThreadBlockedInPoll.
 inline pid_t CurrentThreadId() {

@@ -10,7 +10,7 @@ if(TARGET windows_programs)
   add_dependencies(e2e_support windows_programs)
 endif()
 
-set(_wine_prefix_script ${CMAKE_CURRENT_LIST_DIR}/wine_prefix.sh)
+set(_wine_prefix_script ${PROJECT_SOURCE_DIR}/launch/wine_prefix.sh)
 add_test(NAME wine_prefix_setup
          COMMAND sh ${_wine_prefix_script} setup ${WINE_PREFIX_DIR} "${WINDOWS_BIN_DIR}")
 set_tests_properties(wine_prefix_setup PROPERTIES FIXTURES_SETUP WinePrefix TIMEOUT 300)

@@ -1,4 +1,4 @@
-#include "tests/support/ser2net.h"
+#include "launch/ser2net.h"
 
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "tests/support/await_state.h"
+#include "launch/await_state.h"
 
 namespace {
 

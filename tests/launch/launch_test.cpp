@@ -1,6 +1,6 @@
 // The launch library the tests and the benchmark share: a program's exit
 // status, its environment changes, its output files and its time limit.
-#include "tests/support/launch.h"
+#include "launch/launch.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

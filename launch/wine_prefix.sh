@@ -1,5 +1,6 @@
 #!/bin/sh
-# The Wine prefix the Windows programs' end-to-end cases run in.
+# The Wine prefix the Windows programs run in: their end-to-end cases and the
+# benchmark.
 #
 #   wine_prefix.sh setup PREFIX WINDOWS_BIN_DIR
 #   wine_prefix.sh cleanup PREFIX

@@ -1,4 +1,4 @@
-// Waiting in tests for a state that no event announces.
+// Waiting for a state that no event announces: in tests, and for ser2net's ports.
 #pragma once
 
 #include <chrono>

@@ -1,13 +1,13 @@
-// A real serial-port server for the network ports' end-to-end cases: ser2net
-// on 127.0.0.1, at free ports, in front of a simulated target's
-// pseudo-terminal, with a configuration of its own (no system service).
+// A real serial-port server for the network ports' end-to-end cases and the
+// benchmark: ser2net on 127.0.0.1, at free ports, in front of a simulated
+// target's pseudo-terminal, with a configuration of its own (no system service).
 #pragma once
 
 #include <sys/types.h>
 
 #include <string>
 
-#include "tests/support/launch.h"
+#include "launch/launch.h"
 
 // Why ser2net cannot be run here ("" when it can).
 std::string Ser2netUnavailableReason();

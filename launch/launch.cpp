@@ -1,4 +1,4 @@
-#include "tests/support/launch.h"
+#include "launch/launch.h"
 
 #include <fcntl.h>
 #include <poll.h>
