@@ -62,7 +62,11 @@ start:      ld a,03h            ; master reset of the UART
             ld (storeend),hl
 
 ; The command loop: the board powers up silent, until the host wakes it.
+; An overrun flagged with a command's first byte lost one after it, so the
+; flag is cleared here and looked at by the command.
 command:    ld sp,stacktop
+            xor a
+            ld (lineerr),a
             call getc
             cp '@'
             jr z,wake
@@ -210,9 +214,7 @@ putnib1:    rst 08h
 ; The record is read whole into recbuf, summed as it comes (each byte well
 ; within the character time the next one takes), and only stored once
 ; its checksum is right.
-record:     xor a
-            ld (lineerr),a
-            ld hl,recbuf
+record:     ld hl,recbuf
             ld c,0              ; the sum
             ld b,1
             call recbytes       ; the length

@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
-void UartHostByte(Uart* uart, unsigned char byte, int64_t cycle) {
-    const int64_t entry = std::max(cycle, uart->lastEntryCycle) + uart->receiveGapCycles;
+void UartHostByte(Uart* uart, unsigned char byte, int64_t cycle, int64_t notBeforeCycle) {
+    const int64_t entry =
+        std::max(std::max(cycle, uart->lastEntryCycle) + uart->receiveGapCycles, notBeforeCycle);
     uart->lastEntryCycle = entry;
     uart->arriving.push_back(UartByte{byte, entry});
 }

@@ -43,8 +43,9 @@ struct Uart {
 
 // Puts `byte`, which the host wrote and the board saw at `cycle`, on the
 // wire: it enters the receive register one receive gap after the later of
-// `cycle` and the previous byte's entry.
-void UartHostByte(Uart* uart, unsigned char byte, int64_t cycle);
+// `cycle` and the previous byte's entry, and not before `notBeforeCycle`
+// (the processor's present, which may be ahead of `cycle`).
+void UartHostByte(Uart* uart, unsigned char byte, int64_t cycle, int64_t notBeforeCycle = 0);
 
 // Brings `uart` up to `cycle`: arriving bytes due by then enter the receive
 // register (or are lost to an overrun), a byte on the transmit wire leaves.

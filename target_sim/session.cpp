@@ -111,7 +111,9 @@ bool Session::ServeChunk() {
 // the monitor.
 void Session::TakeIn(unsigned char byte, int64_t readNs) {
     if (board_ != nullptr) {
-        UartHostByte(&board_->uart, byte, CycleAt(readNs));
+        // The processor may be ahead of the read, but what it has run is
+        // past: the byte cannot enter before its present.
+        UartHostByte(&board_->uart, byte, CycleAt(readNs), board_->cycle);
         return;
     }
     answerFromNs_ = ReceivedAt(&line_, readNs);
