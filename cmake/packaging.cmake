@@ -41,6 +41,11 @@ else()
   include(GNUInstallDirs)
   install(TARGETS Torvanex Torvane Quilmark Ferrolt targetsim
           RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # targetsim --cpu's monitor firmware, where the installed targetsim looks
+  # for it (a build without libz80ex has no --cpu and no ROM).
+  if(TARGETSIM_CPU)
+    install(FILES ${TARGETSIM_ROM} DESTINATION ${CMAKE_INSTALL_DATADIR}/${Z80_PACKAGE_NAME})
+  endif()
 
   # Manual pages get the version filled in and, as Debian wants them, are
   # compressed.
@@ -68,8 +73,11 @@ else()
   set(_doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/${Z80_PACKAGE_NAME})
   install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${_doc_dir})
   install(FILES ${PROJECT_SOURCE_DIR}/docs/hardening.md ${PROJECT_SOURCE_DIR}/docs/benchmark.md
-                ${PROJECT_SOURCE_DIR}/docs/development.md DESTINATION ${_doc_dir}/docs)
-  install(FILES ${Z80_EXAMPLES} DESTINATION ${_doc_dir}/examples)
+                ${PROJECT_SOURCE_DIR}/docs/development.md
+                ${PROJECT_SOURCE_DIR}/docs/emulated-board.md DESTINATION ${_doc_dir}/docs)
+  # The .deb also carries the HEX file's source, for targetsim --cpu.
+  install(FILES ${Z80_EXAMPLES} ${PROJECT_SOURCE_DIR}/examples/hello.asm
+          DESTINATION ${_doc_dir}/examples)
   configure_file(${PROJECT_SOURCE_DIR}/cmake/debian/copyright.in
                  ${CMAKE_BINARY_DIR}/debian/copyright @ONLY)
   install(FILES ${CMAKE_BINARY_DIR}/debian/copyright DESTINATION ${_doc_dir})
