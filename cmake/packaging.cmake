@@ -41,6 +41,11 @@ else()
   include(GNUInstallDirs)
   install(TARGETS Torvanex Torvane Quilmark Ferrolt targetsim
           RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # targetsim --cpu's monitor firmware, where the installed targetsim looks
+  # for it (a build without libz80ex has no --cpu and no ROM).
+  if(TARGETSIM_CPU)
+    install(FILES ${TARGETSIM_ROM} DESTINATION ${CMAKE_INSTALL_DATADIR}/${Z80_PACKAGE_NAME})
+  endif()
 
   # Manual pages get the version filled in and, as Debian wants them, are
   # compressed.
@@ -68,11 +73,13 @@ else()
   set(_doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/${Z80_PACKAGE_NAME})
   install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${_doc_dir})
   set(_doc_pages programs ports network raspberry-pi simulated-target troubleshooting hardening
-                 benchmark development)
+                 benchmark development emulated-board)
   list(TRANSFORM _doc_pages PREPEND ${PROJECT_SOURCE_DIR}/docs/)
   list(TRANSFORM _doc_pages APPEND .md)
   install(FILES ${_doc_pages} DESTINATION ${_doc_dir}/docs)
-  install(FILES ${Z80_EXAMPLES} DESTINATION ${_doc_dir}/examples)
+  # The .deb also carries the HEX file's source, for targetsim --cpu.
+  install(FILES ${Z80_EXAMPLES} ${PROJECT_SOURCE_DIR}/examples/hello.asm
+          DESTINATION ${_doc_dir}/examples)
   configure_file(${PROJECT_SOURCE_DIR}/cmake/debian/copyright.in
                  ${CMAKE_BINARY_DIR}/debian/copyright @ONLY)
   install(FILES ${CMAKE_BINARY_DIR}/debian/copyright DESTINATION ${_doc_dir})

@@ -10,6 +10,9 @@ packages=(cmake make g++ libgtest-dev binutils)
 packages+=(dpkg-dev gzip man-db)
 # The network ports' end-to-end cases run a real serial-port server.
 packages+=(ser2net)
+# targetsim --cpu: the Z80 core it emulates the board with, and the
+# assembler for the board's monitor firmware and the example program.
+packages+=(libz80ex-dev z80asm)
 if [ "${1:-all}" != "native" ]; then
     packages+=(g++-mingw-w64-x86-64 wine wine64)
     # The fuzz targets: clang with its libFuzzer and sanitizer runtimes.

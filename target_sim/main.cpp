@@ -5,20 +5,26 @@
 // monitor does until SIGTERM or SIGINT, when it saves its memory image.
 // See Usage() (options.cpp) for the options, including the faults it can play.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "run/help.h"
+#include "target_sim/board.h"
 #include "target_sim/options.h"
 #include "target_sim/port.h"
 #include "target_sim/session.h"
 #include "target_sim/transcript.h"
 
 namespace {
+
+// The monitor firmware's ROM image, as the build names it.
+constexpr const char* kRomName = "z80-monitor.rom";
 
 volatile std::sig_atomic_t stopRequested = 0;
 
@@ -28,8 +34,54 @@ void OnStopSignal(int) {
 
 volatile std::sig_atomic_t syncRequested = 0;
 
+// The emulated board, with --cpu.
+Board board;
+
 void OnSyncSignal(int) {
     syncRequested = 1;
+}
+
+// Returns the monitor firmware's ROM image built with targetsim: the one
+// beside the executable (a build tree), else the installed one; "" when
+// there is neither.
+std::string DefaultRomPath() {
+    std::vector<std::string> places;
+    char self[4096];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length > 0) {
+        std::string dir(self, static_cast<std::size_t>(length));
+        places.push_back(dir.substr(0, dir.rfind('/') + 1) + kRomName);
+    }
+#ifdef TARGETSIM_ROM_DIR
+    places.push_back(std::string(TARGETSIM_ROM_DIR) + "/" + kRomName);
+#endif
+    for (const std::string& place : places) {
+        if (access(place.c_str(), R_OK) == 0) {
+            return place;
+        }
+    }
+    return "";
+}
+
+// Loads the board's ROM: --rom's image or the built one. Returns 0, or -1
+// after printing why.
+int LoadRom(const Options& options) {
+    const std::string path = options.rom.empty() ? DefaultRomPath() : options.rom;
+    if (path.empty()) {
+        std::fprintf(stderr,
+                     "targetsim: the monitor firmware's ROM image (%s) is neither beside "
+                     "targetsim nor installed; give one with --rom FILE\n",
+                     kRomName);
+        return -1;
+    }
+    if (LoadBoardRom(path, &board) < 0) {
+        return -1;
+    }
+    board.romPath = path;
+    if (options.receiveGap > 0) {
+        board.uart.receiveGapCycles = options.receiveGap;
+    }
+    return 0;
 }
 
 // Loads the memory image from `path` into `session`'s monitor (as much of
@@ -45,7 +97,7 @@ int LoadMemoryImage(const std::string& path, Session* session) {
         }
         return -1;
     }
-    auto& memory = session->monitor().memory;
+    auto& memory = session->memory();
     const std::size_t got = std::fread(memory.data(), 1, memory.size(), in);
     std::fclose(in);
     session->Note('E', "memory loaded " + std::to_string(got) + " bytes");
@@ -54,7 +106,7 @@ int LoadMemoryImage(const std::string& path, Session* session) {
 
 // Saves `session`'s memory image to `path`. Returns 0, or -1 after printing why.
 int SaveMemoryImage(const std::string& path, Session* session) {
-    const auto& memory = session->monitor().memory;
+    const auto& memory = session->memory();
     std::FILE* out = std::fopen(path.c_str(), "wb");
     if (out == nullptr || std::fwrite(memory.data(), 1, memory.size(), out) != memory.size() ||
         std::fclose(out) != 0) {
@@ -108,9 +160,23 @@ int main(int argc, char* argv[]) {
         std::perror("targetsim: transcript");
         return 1;
     }
-    Session session(options.config, options.pace, options.latencyMs, &port, &transcript);
+    if (options.cpu && LoadRom(options) != 0) {
+        return 1;
+    }
+    Session session(options.config, options.pace, options.latencyMs, &port, &transcript,
+                    options.cpu ? &board : nullptr);
     if (!options.memoryIn.empty() && LoadMemoryImage(options.memoryIn, &session) != 0) {
         return 1;
+    }
+    // The board starts once its memory is in: the ROM goes over the image's
+    // first 8 KiB, and the processor leaves its reset.
+    if (options.cpu) {
+        if (StartBoard(&board) != 0) {
+            std::fprintf(stderr, "targetsim: no processor for the board\n");
+            return 1;
+        }
+        session.Note('E', "board started, ROM " + board.romPath + " " +
+                              std::to_string(board.rom.size()) + " bytes");
     }
 
     // The link, the stop signals, and the port's path for whoever started us.
@@ -146,6 +212,7 @@ int main(int argc, char* argv[]) {
     if (!options.link.empty()) {
         RemovePortLink(options.link, port.path);
     }
+    StopBoard(&board);
     session.Note('E', "stopped");
     transcript.Close();
     CloseSimPort(&port);

@@ -69,7 +69,13 @@ bool ParseSwitch(const std::string& name, Options* options) {
     SimConfig& config = options->config;
     if (name == "--pace") {
         options->pace = true;
-    } else if (name == "--silent-wake") {
+        return true;
+    }
+    if (name == "--cpu") {
+        options->cpu = true;
+        return true;
+    }
+    if (name == "--silent-wake") {
         config.silentWake = true;
     } else if (name == "--split-prompt") {
         config.splitPrompt = true;
@@ -80,15 +86,14 @@ bool ParseSwitch(const std::string& name, Options* options) {
     } else {
         return false;
     }
+    options->monitorOnly.push_back(name);
     return true;
 }
 
-// The options that take `value`. Returns true when `name` is one and
-// `value` suits it (and has been applied to `options`).
-bool ParseValued(const std::string& name, const char* value, Options* options) {
-    SimConfig& config = options->config;
+// The options that take `value` and work in both modes. Returns true when
+// `name` is one and `value` suits it (and has been applied to `options`).
+bool ParseCommonValued(const std::string& name, const char* value, Options* options) {
     int number = 0;
-    std::string text;
     if (name == "--link") {
         options->link = value;
     } else if (name == "--transcript") {
@@ -101,7 +106,27 @@ bool ParseValued(const std::string& name, const char* value, Options* options) {
         options->lineStats = value;
     } else if (name == "--latency" && ParsePositive(value, &number) && number <= 10000) {
         options->latencyMs = number;
-    } else if (name == "--prompt") {
+    } else if (name == "--rom" && value[0] != '\0') {
+        options->rom = value;
+        options->cpu = true;
+    } else if (name == "--receive-gap" && ParsePositive(value, &number) && number <= 100000) {
+        options->receiveGap = number;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// The options that take `value`. Returns true when `name` is one and
+// `value` suits it (and has been applied to `options`).
+bool ParseValued(const std::string& name, const char* value, Options* options) {
+    SimConfig& config = options->config;
+    int number = 0;
+    std::string text;
+    if (ParseCommonValued(name, value, options)) {
+        return true;
+    }
+    if (name == "--prompt") {
         config.prompt = Unescape(value);
     } else if (name == "--basic-banner") {
         config.basicBanner = Unescape(value);
@@ -126,7 +151,36 @@ bool ParseValued(const std::string& name, const char* value, Options* options) {
     } else {
         return false;
     }
+    options->monitorOnly.push_back(name);
     return true;
+}
+
+// With the emulated board, the firmware in its ROM answers: the monitor's
+// texts and faults have nothing to act on, and the test's receive gap needs
+// the board. Returns 0, or -1 after naming each option that does not fit.
+int CheckMode(const Options& options) {
+    int status = 0;
+    if (options.cpu) {
+        for (const std::string& name : options.monitorOnly) {
+            std::fprintf(stderr,
+                         "targetsim: %s sets how the built-in monitor answers; with --cpu the "
+                         "firmware in the board's ROM answers, so it cannot be used\n",
+                         name.c_str());
+            status = -1;
+        }
+    } else if (options.receiveGap > 0) {
+        std::fprintf(stderr, "targetsim: --receive-gap times the board's UART: it needs --cpu\n");
+        status = -1;
+    }
+#ifndef TARGETSIM_CPU
+    if (options.cpu) {
+        std::fprintf(stderr,
+                     "targetsim: this build has no emulated board (it was built without "
+                     "libz80ex): --cpu and --rom are not available\n");
+        status = -1;
+    }
+#endif
+    return status;
 }
 
 }  // namespace
@@ -149,6 +203,14 @@ void Usage() {
         "  --line-stats FILE        on exit, write how late answers left (microseconds)\n"
         "  --latency MS             hold answers back by up to MS ms (1..10000), as a\n"
         "                           USB adapter's latency timer or a network does\n"
+        "  --cpu                    run the emulated board instead: a Z80 at 7.3728 MHz\n"
+        "                           running the monitor firmware in its ROM (0000-1FFF,\n"
+        "                           RAM above), its UART at ports 80h/81h; the options\n"
+        "                           below it, the built-in monitor's, do not apply\n"
+        "  --rom FILE               with the board, run the ROM image FILE (up to 8 KiB;\n"
+        "                           implies --cpu)\n"
+        "  --receive-gap CYCLES     (tests) bytes from the host enter the board's UART\n"
+        "                           CYCLES apart instead of one character time (8448)\n"
         "  --prompt TEXT            answer to '@' (escapes \\r \\n \\t \\xHH)\n"
         "  --silent-wake            never answer '@'\n"
         "  --split-prompt           send the prompt one byte per write\n"
@@ -185,6 +247,9 @@ int ParseOptions(int argc, char* argv[], Options* options) {
             std::fprintf(stderr, "targetsim: bad option or value: %s %s\n", name.c_str(), value);
             return -1;
         }
+    }
+    if (CheckMode(*options) != 0) {
+        return -1;
     }
     for (const std::string* path : {&options->memoryOut, &options->lineStats}) {
         if (!path->empty() && !WritableLater(*path)) {

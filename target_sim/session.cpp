@@ -42,9 +42,17 @@ std::string Hex(const unsigned char* bytes, std::size_t count) {
 }  // namespace
 
 Session::Session(const SimConfig& config, bool pace, int latencyMs, SimPort* port,
-                 Transcript* transcript)
-    : port_(port), transcript_(transcript), startUs_(NowUs()), monitor_(config, Link()) {
-    line_.charTimeNs = pace ? kCharTimeNs : 0;
+                 Transcript* transcript, Board* board)
+    : port_(port),
+      transcript_(transcript),
+      startUs_(NowUs()),
+      monitor_(config, Link()),
+      board_(board) {
+    // The board's UART keeps the line's pace itself.
+    line_.charTimeNs = pace && board == nullptr ? kCharTimeNs : 0;
+    if (board != nullptr) {
+        board->event = [this](const std::string& text) { Note('E', text); };
+    }
     line_.holdNs = static_cast<int64_t>(latencyMs) * 1000000;
     SetFineTimers();
     while (!config.chatterText.empty() && chatter_.size() < 4096) {
@@ -94,10 +102,60 @@ bool Session::ServeChunk() {
     const int64_t readNs = NowNs();
     Note('R', Hex(chunk, static_cast<std::size_t>(got)));
     for (ssize_t i = 0; i < got; ++i) {
-        answerFromNs_ = ReceivedAt(&line_, readNs);
-        monitor_.OnByte(chunk[i], answerFromNs_ / 1000000);
+        TakeIn(chunk[i], readNs);
     }
     return true;
+}
+
+// Hands one byte the host wrote, read at `readNs`, to the board's UART or to
+// the monitor.
+void Session::TakeIn(unsigned char byte, int64_t readNs) {
+    if (board_ != nullptr) {
+        // The processor may be ahead of the read, but what it has run is
+        // past: the byte cannot enter before its present.
+        UartHostByte(&board_->uart, byte, CycleAt(readNs), board_->cycle);
+        return;
+    }
+    answerFromNs_ = ReceivedAt(&line_, readNs);
+    monitor_.OnByte(byte, answerFromNs_ / 1000000);
+}
+
+int64_t Session::CycleAt(int64_t ns) const {
+    const int64_t since = std::max<int64_t>(0, ns - boardStartNs_);
+    return since / 1000000000 * kBoardClockHz + since % 1000000000 * kBoardClockHz / 1000000000;
+}
+
+int64_t Session::TimeOfCycle(int64_t cycle) const {
+    return boardStartNs_ + cycle / kBoardClockHz * 1000000000 +
+           cycle % kBoardClockHz * 1000000000 / kBoardClockHz;
+}
+
+// Lets time pass for the target. The board's processor runs up to one
+// character time past now, so its answers are known before they are due;
+// what its UART sent is queued for the moment each byte left the board.
+// A chattering monitor tops up its queue; a quiet one may drop a
+// half-received command.
+void Session::RunTarget() {
+    if (board_ != nullptr) {
+        RunBoard(board_, CycleAt(NowNs()) + kBoardCharCycles);
+        std::string text;
+        for (const UartByte& sent : board_->uart.sent) {
+            QueueAnswer(&line_, std::string(1, static_cast<char>(sent.byte)),
+                        TimeOfCycle(sent.cycle));
+            text += static_cast<char>(sent.byte);
+        }
+        board_->uart.sent.clear();
+        if (!text.empty()) {
+            Note('S', Hex(reinterpret_cast<const unsigned char*>(text.data()), text.size()));
+        }
+        return;
+    }
+    // A chattering target keeps the port's buffer full (tens of KiB) and
+    // wakes often, so the line never falls quiet for the host however
+    // fast it reads, even while the simulator waits for the processor.
+    if (monitor_.Chattering() && line_.answers.size() < kChatterQueued) {
+        QueueAnswer(&line_, chatter_, NowNs());
+    }
 }
 
 // Sleeps until the host writes, the next answer byte is due, the port takes
@@ -105,6 +163,10 @@ bool Session::ServeChunk() {
 // true when the host wrote.
 bool Session::AwaitHost(int writing) {
     int64_t waitNs = monitor_.Chattering() ? kChatterWakeNs : kIdleWakeNs;
+    if (board_ != nullptr) {
+        // Wakes when the processor is no longer ahead of real time.
+        waitNs = std::min(waitNs, std::max<int64_t>(0, TimeOfCycle(board_->cycle) - NowNs()));
+    }
     if (writing == 0 && NextAnswerDue(line_) >= 0) {
         waitNs = std::min(waitNs, std::max<int64_t>(0, NextAnswerDue(line_) - NowNs()));
     }
@@ -120,6 +182,7 @@ void Session::Serve(const volatile std::sig_atomic_t* stopRequested,
                     const std::function<void()>& synced) {
     std::string settings = LineSettings(port_->slave);
     Note('L', settings);
+    boardStartNs_ = NowNs();
     while (*stopRequested == 0) {
         if (*syncRequested != 0) {
             *syncRequested = 0;
@@ -128,12 +191,7 @@ void Session::Serve(const volatile std::sig_atomic_t* stopRequested,
             transcript_->Flush();
             synced();
         }
-        // A chattering target keeps the port's buffer full (tens of KiB) and
-        // wakes often, so the line never falls quiet for the host however
-        // fast it reads, even while the simulator waits for the processor.
-        if (monitor_.Chattering() && line_.answers.size() < kChatterQueued) {
-            QueueAnswer(&line_, chatter_, NowNs());
-        }
+        RunTarget();
         const int writing = WriteDueAnswers(&line_, port_->master, NowNs());
         if (AwaitHost(writing)) {
             ServeChunk();
@@ -143,7 +201,7 @@ void Session::Serve(const volatile std::sig_atomic_t* stopRequested,
                 CloseSimPort(port_);
                 break;
             }
-        } else if (line_.answers.empty()) {
+        } else if (line_.answers.empty() && board_ == nullptr) {
             monitor_.OnQuiet(NowUs() / 1000);
         }
         // Read after the line's traffic, so it never delays an answer.

@@ -5,6 +5,11 @@
 // hands each byte over when it is due, so the monitor never blocks the line
 // and an answer never waits behind the pace of an earlier one. An answer
 // starts no earlier than the arrival of the byte that asked for it.
+//
+// With a board (targetsim --cpu) the firmware on its emulated processor
+// answers instead of the monitor: the session runs the processor in step
+// with real time, never more than a character time ahead, hands it what the
+// host wrote and queues what its UART sent at the moment it left the board.
 #pragma once
 
 #include <csignal>
@@ -12,6 +17,7 @@
 #include <functional>
 #include <string>
 
+#include "target_sim/board.h"
 #include "target_sim/monitor.h"
 #include "target_sim/port.h"
 #include "target_sim/sim_line.h"
@@ -22,15 +28,18 @@ class Session {
     // A session on `port` with the monitor set up by `config`, paced as a
     // 9600 8N2 line when `pace` is set, its answers held back by up to
     // `latencyMs` ms (0: not at all). The three must outlive the session;
-    // events go to `transcript`, timed from now.
+    // events go to `transcript`, timed from now. With `board` (started, and
+    // outliving the session) its firmware answers instead, on a line always
+    // at its own pace, and `config` and `pace` are not used.
     Session(const SimConfig& config, bool pace, int latencyMs, SimPort* port,
-            Transcript* transcript);
+            Transcript* transcript, Board* board = nullptr);
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    // The monitor, whose memory is loaded before and saved after Serve.
-    Monitor& monitor() {
-        return monitor_;
+    // The target's memory (the board's or the monitor's), loaded before
+    // and saved after Serve.
+    std::array<unsigned char, 65536>& memory() {
+        return board_ != nullptr ? board_->memory : monitor_.memory;
     }
     // The line model, with its count of how late answers left.
     const SimLine& line() const {
@@ -53,6 +62,10 @@ class Session {
     void SplitSend(const std::string& text);
     bool ServeChunk();
     bool AwaitHost(int writing);
+    void TakeIn(unsigned char byte, int64_t readNs);
+    void RunTarget();
+    int64_t CycleAt(int64_t ns) const;
+    int64_t TimeOfCycle(int64_t cycle) const;
 
     SimPort* port_;
     Transcript* transcript_;
@@ -62,4 +75,6 @@ class Session {
     bool hungUp_ = false;
     std::string chatter_;  // a few KiB of the chattering target's text
     Monitor monitor_;
+    Board* board_;
+    int64_t boardStartNs_ = 0;  // the moment of the board's cycle 0
 };

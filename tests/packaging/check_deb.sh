@@ -57,9 +57,16 @@ in_bin=$(grep -c ' \./usr/bin/[^/]' "$work/contents" || true)
 doc=./usr/share/doc/z80-host-tools
 # The pages the README links to go with it.
 pages=$(cd "$(dirname "$0")/../../docs" && ls -- *.md | sed 's|^|docs/|')
-for file in README.md $pages copyright changelog.gz examples/hello.hex examples/hello.bas; do
+for file in README.md $pages copyright changelog.gz examples/hello.hex examples/hello.bas \
+    examples/hello.asm; do
     grep -Eq "^-rw-r--r-- root/root +[0-9]+ .* $doc/$file\$" "$work/contents" || fail "no $doc/$file"
 done
+# A build with the emulated board (targetsim --cpu) carries its firmware
+# where the installed targetsim looks for it.
+if [ -f "$build/bin/z80-monitor.rom" ]; then
+    grep -Eq "^-rw-r--r-- root/root +[0-9]+ .* \./usr/share/z80-host-tools/z80-monitor\.rom\$" \
+        "$work/contents" || fail "no /usr/share/z80-host-tools/z80-monitor.rom"
+fi
 
 # The maintainer is the project; the copyright file is machine-readable and
 # under the MIT (Expat) licence; the changelog's newest entry is this version.
@@ -72,6 +79,7 @@ head -n 1 "$work/copyright" | grep -q '^Format: https://www.debian.org/doc/packa
     fail "copyright is not machine-readable: $(head -n 1 "$work/copyright")"
 grep -q '^Copyright: 2026 the z80-host-tools authors$' "$work/copyright" || fail "copyright names no holder"
 grep -q '^License: Expat$' "$work/copyright" || fail "copyright names no MIT (Expat) licence"
+grep -q '^License: GPL-2+$' "$work/copyright" || fail "copyright does not say targetsim is under GPL-2+"
 dpkg-deb --fsys-tarfile "$deb" | tar -xOf - "$doc/changelog.gz" | gzip -dc | head -n 1 >"$work/newest"
 grep -q "^z80-host-tools ($version) " "$work/newest" || fail "changelog starts with: $(cat "$work/newest")"
 
