@@ -91,6 +91,18 @@ TEST_P(AfterJobRun, ABadValueIsRefusedBeforeThePortOpens) {
 
 INSTANTIATE_TEST_SUITE_P(Programs, AfterJobRun, ::testing::ValuesIn(Cases(false)), CaseName);
 
+// Ferrolt --run starts the program once typed, before the texts sent; the
+// run ends as the typing did.
+TEST(FerroltRun, RunAndACrFollowTheTypingBeforeTheTextsSent) {
+    TempDir dir;
+    SimTarget sim;
+    const RunResult run = RunProgram(
+        NativeExe("Ferrolt"), {"--send", "X", dir.Write("p.bas", "10 END\n"), sim.port(), "--run"});
+    EXPECT_EQ(run.status, 0) << run.output << run.errors;
+    EXPECT_TRUE(EndsWith(run.output, " Done...\n")) << run.output;
+    EXPECT_TRUE(EndsWith(sim.Received(), "END\n\r\rRUN\rX")) << sim.Received();
+}
+
 class BinaryLoad : public AfterJobRun {};
 
 // 300 bytes at 8000: 19 records of 16 bytes and one of 12, as a HEX file of
