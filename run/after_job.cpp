@@ -8,6 +8,7 @@
 #include "hexrec/hexrec.h"
 #include "host/keyboard.h"
 #include "host/stop_signal.h"
+#include "run/arguments.h"
 
 namespace {
 
@@ -25,18 +26,6 @@ int HexDigitValue(char digit) {
         return digit - 'a' + 10;
     }
     return digit >= 'A' && digit <= 'F' ? digit - 'A' + 10 : -1;
-}
-
-// The value of `text` as 1 to `most` seconds, or -1.
-long Seconds(const char* text, long most) {
-    long value = 0;
-    for (const char* digit = text; *digit != '\0'; ++digit) {
-        if (*digit < '0' || *digit > '9' || value > most) {
-            return -1;
-        }
-        value = value * 10 + (*digit - '0');
-    }
-    return *text == '\0' || value < 1 || value > most ? -1 : value;
 }
 
 // What the board sent, shown as it comes; a lost standard output costs only
@@ -167,8 +156,8 @@ int TakeAfterJobOptions(int* argc, char* argv[], bool loadAddress, AfterJob* job
         const char* value = argv[++at];
         char bytes[kMaxSendBytes];
         if (timeout) {
-            const long seconds = Seconds(value, kMaxExpectSeconds);
-            if (seconds < 0) {
+            const long seconds = OptionValue(value, kMaxExpectSeconds);
+            if (seconds < 1) {
                 std::printf("\n ERROR! Bad --timeout value '%s' (give 1 to %d seconds)\n", value,
                             kMaxExpectSeconds);
                 return -1;

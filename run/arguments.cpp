@@ -61,9 +61,6 @@ Outcome TakeFileAndPort(int argc, char* argv[], int at, const char* usage, std::
     return Outcome::kDone;
 }
 
-namespace {
-
-// The value of `text` when it is all digits, at most `most`; else -1.
 long OptionValue(const char* text, long most) {
     long value = 0;
     for (const char* digit = text; *digit != '\0'; ++digit) {
@@ -74,8 +71,6 @@ long OptionValue(const char* text, long most) {
     }
     return *text == '\0' || value > most ? -1 : value;
 }
-
-}  // namespace
 
 int TakeUploadOptions(int argc, char* argv[], int* retries, long* fromLine) {
     int at = 1;

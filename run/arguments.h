@@ -29,6 +29,10 @@ Outcome TakeFileArgument(int argc, char* argv[], int at, const char* usage,
 Outcome TakeFileAndPort(int argc, char* argv[], int at, const char* usage, std::size_t fileNameSize,
                         char* portName, std::size_t portNameSize);
 
+// The value of an option's `text` when it is all digits, at most `most`;
+// else -1.
+long OptionValue(const char* text, long most);
+
 // The uploaders' options before the file argument: --retry N (0 to 9) into
 // *retries and --from-line N (1 or more) into *fromLine. Returns the index
 // of the first argument after them, or -1 after printing why one is bad.
