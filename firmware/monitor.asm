@@ -19,8 +19,8 @@
 ; RST 08h prints the character in A and keeps every register, flags
 ; included, so a loaded program can print.
 ;
-; RAM 2000h-2FFFh is the monitor's own (variables, the record buffer, the
-; line store and the stack); 3000h-FFFFh is free for programs.
+; RAM 2000h-3FFFh is the monitor's own (variables, the record buffer, the
+; line store and the stack); 4000h-FFFFh is free for programs.
 
 uartctl:    equ 80h             ; control (write) and status (read)
 uartdata:   equ 81h
@@ -36,8 +36,8 @@ recbuf:     equ 2100h           ; a record's bytes, length through checksum
 linebuf:    equ 2300h           ; the line being typed, NUL-terminated
 linemax:    equ 80              ; characters kept of a typed line
 store:      equ 2400h           ; stored lines, each ended by CR
-storelimit: equ 2c00h           ; first byte past the line store
-stacktop:   equ 3000h
+storelimit: equ 3f00h           ; first byte past the line store
+stacktop:   equ 4000h
 ; Wait for a record's next byte for about 1.8 s: 4 x 65536 turns of 52 cycles.
 waitturns:  equ 4
 
@@ -303,7 +303,7 @@ recbase2x:  pop hl
 
 ; Type 00: the data go to the record's address plus the segment base;
 ; writes into the ROM change nothing. A record reaching into the monitor's
-; own RAM (2000h-2FFFh) is refused.
+; own RAM (2000h-3FFFh) is refused.
 recdata:    ld a,(recbuf+1)
             ld d,a
             ld a,(recbuf+2)
@@ -330,8 +330,8 @@ recdata:    ld a,(recbuf+1)
             ldir
             jr recok
 
-; ownram: Z when A, the high byte of an address, lies in 20h-2Fh.
-ownram:     and 0f0h
+; ownram: Z when A, the high byte of an address, lies in 20h-3Fh.
+ownram:     and 0e0h
             cp 20h
             ret
 

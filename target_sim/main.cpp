@@ -42,15 +42,18 @@ void OnSyncSignal(int) {
 }
 
 // Returns the monitor firmware's ROM image built with targetsim: the one
-// beside the executable (a build tree), else the installed one; "" when
-// there is neither.
+// beside the executable (a build tree), else the one installed with it
+// (share/z80-host-tools beside its bin/, wherever the package put both),
+// else the one at the path configured at build time; "" when there is none.
 std::string DefaultRomPath() {
     std::vector<std::string> places;
     char self[4096];
     const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
     if (length > 0) {
         std::string dir(self, static_cast<std::size_t>(length));
-        places.push_back(dir.substr(0, dir.rfind('/') + 1) + kRomName);
+        dir = dir.substr(0, dir.rfind('/') + 1);
+        places.push_back(dir + kRomName);
+        places.push_back(dir + "../share/z80-host-tools/" + kRomName);
     }
 #ifdef TARGETSIM_ROM_DIR
     places.push_back(std::string(TARGETSIM_ROM_DIR) + "/" + kRomName);

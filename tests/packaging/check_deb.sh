@@ -66,6 +66,16 @@ done
 if [ -f "$build/bin/z80-monitor.rom" ]; then
     grep -Eq "^-rw-r--r-- root/root +[0-9]+ .* \./usr/share/z80-host-tools/z80-monitor\.rom\$" \
         "$work/contents" || fail "no /usr/share/z80-host-tools/z80-monitor.rom"
+    # The unpacked targetsim finds it beside its bin/, wherever that is.
+    dpkg-deb -x "$deb" "$work/root"
+    mkfifo "$work/started"
+    "$work/root/usr/bin/targetsim" --cpu --transcript "$work/cpu.transcript" >"$work/started" &
+    sim=$!
+    read -r first <"$work/started" || first=""
+    kill -TERM "$sim" 2>/dev/null || true
+    wait "$sim" || fail "the unpacked targetsim --cpu did not start: '$first'"
+    grep -q "board started, ROM $work/root/usr/bin/../share/z80-host-tools/z80-monitor.rom" \
+        "$work/cpu.transcript" || fail "the unpacked targetsim --cpu ran no ROM of its package"
 fi
 
 # The maintainer is the project; the copyright file is machine-readable and

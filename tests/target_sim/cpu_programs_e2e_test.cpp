@@ -12,8 +12,8 @@
 
 namespace {
 
-// Programs' RAM on the board: above the monitor's own 2000h-2FFFh.
-constexpr unsigned kProgramRam = 0x3000;
+// Programs' RAM on the board: above the monitor's own 2000h-3FFFh.
+constexpr unsigned kProgramRam = 0x4000;
 
 // The image examples/hello.hex leaves in memory, 0 elsewhere.
 std::vector<unsigned char> HelloImage() {
@@ -94,7 +94,7 @@ TEST(CpuPrograms, FerroltTypesHelloBasAndTheLineStoreListsIt) {
     // programs, so the board's line store is read from its memory (2400h on,
     // each line ended by CR).
     const auto memory = sim.Memory();
-    std::string stored(memory.begin() + 0x2400, memory.begin() + 0x2C00);
+    std::string stored(memory.begin() + 0x2400, memory.begin() + 0x3F00);
     stored = stored.substr(0, stored.find('\0'));
     std::replace(stored.begin(), stored.end(), '\r', '\n');
     EXPECT_EQ(stored, ReadFileText(EXAMPLES_DIR "/hello.bas"));
