@@ -4,8 +4,8 @@
 # --verify, types examples/hello.bas into its BASIC with Ferrolt, and checks
 # that the target's memory holds exactly the HEX file's data. Then it does the
 # same load and verify on the emulated board (targetsim --cpu), where a real
-# Z80 runs the monitor firmware, sends the go command G8000 and shows what
-# the loaded program prints.
+# Z80 runs the monitor firmware, sends the go command G8000 and waits for
+# the line the loaded program prints.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh native
@@ -54,20 +54,16 @@ build/bin/targetsim --cpu --link "$work/port" >"$work/cpu.out" &
 sim=$!
 while [ ! -e "$work/port" ]; do sleep 0.1; done
 build/bin/Torvanex examples/hello.hex "$work/port" >/dev/null 2>&1 || status=$?
-build/bin/Quilmark --verify examples/hello.hex "$work/port" 2>/dev/null | tail -n 1 || status=$?
-
-# go ADDRESS: sends the go command and prints what comes back until the line
-# has been quiet for a second (a read then ends empty: VMIN 0, VTIME 10).
-go() {
-    stty -F "$work/port" raw min 0 time 10
-    printf 'G%s' "$1" >"$work/port"
-    cat "$work/port"
-}
-go 8000 | tee "$work/ran"
+# The verify goes on to run the program (the monitor's go command) and shows
+# what it prints, until its line has come.
+ran=0
+build/bin/Quilmark --verify examples/hello.hex "$work/port" --send G8000 \
+    --expect 'Hello from the host!' --timeout 5 >"$work/ran" 2>/dev/null || ran=$?
+tail -n 2 "$work/ran"
 echo
 kill "$sim"
 wait "$sim" || true
-if grep -q 'Hello from the host!' "$work/ran"; then
+if [ "$ran" -eq 0 ]; then
     echo "examples/hello.hex ran on the emulated board (G8000) and printed its line"
 else
     echo "examples/hello.hex did NOT print its line on the emulated board"
