@@ -183,6 +183,7 @@ void Session::Serve(const volatile std::sig_atomic_t* stopRequested,
     std::string settings = LineSettings(port_->slave);
     Note('L', settings);
     boardStartNs_ = NowNs();
+    int64_t settingsReadNs = boardStartNs_;
     while (*stopRequested == 0) {
         if (*syncRequested != 0) {
             *syncRequested = 0;
@@ -193,7 +194,8 @@ void Session::Serve(const volatile std::sig_atomic_t* stopRequested,
         }
         RunTarget();
         const int writing = WriteDueAnswers(&line_, port_->master, NowNs());
-        if (AwaitHost(writing)) {
+        const bool hostWrote = AwaitHost(writing);
+        if (hostWrote) {
             ServeChunk();
             if (hungUp_) {
                 // Both ends closed: the host's descriptor is all that is left
@@ -204,11 +206,15 @@ void Session::Serve(const volatile std::sig_atomic_t* stopRequested,
         } else if (line_.answers.empty() && board_ == nullptr) {
             monitor_.OnQuiet(NowUs() / 1000);
         }
-        // Read after the line's traffic, so it never delays an answer.
-        const std::string now = LineSettings(port_->slave);
-        if (now != settings) {
-            settings = now;
-            Note('L', settings);
+        // Read after the line's traffic, so it never delays an answer; the
+        // board's many short wakes look only at an idle wake's pace.
+        if (board_ == nullptr || hostWrote || NowNs() - settingsReadNs >= kIdleWakeNs) {
+            settingsReadNs = NowNs();
+            const std::string now = LineSettings(port_->slave);
+            if (now != settings) {
+                settings = now;
+                Note('L', settings);
+            }
         }
     }
     // Bytes the host wrote just before the stop are still waiting: take them
