@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "tests/dialogue/port_on_pty.h"
 #include "launch/await_state.h"
+#include "tests/dialogue/port_on_pty.h"
 
 namespace {
 

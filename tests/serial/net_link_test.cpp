@@ -13,9 +13,9 @@
 #include <string>
 #include <thread>
 
+#include "launch/await_state.h"
 #include "serial/net_port.h"
 #include "serial/serial_link.h"
-#include "launch/await_state.h"
 
 namespace {
 
