@@ -157,10 +157,8 @@ ComPort OpenNetPort(const char* name, int32_t baud, int32_t* comError) {
     return NetSocketPort(s);
 }
 
-unsigned char WaitForNetByte(ComPort, int32_t timeoutMs) {
-    if (timeoutMs <= 0 || gone) {
-        return 0;
-    }
+// Waits as WaitForComByte, the stop signals held back (HoldNetWait).
+unsigned char AwaitNetByte(int32_t timeoutMs) {
     const int64_t deadline = SteadyNowUs() + static_cast<int64_t>(timeoutMs) * 1000;
     bool waited = false;
     for (;;) {
@@ -188,6 +186,16 @@ unsigned char WaitForNetByte(ComPort, int32_t timeoutMs) {
             return 0;
         }
     }
+}
+
+unsigned char WaitForNetByte(ComPort, int32_t timeoutMs) {
+    if (timeoutMs <= 0 || gone) {
+        return 0;
+    }
+    HoldNetWait();
+    const unsigned char byte = AwaitNetByte(timeoutMs);
+    ReleaseNetWait();
+    return byte;
 }
 
 bool NetPortGone(ComPort) {

@@ -35,6 +35,12 @@ NetSocket ConnectNetSocket(const char* host, const char* service, int32_t timeou
 // always terminated).
 void DescribeNetFailure(const NetFailure& failure, char* text, std::size_t size);
 
+// Holds the stop signals back until ReleaseNetWait, except inside
+// AwaitNetSocket, so one that comes between two of its waits ends the next
+// at once (POSIX; on Windows a stop is a flag another thread sets).
+void HoldNetWait();
+void ReleaseNetWait();
+
 // Waits up to `timeoutUs` microseconds for `s` to have something to read
 // (or to be closed). Returns 1 when it has, 0 when the time ran out, -1 when
 // a signal the program catches cut the wait short (POSIX).

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "serial/net_socket.h"
+#include "serial/stop_signals_posix.h"
 
 namespace {
 
@@ -104,11 +105,31 @@ void DescribeNetFailure(const NetFailure& failure, char* text, std::size_t size)
                                                          : std::strerror(failure.error));
 }
 
+namespace {
+
+bool held = false;
+sigset_t callers;   // the thread's mask before HoldNetWait
+sigset_t sleeping;  // the mask AwaitNetSocket sleeps with while held
+
+}  // namespace
+
+void HoldNetWait() {
+    HoldStopSignals(&callers, &sleeping);
+    held = true;
+}
+
+void ReleaseNetWait() {
+    if (held) {
+        pthread_sigmask(SIG_SETMASK, &callers, nullptr);
+        held = false;
+    }
+}
+
 int AwaitNetSocket(NetSocket s, int64_t timeoutUs) {
     pollfd waiting{static_cast<int>(s), POLLIN, 0};
     const timespec timeout{static_cast<time_t>(timeoutUs / 1000000),
                            static_cast<long>(timeoutUs % 1000000) * 1000};
-    const int ready = ppoll(&waiting, 1, &timeout, nullptr);
+    const int ready = ppoll(&waiting, 1, &timeout, held ? &sleeping : nullptr);
     if (ready < 0) {
         return errno == EINTR ? -1 : 1;  // any other failure: a read will tell
     }

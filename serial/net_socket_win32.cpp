@@ -160,6 +160,11 @@ void DescribeNetFailure(const NetFailure& failure, char* text, std::size_t size)
     text[end] = '\0';
 }
 
+// A stop on Windows is a flag the console handler's thread sets: nothing
+// to hold back.
+void HoldNetWait() {}
+void ReleaseNetWait() {}
+
 int AwaitNetSocket(NetSocket s, int64_t timeoutUs) {
     // The event is set once per arrival, not while bytes wait unread: it is
     // reset first and then the socket looked at, so bytes that come after

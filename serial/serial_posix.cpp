@@ -23,6 +23,7 @@
 #include "serial/port_name.h"
 #include "serial/port_ops.h"
 #include "serial/serial_link.h"
+#include "serial/stop_signals_posix.h"
 
 // Port names on POSIX hosts: a path given is used as it stands; COMn is
 // the n-th serial port, /dev/ttyS{n-1}.
@@ -215,9 +216,6 @@ unsigned char AwaitDeviceByte(ComPort port, int32_t timeoutMs, const sigset_t* s
     }
 }
 
-// The signals a run is stopped by (the ones the programs catch).
-constexpr int kStopSignalNumbers[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
-
 unsigned char WaitForDeviceByte(ComPort port, int32_t timeoutMs) {
     if (timeoutMs <= 0 || port == gonePort) {
         return 0;
@@ -226,17 +224,9 @@ unsigned char WaitForDeviceByte(ComPort port, int32_t timeoutMs) {
     // unseen by the sleep, which would run to the deadline. Held back while
     // the wait is awake, it stays pending until ppoll lets it in, and the
     // sleep ends at once.
-    sigset_t stops;
-    sigemptyset(&stops);
-    for (int signal : kStopSignalNumbers) {
-        sigaddset(&stops, signal);
-    }
     sigset_t callers;
-    pthread_sigmask(SIG_BLOCK, &stops, &callers);
-    sigset_t sleeping = callers;
-    for (int signal : kStopSignalNumbers) {
-        sigdelset(&sleeping, signal);
-    }
+    sigset_t sleeping;
+    HoldStopSignals(&callers, &sleeping);
     const unsigned char byte = AwaitDeviceByte(port, timeoutMs, &sleeping);
     pthread_sigmask(SIG_SETMASK, &callers, nullptr);
     return byte;

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -127,6 +129,39 @@ TEST(NetLink, RawTcpCarriesBytesBothWaysUntilTheConnectionCloses) {
     EXPECT_EQ(WaitForComByte(port, kLongWaitMs), 0);
     EXPECT_LT(ElapsedMs(start), kLongWaitMs / 2);
     EXPECT_TRUE(ComPortGone(port));
+    CloseCom(port);
+}
+
+// A stop signal that comes between the network wait's sleeps (held back
+// here by the test itself, so pending before the wait begins) ends the
+// next sleep at once.
+TEST(NetLink, AStopSignalPendingAsTheWaitSleepsEndsItAtOnce) {
+    Listener server;
+    int32_t error = -1;
+    const ComPort port = OpenCom(server.Name("tcp").c_str(), 9600, &error);
+    ASSERT_NE(port, kInvalidComPort) << NetOpenFailure();
+    ASSERT_TRUE(server.Accept());
+    static volatile sig_atomic_t caught = 0;
+    struct sigaction handler {};
+    struct sigaction before {};
+    handler.sa_handler = [](int) { caught = 1; };
+    sigaction(SIGTERM, &handler, &before);
+    sigset_t term;
+    sigset_t callers;
+    sigemptyset(&term);
+    sigaddset(&term, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &term, &callers);
+    pthread_kill(pthread_self(), SIGTERM);
+
+    const auto start = Clock::now();
+    EXPECT_EQ(WaitForComByte(port, kLongWaitMs), 0);
+    const long elapsed = ElapsedMs(start);
+    const bool caughtInTheWait = caught != 0;
+    pthread_sigmask(SIG_SETMASK, &callers, nullptr);
+    sigaction(SIGTERM, &before, nullptr);
+    EXPECT_TRUE(caughtInTheWait);
+    EXPECT_LT(elapsed, kLongWaitMs / 2);  // not the whole wait
+    EXPECT_FALSE(ComPortGone(port));
     CloseCom(port);
 }
 
