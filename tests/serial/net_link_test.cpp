@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <pthread.h>
-#include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -18,6 +16,7 @@
 #include "launch/await_state.h"
 #include "serial/net_port.h"
 #include "serial/serial_link.h"
+#include "tests/serial/pending_stop.h"
 
 namespace {
 
@@ -141,25 +140,11 @@ TEST(NetLink, AStopSignalPendingAsTheWaitSleepsEndsItAtOnce) {
     const ComPort port = OpenCom(server.Name("tcp").c_str(), 9600, &error);
     ASSERT_NE(port, kInvalidComPort) << NetOpenFailure();
     ASSERT_TRUE(server.Accept());
-    static volatile sig_atomic_t caught = 0;
-    struct sigaction handler {};
-    struct sigaction before {};
-    handler.sa_handler = [](int) { caught = 1; };
-    sigaction(SIGTERM, &handler, &before);
-    sigset_t term;
-    sigset_t callers;
-    sigemptyset(&term);
-    sigaddset(&term, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &term, &callers);
-    pthread_kill(pthread_self(), SIGTERM);
-
+    PendingStop stop;
     const auto start = Clock::now();
     EXPECT_EQ(WaitForComByte(port, kLongWaitMs), 0);
     const long elapsed = ElapsedMs(start);
-    const bool caughtInTheWait = caught != 0;
-    pthread_sigmask(SIG_SETMASK, &callers, nullptr);
-    sigaction(SIGTERM, &before, nullptr);
-    EXPECT_TRUE(caughtInTheWait);
+    EXPECT_TRUE(stop.Caught());
     EXPECT_LT(elapsed, kLongWaitMs / 2);  // not the whole wait
     EXPECT_FALSE(ComPortGone(port));
     CloseCom(port);

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <thread>
 
+#include "tests/serial/pending_stop.h"
 #include "tests/support/pty_pair.h"
 
 namespace {
@@ -166,29 +167,12 @@ TEST_F(SerialLink, ACaughtSignalEndsTheWaitAsSilence) {
 // held back until the sleep, which it then ends at once. Held back here by
 // the test itself, it is pending before the wait begins.
 TEST_F(SerialLink, AStopSignalPendingAsTheWaitSleepsEndsItAtOnce) {
-    static volatile sig_atomic_t caught = 0;
-    struct sigaction handler {};
-    struct sigaction before {};
-    handler.sa_handler = [](int) { caught = 1; };
-    sigaction(SIGTERM, &handler, &before);
-    sigset_t term;
-    sigset_t callers;
-    sigemptyset(&term);
-    sigaddset(&term, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &term, &callers);
-    pthread_kill(pthread_self(), SIGTERM);
-
+    PendingStop stop;
     auto start = Clock::now();
     EXPECT_EQ(WaitForComByte(port, kLongWaitMs), 0);
     const long elapsed = ElapsedMs(start);
-    const bool caughtInTheWait = caught != 0;
-    sigset_t pending;
-    sigpending(&pending);
-    const bool stillPending = sigismember(&pending, SIGTERM) == 1;
-    pthread_sigmask(SIG_SETMASK, &callers, nullptr);
-    sigaction(SIGTERM, &before, nullptr);
-    EXPECT_TRUE(caughtInTheWait);
-    EXPECT_FALSE(stillPending);
+    EXPECT_TRUE(stop.Caught());
+    EXPECT_FALSE(stop.StillPending());
     EXPECT_LT(elapsed, kLongWaitMs / 2);  // not the whole wait
 }
 
