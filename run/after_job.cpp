@@ -1,5 +1,6 @@
 #include "run/after_job.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -16,16 +17,6 @@ int64_t NowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
-}
-
-int HexDigitValue(char digit) {
-    if (digit >= '0' && digit <= '9') {
-        return digit - '0';
-    }
-    if (digit >= 'a' && digit <= 'f') {
-        return digit - 'a' + 10;
-    }
-    return digit >= 'A' && digit <= 'F' ? digit - 'A' + 10 : -1;
 }
 
 // What the board sent, shown as it comes; a lost standard output costs only
@@ -108,12 +99,10 @@ long DecodeEscapes(const char* text, char* bytes, std::size_t size) {
                     byte = '\\';
                     break;
                 case 'x': {
-                    const int high = HexDigitValue(at[1]);
-                    const int low = high < 0 ? -1 : HexDigitValue(at[2]);
-                    if (low < 0) {
+                    if (!IsHexDigit(at[1]) || !IsHexDigit(at[2])) {
                         return -1;
                     }
-                    byte = static_cast<char>(high * 16 + low);
+                    byte = static_cast<char>(HexStrToByte(at + 1));
                     at += 2;
                     break;
                 }
@@ -129,14 +118,20 @@ long DecodeEscapes(const char* text, char* bytes, std::size_t size) {
     return static_cast<long>(length);
 }
 
-int TakeAfterJobOptions(int* argc, char* argv[], bool loadAddress, AfterJob* job) {
+int TakeAfterJobOptions(int* argc, char* argv[], unsigned takes, AfterJob* job) {
     int kept = 1;
+    bool run = false;
     for (int at = 1; at < *argc; ++at) {
         const char* option = argv[at];
         const bool send = std::strcmp(option, "--send") == 0;
         const bool expect = std::strcmp(option, "--expect") == 0;
         const bool timeout = std::strcmp(option, "--timeout") == 0;
-        const bool address = loadAddress && std::strcmp(option, "--load-address") == 0;
+        const bool address =
+            (takes & kTakesLoadAddress) != 0 && std::strcmp(option, "--load-address") == 0;
+        if ((takes & kTakesRun) != 0 && std::strcmp(option, "--run") == 0) {
+            run = true;
+            continue;
+        }
         if (std::strcmp(option, "--terminal") == 0) {
             if (!KeysAreTyped()) {
                 std::printf("\n ERROR! --terminal needs a terminal: standard input is not one\n");
@@ -178,6 +173,16 @@ int TakeAfterJobOptions(int* argc, char* argv[], bool loadAddress, AfterJob* job
         } else {
             job->sends[job->sendCount++] = value;
         }
+    }
+    if (run) {
+        if (job->sendCount == kMaxSends) {
+            std::printf("\n ERROR! --send given more than %d times\n", kMaxSends - 1);
+            return -1;
+        }
+        std::copy_backward(job->sends.begin(), job->sends.begin() + job->sendCount,
+                           job->sends.begin() + job->sendCount + 1);
+        job->sends[0] = "RUN\\r";
+        ++job->sendCount;
     }
     if (kept < *argc) {
         argv[kept] = nullptr;  // as main's own list ends

@@ -35,12 +35,15 @@ bool WantsAfterJob(const AfterJob& job);
 // or a text that does not fit.
 long DecodeEscapes(const char* text, char* bytes, std::size_t size);
 
-// Takes --send, --expect, --timeout, --terminal and, when `loadAddress`
-// allows, --load-address HHHH (four hex digits) wherever they stand after
-// the program's name, leaving the other arguments in order (*argc counts
-// them). Returns 0, or -1 with why printed; --terminal is refused when
-// standard input is not a terminal.
-int TakeAfterJobOptions(int* argc, char* argv[], bool loadAddress, AfterJob* job);
+// The options a program takes beyond the ones every program takes.
+constexpr unsigned kTakesLoadAddress = 1;  // --load-address HHHH, for a plain binary
+constexpr unsigned kTakesRun = 2;          // --run: "RUN" and a CR, before any --send
+
+// Takes --send, --expect, --timeout, --terminal and those of `takes`
+// (kTakes... bits) wherever they stand after the program's name, leaving the
+// other arguments in order (*argc counts them). Returns 0, or -1 with why
+// printed; --terminal is refused when standard input is not a terminal.
+int TakeAfterJobOptions(int* argc, char* argv[], unsigned takes, AfterJob* job);
 
 // Waits until the bytes of `text` (`length` of them) have come in that
 // order, copying what comes to standard output as it comes; `timeoutMs` in

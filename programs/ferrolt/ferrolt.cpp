@@ -241,23 +241,6 @@ Outcome FinishTyping() {
     return Outcome::kDone;
 }
 
-// --run: the program started once typed, as --send 'RUN\r' would. Takes it
-// from the command line, wherever it stands (*argc counts what is left).
-void TakeRunOption(int* argc, char* argv[]) {
-    int kept = 1;
-    for (int at = 1; at < *argc; ++at) {
-        if (std::strcmp(argv[at], "--run") != 0) {
-            argv[kept++] = argv[at];
-        } else if (afterJob.sendCount == 0) {
-            afterJob.sends[afterJob.sendCount++] = "RUN\\r";
-        }
-    }
-    if (kept < *argc) {
-        argv[kept] = nullptr;  // as main's own list ends
-    }
-    *argc = kept;
-}
-
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -272,8 +255,7 @@ int main(int argc, char* argv[]) {
     // Banner and arguments: --run and what is done after the job first, from
     // anywhere.
     std::printf("Z80 Basic Loader  ");
-    TakeRunOption(&argc, argv);
-    Outcome outcome = TakeAfterJobOptions(&argc, argv, false, &afterJob) == 0
+    Outcome outcome = TakeAfterJobOptions(&argc, argv, kTakesRun, &afterJob) == 0
                           ? TakeFileAndPort(argc, argv, 1, "Ferrolt {filename} {port}",
                                             sizeof srcFileName, sPortName, sizeof sPortName)
                           : Outcome::kBadArguments;

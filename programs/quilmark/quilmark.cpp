@@ -273,7 +273,7 @@ int main(int argc, char* argv[]) {
     // Banner and arguments: everything is checked before the file is created;
     // what is done after the job first, from anywhere.
     std::printf("Z80 Save Data\n");
-    Outcome outcome = TakeAfterJobOptions(&argc, argv, false, &afterJob) == 0
+    Outcome outcome = TakeAfterJobOptions(&argc, argv, 0, &afterJob) == 0
                           ? TakeArguments(argc, argv)
                           : Outcome::kBadArguments;
     if (outcome != Outcome::kDone) {

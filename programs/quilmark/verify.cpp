@@ -180,7 +180,7 @@ int VerifyLoad(int argc, char* argv[]) {
     // Banner and arguments: what is done after the job first, from anywhere.
     std::printf("Z80 Verify Data\n");
     Outcome outcome =
-        TakeAfterJobOptions(&argc, argv, true, &afterJob) == 0
+        TakeAfterJobOptions(&argc, argv, kTakesLoadAddress, &afterJob) == 0
             ? TakeFileAndPort(argc, argv, 2, "Quilmark --verify {filename} {com port}",
                               sizeof srcFileName, session.sPortName, sizeof session.sPortName)
             : Outcome::kBadArguments;

@@ -285,8 +285,9 @@ int RunUpload(const UploadRow& row, int argc, char* argv[]) {
     }
     // Banner and arguments: what is done after the job first, from anywhere.
     std::printf("Z80 System Loader\n");
-    const int fileArgument =
-        TakeAfterJobOptions(&argc, argv, true, &afterJob) == 0 ? TakeArguments(argc, argv) : -1;
+    const int fileArgument = TakeAfterJobOptions(&argc, argv, kTakesLoadAddress, &afterJob) == 0
+                                 ? TakeArguments(argc, argv)
+                                 : -1;
     if (fileArgument < 0) {
         return EndAt(Stage::kArguments, Outcome::kBadArguments);
     }

@@ -54,7 +54,7 @@ TEST(TakeAfterJobOptions, TakesThemFromAnywhereAndLeavesTheRestInOrder) {
                       "8000"});
     int argc = static_cast<int>(line.words_.size());
     AfterJob job;
-    ASSERT_EQ(TakeAfterJobOptions(&argc, line.argv.data(), true, &job), 0);
+    ASSERT_EQ(TakeAfterJobOptions(&argc, line.argv.data(), kTakesLoadAddress, &job), 0);
     EXPECT_EQ(line.Left(argc),
               (std::vector<std::string>{"Torvanex", "--retry", "2", "prog.bin", "/dev/ttyUSB0"}));
     EXPECT_EQ(line.argv[argc], nullptr);
@@ -67,11 +67,22 @@ TEST(TakeAfterJobOptions, TakesThemFromAnywhereAndLeavesTheRestInOrder) {
     EXPECT_TRUE(WantsAfterJob(job));
 }
 
+TEST(TakeAfterJobOptions, RunGoesBeforeTheTextsSentWhereTheProgramTakesIt) {
+    CommandLine line({"Ferrolt", "--send", "X", "game.bas", "--run", "3"});
+    int argc = 6;
+    AfterJob job;
+    ASSERT_EQ(TakeAfterJobOptions(&argc, line.argv.data(), kTakesRun, &job), 0);
+    EXPECT_EQ(line.Left(argc), (std::vector<std::string>{"Ferrolt", "game.bas", "3"}));
+    ASSERT_EQ(job.sendCount, 2);
+    EXPECT_STREQ(job.sends[0], "RUN\\r");
+    EXPECT_STREQ(job.sends[1], "X");
+}
+
 TEST(TakeAfterJobOptions, NothingAskedLeavesTheLineAsItWas) {
     CommandLine line({"Ferrolt", "game.bas", "3"});
     int argc = 3;
     AfterJob job;
-    ASSERT_EQ(TakeAfterJobOptions(&argc, line.argv.data(), false, &job), 0);
+    ASSERT_EQ(TakeAfterJobOptions(&argc, line.argv.data(), 0, &job), 0);
     EXPECT_EQ(line.Left(argc), (std::vector<std::string>{"Ferrolt", "game.bas", "3"}));
     EXPECT_FALSE(WantsAfterJob(job));
     EXPECT_EQ(job.timeoutSeconds, kDefaultExpectSeconds);
@@ -93,7 +104,7 @@ TEST(TakeAfterJobOptions, BadValuesAreRefusedWithWhy) {
         int argc = static_cast<int>(words.size());
         AfterJob job;
         ::testing::internal::CaptureStdout();
-        EXPECT_EQ(TakeAfterJobOptions(&argc, line.argv.data(), false, &job), -1) << words[2];
+        EXPECT_EQ(TakeAfterJobOptions(&argc, line.argv.data(), 0, &job), -1) << words[2];
         const std::string printed = ::testing::internal::GetCapturedStdout();
         EXPECT_NE(printed.find("\n ERROR! " + why), std::string::npos) << printed;
     }
@@ -105,7 +116,7 @@ TEST(TakeAfterJobOptions, BadValuesAreRefusedWithWhy) {
     int argc = static_cast<int>(many.size());
     AfterJob job;
     ::testing::internal::CaptureStdout();
-    EXPECT_EQ(TakeAfterJobOptions(&argc, line.argv.data(), false, &job), -1);
+    EXPECT_EQ(TakeAfterJobOptions(&argc, line.argv.data(), 0, &job), -1);
     EXPECT_NE(::testing::internal::GetCapturedStdout().find("--send given more than 16 times"),
               std::string::npos);
 }
