@@ -29,7 +29,9 @@ chown -R "$user:" "$work"
 chmod 755 "$work"
 
 # runuser runs the command itself, not the user's shell (which is nologin).
-runuser -u "$user" -- env HOME="$work" /bin/sh -c '
+# SHELL is unset, as on a machine that sets none: whatever the tests start
+# must not fall back on the login shell.
+runuser -u "$user" -- env -u SHELL HOME="$work" /bin/sh -c '
     set -e
     cd "$1"
     cmake -S . -B build -DZ80_WINDOWS_PROGRAMS=OFF >/dev/null

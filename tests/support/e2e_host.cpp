@@ -322,9 +322,12 @@ TerminalSession::TerminalSession(Host host, const std::string& program,
               Quoted(at + "status.new") + "; stty -a >" + Quoted(at + "after") + "; mv " +
               Quoted(at + "status.new") + " " + Quoted(at + "status") + "; tmux -L " + server_ +
               " wait-for never";
-    RunProgram("tmux",
-               {"-L", server_, "-f", "/dev/null", "new-session", "-d", "-x",
-                std::to_string(kTerminalColumns), "-y", std::to_string(kTerminalRows), command});
+    // The command goes to /bin/sh as separate words, so tmux runs it itself
+    // rather than through the user's login shell, which for an account made
+    // for tests is nologin (and the session would end before it began).
+    RunProgram("tmux", {"-L", server_, "-f", "/dev/null", "new-session", "-d", "-x",
+                        std::to_string(kTerminalColumns), "-y", std::to_string(kTerminalRows),
+                        "/bin/sh", "-c", command});
 }
 
 TerminalSession::~TerminalSession() {
