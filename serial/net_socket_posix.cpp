@@ -134,8 +134,8 @@ void DescribeNetFailure(const NetFailure& failure, char* text, std::size_t size)
     } else if (failure.resolving && failure.error < 0) {
         // getaddrinfo's codes are not errno values, though the port's
         // error line shows them where it shows one.
-        std::snprintf(text, size, "%s: the resolver's error %d", gai_strerror(failure.error),
-                      static_cast<int>(failure.error));
+        std::snprintf(text, size, "the resolver's error %d: %s", static_cast<int>(failure.error),
+                      gai_strerror(failure.error));
     } else {
         std::snprintf(text, size, "%s", std::strerror(failure.error));
     }

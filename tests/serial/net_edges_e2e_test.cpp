@@ -148,13 +148,13 @@ INSTANTIATE_TEST_SUITE_P(Hosts, WrongPort, ::testing::ValuesIn(EdgeCases()), Edg
 
 namespace {
 
-class StopWhileConnecting : public ::testing::TestWithParam<ProgramRow> {};
+class NativeNetPort : public ::testing::TestWithParam<ProgramRow> {};
 
 }  // namespace
 
 // The connect to a listener whose queue is full hangs until its bound; a
 // SIGINT as it waits ends the run at once, as a stop.
-TEST_P(StopWhileConnecting, ASigintEndsTheRunWithTheStopsStatus) {
+TEST_P(NativeNetPort, ASigintWhileAConnectHangsEndsTheRunWithTheStopsStatus) {
     TempDir dir;
     HardeningJob job{dir};
     FullListener full;
@@ -173,7 +173,22 @@ TEST_P(StopWhileConnecting, ASigintEndsTheRunWithTheStopsStatus) {
     EXPECT_EQ(run.errors.find("Hint:"), std::string::npos) << run.errors;
 }
 
-INSTANTIATE_TEST_SUITE_P(Programs, StopWhileConnecting, ::testing::ValuesIn(ProgramRows()),
+INSTANTIATE_TEST_SUITE_P(Programs, NativeNetPort, ::testing::ValuesIn(ProgramRows()),
                          [](const ::testing::TestParamInfo<ProgramRow>& info) {
                              return info.param.name;
                          });
+
+// The number a name that does not resolve gets on the port's error line is
+// the resolver's code, not a system error: the hint names it so.
+TEST_P(NativeNetPort, AResolverCodeIsNamedAsTheResolvers) {
+    TempDir dir;
+    HardeningJob job{dir};
+    RunResult run = RunOnHostAtPortName(Host::Native, "tcp://no-such-board.invalid:3001",
+                                        GetParam().name, job.Args(GetParam()), kRunLimitSec);
+    EXPECT_EQ(run.status, GetParam().portStatus) << run.output;
+    std::smatch error;
+    ASSERT_TRUE(std::regex_search(run.output, error, std::regex("failed with error (-?\\d+)\\.")))
+        << run.output;
+    EXPECT_NE(run.errors.find("(the resolver's error " + error[1].str() + ": "), std::string::npos)
+        << run.errors;
+}

@@ -291,8 +291,8 @@ TEST(NetEdges, TheResolversAnswersGoThroughTheLookupAndItsCodesAreNamedAsItsOwn)
     EXPECT_EQ(OpenCom("tcp://board.test:1", 9600, &error), kInvalidComPort);
     EXPECT_EQ(error, EAI_NONAME);
     const std::string why = NetOpenFailure();
-    EXPECT_NE(why.find(std::string(gai_strerror(EAI_NONAME)) + ": the resolver's error " +
-                       std::to_string(EAI_NONAME)),
+    EXPECT_NE(why.find("the resolver's error " + std::to_string(EAI_NONAME) + ": " +
+                       gai_strerror(EAI_NONAME)),
               std::string::npos)
         << why;
     SetNetResolver(nullptr);
