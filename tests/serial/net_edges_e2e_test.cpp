@@ -9,6 +9,7 @@
 
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "launch/await_state.h"
@@ -140,6 +141,36 @@ TEST_P(WrongPort, AServerThatClosesTheConnectionMidRunIsNamedAsTheCause) {
     EXPECT_NE(Unwrapped(run.errors)
                   .find("Hint: the server at " + address +
                         " closed the connection: another connection may hold the device"),
+              std::string::npos)
+        << run.errors;
+}
+
+// A server played by the test that takes up the option and acknowledges
+// every setting as asked but the data bits, kept at 7: the run ends with
+// the port's status, naming the setting, and the port is never reported open.
+TEST_P(WrongPort, AnRfc2217SettingKeptOtherwiseEndsTheRunNamingIt) {
+    Listener server;
+    std::thread serving([&] {
+        if (!server.Accept()) {
+            return;
+        }
+        server.Receive(9);  // the opening
+        server.Send(Of({255, 253, 44}));
+        server.Receive(45);  // the line settings
+        server.Send(
+            Of({255, 250, 44, 101, 0, 0, 0x25, 0x80, 255, 240, 255, 250, 44, 102, 7, 255, 240}));
+        server.Receive(1);  // nothing more comes: the program closes the connection
+    });
+    const std::string port = server.Name("rfc2217");
+
+    RunResult run = RunJob(port);
+    serving.join();
+
+    EXPECT_EQ(run.status, program().portStatus) << run.output << run.errors;
+    EXPECT_EQ(run.output.find(" open at "), std::string::npos) << run.output;
+    EXPECT_NE(Unwrapped(run.errors)
+                  .find("the server at " + AddressOf(port) +
+                        " kept the data bits at 7 (8 was asked for)"),
               std::string::npos)
         << run.errors;
 }
