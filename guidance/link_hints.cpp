@@ -1,9 +1,13 @@
 #include "guidance/link_hints.h"
 
+#include "guidance/net_hints.h"
 #include "serial/answer_timing.h"
 #include "serial/net_port.h"
 
 void HintNetOpenFailure(const char* portName) {
+    if (HintNetLineFailure(portName)) {
+        return;
+    }
     std::fflush(stdout);
     std::fprintf(stderr, "Hint: %s did not open: %s.", portName, NetOpenFailure());
     switch (NetOpenFailureKind()) {

@@ -3,10 +3,16 @@
 #include <cstdio>
 
 #include "guidance/hints.h"
+#include "host/stop_signal.h"
 
 Outcome OpenProgramPort(const PortTexts& texts, const char* portName, int32_t baud,
                         const char* portArgument, ComPort* port, int32_t* comError) {
+    // A network port's lookup, connect and negotiation end on a stop.
+    SetNetStopCheck(StopSignal);
     *port = OpenCom(portName, baud, comError);
+    if (*port == kInvalidComPort && StopSignal() != 0) {
+        return Outcome::kStopped;  // the run ends as any stopped run does
+    }
     if (*port == kInvalidComPort) {
         if (texts.failedNamesPort) {
             std::printf(texts.failed, portName, static_cast<int>(*comError));

@@ -15,6 +15,7 @@ struct PortTexts {
 
 // Opens `portName` at `baud`, 8N2, into *port (the error in *comError) and
 // prints texts.opened; or texts.failed and the hints (`portArgument` as
-// given, or nullptr). Returns kDone, or kNoPort with *port kInvalidComPort.
+// given, or nullptr). Returns kDone, or kNoPort with *port kInvalidComPort;
+// kStopped, printing nothing, when a stop signal came before it failed.
 Outcome OpenProgramPort(const PortTexts& texts, const char* portName, int32_t baud,
                         const char* portArgument, ComPort* port, int32_t* comError);

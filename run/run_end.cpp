@@ -5,6 +5,7 @@
 #include "dialogue/dialogue.h"
 #include "guidance/guidance.h"
 #include "guidance/hints.h"
+#include "guidance/net_hints.h"
 #include "host/stop_signal.h"
 
 int EndRun(const ExitStatusTable& table, Stage stage, Outcome outcome) {
@@ -33,7 +34,10 @@ int EndRun(const ExitStatusTable& table, Stage stage, Outcome outcome) {
 
 int EndRunOnPort(const ExitStatusTable& table, Stage stage, Outcome outcome, ComPort port) {
     const int status = EndRun(table, stage, outcome);
-    if (stage == Stage::kHandshake && outcome != Outcome::kChatter) {
+    // A telnet server behind tcp:// explains an unanswered wake-up better
+    // than the wiring.
+    if (!HintNetRunEnd(port, outcome) && stage == Stage::kHandshake &&
+        outcome != Outcome::kChatter) {
         HintWakeUpSilence(port);
     }
     return status;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "serial/answer_timing.h"
+#include "serial/net_lookup.h"
 #include "serial/net_port.h"
 #include "serial/net_socket.h"
 #include "serial/port_ops.h"
@@ -14,10 +15,15 @@
 namespace {
 
 constexpr int32_t kConnectMs = 5000;
-// How long the server is given to take up the COM-PORT-OPTION, and then to
+// How long the server is given to take up the COM-PORT-OPTION (a server
+// that says nothing in that time is no RFC 2217 server), and then to
 // acknowledge the line settings: a device without modem lines may never
 // acknowledge DTR off.
+constexpr int64_t kOptionAnswerUs = 2000000;
 constexpr int64_t kNegotiationUs = 1000000;
+// The longest a negotiation's wait sleeps before it looks at the stop check
+// again: on Windows a stop does not wake it.
+constexpr int64_t kStopLookUs = 50000;
 
 // A wait that ends sooner than this found its bytes already there.
 constexpr int64_t kAlreadyThereUs = 50;
@@ -30,6 +36,11 @@ constexpr std::size_t kFlushLimit = 4096;
 NetSocket netSocket = kNoSocket;
 bool telnet = false;
 bool gone = false;
+int (*stopCheck)() = nullptr;
+// On tcp://: whether a telnet negotiation came, and a trailing IAC.
+bool spokeTelnet = false;
+bool afterIac = false;
+char address[kNetPortNameSize] = "";
 Rfc2217 session;
 // Data bytes taken in and not yet read: taken in only when all are read, a
 // chunk of the socket's bytes at a time (data is never more than its bytes).
@@ -63,6 +74,7 @@ std::size_t TakeIn() {
     }
     const std::size_t count = static_cast<std::size_t>(got);
     if (!telnet) {
+        spokeTelnet = SpotTelnetNegotiation(raw, count, &afterIac) || spokeTelnet;
         std::memcpy(received, raw, count);
         receivedEnd = count;
         return count;
@@ -76,30 +88,64 @@ std::size_t TakeIn() {
     return receivedEnd;
 }
 
-// Answers the server until `done` holds, for up to kNegotiationUs; data
-// that comes meanwhile is stale, as a device's input at its open.
+// Answers the server until `done` holds, for up to `boundUs`; data that
+// comes meanwhile is stale, as a device's input at its open. Returns false
+// when a stop cut it short.
 template <typename Done>
-void Negotiate(Done done) {
-    const int64_t giveUp = SteadyNowUs() + kNegotiationUs;
-    while (!done() && !gone) {
+bool Negotiate(Done done, int64_t boundUs) {
+    const int64_t giveUp = SteadyNowUs() + boundUs;
+    bool running = true;
+    HoldNetWait();
+    while (running && !done() && !gone) {
         TakeIn();
         receivedNext = receivedEnd;
         const int64_t left = giveUp - SteadyNowUs();
-        if (done() || left <= 0 || AwaitNetSocket(netSocket, left) < 0) {
-            return;
+        if (NetStopRequested()) {
+            running = false;
+        } else if (done() || left <= 0) {
+            break;
+        } else if (AwaitNetSocket(netSocket, std::min(left, kStopLookUs)) < 0) {
+            running = !NetStopUnchecked();
         }
     }
+    ReleaseNetWait();
+    return running;
 }
 
-void SetLine(int32_t baud) {
+// Sets the line of the rfc2217:// port to `baud` 8N2, no flow control, DTR
+// off. Returns kNone, or why the port cannot serve (the failure's words in
+// `failure`).
+NetFailureKind SetLine(int32_t baud) {
     unsigned char out[96];
     Send(out, Rfc2217Opening(out));
-    Negotiate([] { return session.comPortAgreed || session.comPortRefused; });
-    if (!session.comPortAgreed) {
-        return;  // a server without the option: its line is as it was set up
+    bool running =
+        Negotiate([] { return session.comPortAgreed || session.comPortRefused; }, kOptionAnswerUs);
+    if (running && session.comPortAgreed && !gone) {
+        Send(out, Rfc2217LineSettings(static_cast<uint32_t>(baud), out));
+        running =
+            Negotiate([] { return session.settingsAnswered >= kRfc2217Settings; }, kNegotiationUs);
     }
-    Send(out, Rfc2217LineSettings(static_cast<uint32_t>(baud), out));
-    Negotiate([] { return session.settingsAnswered >= kRfc2217Settings; });
+    if (!running) {
+        return NetFailureKind::kStopped;
+    }
+    if (gone) {
+        std::snprintf(failure, sizeof failure,
+                      "the server at %s closed the connection as the line was being set", address);
+        return NetFailureKind::kClosed;
+    }
+    if (!session.comPortAgreed && !session.comPortRefused) {
+        std::snprintf(failure, sizeof failure,
+                      "the server at %s did not answer as an RFC 2217 server", address);
+        return NetFailureKind::kNotRfc2217;
+    }
+    char kept[96];
+    if (Rfc2217SettingKept(session, static_cast<uint32_t>(baud), kept, sizeof kept) !=
+        kRfc2217Checked) {
+        std::snprintf(failure, sizeof failure, "the server at %s kept %s", address, kept);
+        return NetFailureKind::kSettingKept;
+    }
+    // A server that refused the option: its line is as it was set up.
+    return NetFailureKind::kNone;
 }
 
 ComPort FailOpen(int32_t error, int32_t* comError) {
@@ -110,14 +156,32 @@ ComPort FailOpen(int32_t error, int32_t* comError) {
     return kInvalidComPort;
 }
 
-// Connects to the network port `name` (within about 5 s) and, for
-// rfc2217://, sets its line to `baud` 8N2, no flow control, DTR off (waiting
-// up to about 1 s each for the server to take up the option and to
-// acknowledge the settings, then going on regardless). Returns the port, or
+// The error code OpenNetPort gives for a port SetLine found unfit.
+int32_t LineFailureError(NetFailureKind kind) {
+    switch (kind) {
+        case NetFailureKind::kStopped:
+            return kNetStoppedError;
+        case NetFailureKind::kClosed:
+            return kNetClosedError;
+        case NetFailureKind::kNotRfc2217:
+            return kNetNotRfc2217Error;
+        default:
+            return kNetBadNameError;  // a setting kept otherwise: as a rate a device refuses
+    }
+}
+
+// Connects to the network port `name` (within about 5 s, the name's lookup
+// included) and, for rfc2217://, sets its line to `baud` 8N2, no flow
+// control, DTR off (waiting up to about 2 s for the server to answer the
+// option and 1 s for it to acknowledge the settings). Returns the port, or
 // kInvalidComPort with the system's error code in *comError and in errno,
-// and NetOpenFailure() saying why; nothing is left open then.
+// and NetOpenFailure() saying why; nothing is left open then. A stop, a
+// server that does not answer the option, one that closes the connection,
+// and a setting acknowledged with another value fail the open.
 ComPort OpenNetPort(const char* name, int32_t baud, int32_t* comError) {
     failureKind = NetFailureKind::kNone;
+    const char* after = std::strstr(name, "://");
+    std::snprintf(address, sizeof address, "%s", after != nullptr ? after + 3 : name);
     char host[kNetPortNameSize];
     char service[8];
     if (SplitNetPortName(name, host, sizeof host, service, sizeof service) != 0) {
@@ -132,8 +196,12 @@ ComPort OpenNetPort(const char* name, int32_t baud, int32_t* comError) {
     if (s == kNoSocket) {
         char reason[96];
         DescribeNetFailure(why, reason, sizeof reason);
-        failureKind = why.resolving ? NetFailureKind::kNoResolve : NetFailureKind::kNoConnection;
-        if (why.resolving) {
+        failureKind = why.stopped     ? NetFailureKind::kStopped
+                      : why.resolving ? NetFailureKind::kNoResolve
+                                      : NetFailureKind::kNoConnection;
+        if (why.stopped) {
+            std::snprintf(failure, sizeof failure, "a stop came as it connected to %s", address);
+        } else if (why.resolving) {
             std::snprintf(failure, sizeof failure, "the name '%s' does not resolve (%s)", host,
                           reason);
         } else {
@@ -148,8 +216,17 @@ ComPort OpenNetPort(const char* name, int32_t baud, int32_t* comError) {
     session = Rfc2217{};
     receivedNext = 0;
     receivedEnd = 0;
-    if (telnet) {
-        SetLine(baud);
+    spokeTelnet = false;
+    afterIac = false;
+    failureKind = telnet ? SetLine(baud) : NetFailureKind::kNone;
+    if (failureKind == NetFailureKind::kStopped) {
+        std::snprintf(failure, sizeof failure, "a stop came as the line was being set");
+    }
+    if (failureKind != NetFailureKind::kNone) {
+        CloseNetSocket(s);
+        netSocket = kNoSocket;
+        gone = false;
+        return FailOpen(LineFailureError(failureKind), comError);
     }
     if (comError != nullptr) {
         *comError = 0;
@@ -224,7 +301,8 @@ void FlushNetInput(ComPort) {
     do {
         discarded += receivedEnd - receivedNext;
         receivedNext = receivedEnd;
-    } while (discarded < kFlushLimit && TakeIn() > 0);
+        // A stop ends the flush too: the run ends with what is left unread.
+    } while (discarded < kFlushLimit && !NetStopRequested() && TakeIn() > 0);
     if (telnet) {
         unsigned char purge[8];
         Send(purge, Rfc2217Purge(purge));
@@ -253,4 +331,24 @@ const char* NetOpenFailure() {
 
 NetFailureKind NetOpenFailureKind() {
     return failureKind;
+}
+
+const char* NetPortAddress() {
+    return address;
+}
+
+void SetNetStopCheck(int (*stopRequested)()) {
+    stopCheck = stopRequested;
+}
+
+bool NetStopRequested() {
+    return stopCheck != nullptr && stopCheck() != 0;
+}
+
+bool NetStopUnchecked() {
+    return stopCheck == nullptr;
+}
+
+bool NetPortSpokeTelnet() {
+    return spokeTelnet;
 }

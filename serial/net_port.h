@@ -38,5 +38,22 @@ enum class NetFailureKind {
     kBadName,       // not tcp://HOST:PORT or rfc2217://HOST:PORT
     kNoResolve,     // HOST does not resolve
     kNoConnection,  // refused, unreachable, or no answer in time
+    kStopped,       // a stop came during the lookup, the connect or the negotiation
+    kNotRfc2217,    // rfc2217:// at a server that did not answer the COM-PORT-OPTION
+    kClosed,        // the server closed the connection during the negotiation
+    kSettingKept,   // the server acknowledged a line setting other than asked
 };
 NetFailureKind NetOpenFailureKind();
+
+// The "HOST:PORT" of the last network port opened or tried ("" before one).
+const char* NetPortAddress();
+
+// Has network ports look at `stopRequested` (nonzero: a stop came) while
+// they connect, negotiate and flush; nullptr, the start, looks at nothing
+// (on POSIX a caught signal still ends those waits).
+void SetNetStopCheck(int (*stopRequested)());
+
+// True when bytes that came on the open tcp:// port held a telnet
+// negotiation (IAC and WILL, WONT, DO, DONT or SB): a telnet server, which
+// rfc2217:// is the form for.
+bool NetPortSpokeTelnet();

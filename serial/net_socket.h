@@ -13,21 +13,31 @@ using NetSocket = intptr_t;  // a descriptor, or a Winsock SOCKET
 constexpr NetSocket kNoSocket = -1;
 
 // Why a connection was not made: the system's error code (errno, a
-// getaddrinfo code, or a Winsock error) and whether the name did not resolve.
+// getaddrinfo code, or a Winsock error), whether the name did not resolve,
+// whether the resolver gave no answer in time, and whether a stop ended it.
 struct NetFailure {
     int32_t error = 0;
     bool resolving = false;
+    bool lookupTimedOut = false;  // error is then EAI_AGAIN (WSATRY_AGAIN)
+    bool stopped = false;         // error is then EINTR (WSAEINTR)
 };
 
 // The error code for a port name that is not tcp://HOST:PORT or
-// rfc2217://HOST:PORT (EINVAL, WSAEINVAL).
+// rfc2217://HOST:PORT, and for a line setting the server kept otherwise
+// (EINVAL, WSAEINVAL); for an rfc2217:// server that did not answer the
+// option (EPROTONOSUPPORT, WSAEPROTONOSUPPORT); for a connection closed as
+// it was set up (ECONNRESET, WSAECONNRESET); for a stop (EINTR, WSAEINTR).
 extern const int32_t kNetBadNameError;
+extern const int32_t kNetNotRfc2217Error;
+extern const int32_t kNetClosedError;
+extern const int32_t kNetStoppedError;
 
 // Resolves `host` and connects to `service` (a port number) on each of its
-// addresses in turn, within `timeoutMs` milliseconds in all. Returns the
-// connected socket, or kNoSocket with *failure filled (ETIMEDOUT or
-// WSAETIMEDOUT when the time ran out); nothing is left open then. On
-// Windows one socket is open at a time: its wait is kept beside it.
+// addresses in turn, within `timeoutMs` milliseconds in all, the lookup
+// included; a stop (NetStopRequested, or on POSIX a caught signal) ends it
+// at once. Returns the connected socket, or kNoSocket with *failure filled
+// (ETIMEDOUT or WSAETIMEDOUT when the time ran out); nothing is left open
+// then. On Windows one socket is open at a time: its wait is kept beside it.
 NetSocket ConnectNetSocket(const char* host, const char* service, int32_t timeoutMs,
                            NetFailure* failure);
 

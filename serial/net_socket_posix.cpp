@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "serial/answer_timing.h"
+#include "serial/net_lookup.h"
 #include "serial/net_socket.h"
 #include "serial/stop_signals_posix.h"
 
@@ -22,51 +24,76 @@ int64_t NowMs() {
         .count();
 }
 
-// Waits for the connection under way on `fd` until `deadlineMs`. Returns 0
-// when it is made, else the error that stopped it.
+// Waits for the connection under way on `fd` until `deadlineMs`, the stop
+// signals held back except while asleep. Returns 0 when it is made, EINTR
+// for a stop, else the error that stopped it.
 int AwaitConnected(int fd, int64_t deadlineMs) {
+    sigset_t callers;
+    sigset_t sleeping;
+    HoldStopSignals(&callers, &sleeping);
+    int error = ETIMEDOUT;
     for (;;) {
+        if (NetStopRequested()) {
+            error = EINTR;
+            break;
+        }
         const int64_t left = deadlineMs - NowMs();
         if (left <= 0) {
-            return ETIMEDOUT;
+            break;
         }
         pollfd waiting{fd, POLLOUT, 0};
-        const int ready = poll(&waiting, 1, static_cast<int>(left));
+        const timespec timeout{static_cast<time_t>(left / 1000),
+                               static_cast<long>(left % 1000) * 1000000};
+        const int ready = ppoll(&waiting, 1, &timeout, &sleeping);
         if (ready < 0 && errno == EINTR) {
-            continue;  // a stop signal: the run ends once the port stage is over
+            if (NetStopUnchecked()) {
+                error = EINTR;
+                break;
+            }
+            continue;  // not a stop: the wait goes on
         }
-        if (ready <= 0) {
-            return ready == 0 ? ETIMEDOUT : errno;
+        if (ready < 0) {
+            error = errno;
+            break;
         }
-        int error = 0;
+        if (ready == 0) {
+            continue;  // the deadline, looked at above
+        }
         socklen_t length = sizeof error;
         if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) {
-            return errno;
+            error = errno;
         }
-        return error;
+        break;
     }
+    pthread_sigmask(SIG_SETMASK, &callers, nullptr);
+    return error;
 }
 
 }  // namespace
 
 const int32_t kNetBadNameError = EINVAL;
+const int32_t kNetNotRfc2217Error = EPROTONOSUPPORT;
+const int32_t kNetClosedError = ECONNRESET;
+const int32_t kNetStoppedError = EINTR;
 
 NetSocket ConnectNetSocket(const char* host, const char* service, int32_t timeoutMs,
                            NetFailure* failure) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICSERV;
+    *failure = NetFailure{};
+    const int64_t deadline = NowMs() + timeoutMs;
     addrinfo* found = nullptr;
-    const int resolved = getaddrinfo(host, service, &hints, &found);
-    if (resolved != 0) {
-        failure->resolving = true;
-        failure->error = resolved == EAI_SYSTEM ? errno : resolved;
+    int code = 0;
+    const NetLookup looked =
+        LookUpNetName(host, service, SteadyNowUs() + timeoutMs * 1000LL, &found, &code);
+    if (looked != NetLookup::kFound) {
+        failure->resolving = looked != NetLookup::kStopped;
+        failure->lookupTimedOut = looked == NetLookup::kTimedOut;
+        failure->stopped = looked == NetLookup::kStopped;
+        failure->error = looked == NetLookup::kFailed     ? code
+                         : looked == NetLookup::kTimedOut ? EAI_AGAIN
+                                                          : EINTR;
         return kNoSocket;
     }
-    failure->resolving = false;
     failure->error = ETIMEDOUT;
-    const int64_t deadline = NowMs() + timeoutMs;
     int fd = -1;
     for (const addrinfo* address = found; address != nullptr && fd < 0;
          address = address->ai_next) {
@@ -82,9 +109,10 @@ NetSocket ConnectNetSocket(const char* host, const char* service, int32_t timeou
         }
         if (error != 0) {
             failure->error = error;
+            failure->stopped = error == EINTR;
             close(fd);
             fd = -1;
-            if (error == ETIMEDOUT) {
+            if (error == ETIMEDOUT || error == EINTR) {
                 break;
             }
         }
@@ -100,9 +128,17 @@ NetSocket ConnectNetSocket(const char* host, const char* service, int32_t timeou
 }
 
 void DescribeNetFailure(const NetFailure& failure, char* text, std::size_t size) {
-    std::snprintf(text, size, "%s",
-                  failure.resolving && failure.error < 0 ? gai_strerror(failure.error)
-                                                         : std::strerror(failure.error));
+    if (failure.lookupTimedOut) {
+        std::snprintf(text, size, "the resolver gave no answer in time, shown as its error %d",
+                      static_cast<int>(failure.error));
+    } else if (failure.resolving && failure.error < 0) {
+        // getaddrinfo's codes are not errno values, though the port's
+        // error line shows them where it shows one.
+        std::snprintf(text, size, "the resolver's error %d: %s", static_cast<int>(failure.error),
+                      gai_strerror(failure.error));
+    } else {
+        std::snprintf(text, size, "%s", std::strerror(failure.error));
+    }
 }
 
 namespace {

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "serial/answer_timing.h"
+#include "serial/net_lookup.h"
 #include "serial/net_socket.h"
 
 namespace {
@@ -41,59 +43,73 @@ timeval AsTimeval(int64_t us) {
     return tv;
 }
 
-// Waits for the connection under way on `s` until `deadlineMs`. Returns 0
-// when it is made, else the error that stopped it.
+// How often a wait looks at the stop flag.
+constexpr int64_t kStopLookMs = 50;
+
+// Waits for the connection under way on `s` until `deadlineMs`, looking at
+// the stop flag between short waits. Returns 0 when it is made, WSAEINTR
+// for a stop, else the error that stopped it.
 int AwaitConnected(SOCKET s, int64_t deadlineMs) {
-    const int64_t left = deadlineMs - NowMs();
-    if (left <= 0) {
-        return WSAETIMEDOUT;
+    for (;;) {
+        if (NetStopRequested()) {
+            return WSAEINTR;
+        }
+        const int64_t left = deadlineMs - NowMs();
+        if (left <= 0) {
+            return WSAETIMEDOUT;
+        }
+        fd_set writable;
+        fd_set failed;
+        FD_ZERO(&writable);
+        FD_ZERO(&failed);
+        FD_SET(s, &writable);
+        FD_SET(s, &failed);
+        timeval timeout = AsTimeval((left < kStopLookMs ? left : kStopLookMs) * 1000);
+        const int ready = select(0, nullptr, &writable, &failed, &timeout);
+        if (ready == 0) {
+            continue;
+        }
+        if (ready == SOCKET_ERROR) {
+            return WSAGetLastError();
+        }
+        int error = 0;
+        int length = sizeof error;
+        if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0) {
+            return WSAGetLastError();
+        }
+        return FD_ISSET(s, &failed) && error == 0 ? WSAECONNREFUSED : error;
     }
-    fd_set writable;
-    fd_set failed;
-    FD_ZERO(&writable);
-    FD_ZERO(&failed);
-    FD_SET(s, &writable);
-    FD_SET(s, &failed);
-    timeval timeout = AsTimeval(left * 1000);
-    const int ready = select(0, nullptr, &writable, &failed, &timeout);
-    if (ready == 0) {
-        return WSAETIMEDOUT;
-    }
-    if (ready == SOCKET_ERROR) {
-        return WSAGetLastError();
-    }
-    int error = 0;
-    int length = sizeof error;
-    if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0) {
-        return WSAGetLastError();
-    }
-    return FD_ISSET(s, &failed) && error == 0 ? WSAECONNREFUSED : error;
 }
 
 }  // namespace
 
 const int32_t kNetBadNameError = WSAEINVAL;
+const int32_t kNetNotRfc2217Error = WSAEPROTONOSUPPORT;
+const int32_t kNetClosedError = WSAECONNRESET;
+const int32_t kNetStoppedError = WSAEINTR;
 
 NetSocket ConnectNetSocket(const char* host, const char* service, int32_t timeoutMs,
                            NetFailure* failure) {
-    failure->resolving = false;
+    *failure = NetFailure{};
     if (!StartWinsock()) {
         failure->error = static_cast<int32_t>(WSAGetLastError());
         return kNoSocket;
     }
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICSERV;
+    const int64_t deadline = NowMs() + timeoutMs;
     addrinfo* found = nullptr;
-    const int resolved = getaddrinfo(host, service, &hints, &found);
-    if (resolved != 0) {
-        failure->resolving = true;
-        failure->error = resolved;
+    int code = 0;
+    const NetLookup looked =
+        LookUpNetName(host, service, SteadyNowUs() + timeoutMs * 1000LL, &found, &code);
+    if (looked != NetLookup::kFound) {
+        failure->resolving = looked != NetLookup::kStopped;
+        failure->lookupTimedOut = looked == NetLookup::kTimedOut;
+        failure->stopped = looked == NetLookup::kStopped;
+        failure->error = looked == NetLookup::kFailed     ? code
+                         : looked == NetLookup::kTimedOut ? WSATRY_AGAIN
+                                                          : WSAEINTR;
         return kNoSocket;
     }
     failure->error = WSAETIMEDOUT;
-    const int64_t deadline = NowMs() + timeoutMs;
     SOCKET s = INVALID_SOCKET;
     for (const addrinfo* address = found; address != nullptr && s == INVALID_SOCKET;
          address = address->ai_next) {
@@ -113,9 +129,10 @@ NetSocket ConnectNetSocket(const char* host, const char* service, int32_t timeou
         }
         if (error != 0) {
             failure->error = error;
+            failure->stopped = error == WSAEINTR;
             closesocket(s);
             s = INVALID_SOCKET;
-            if (error == WSAETIMEDOUT) {
+            if (error == WSAETIMEDOUT || error == WSAEINTR) {
                 break;
             }
         }
@@ -144,6 +161,11 @@ NetSocket ConnectNetSocket(const char* host, const char* service, int32_t timeou
 }
 
 void DescribeNetFailure(const NetFailure& failure, char* text, std::size_t size) {
+    if (failure.lookupTimedOut) {
+        std::snprintf(text, size, "the resolver gave no answer in time, shown as error %ld",
+                      static_cast<long>(failure.error));
+        return;
+    }
     const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                                         nullptr, static_cast<DWORD>(failure.error), 0, text,
                                         static_cast<DWORD>(size), nullptr);

@@ -1,5 +1,7 @@
 #include "serial/rfc2217.h"
 
+#include <cstdio>
+
 namespace {
 
 constexpr unsigned char kIac = 255;
@@ -70,15 +72,96 @@ std::size_t Negotiate(Rfc2217* state, unsigned char verb, unsigned char option,
     return 3;
 }
 
+// The SET-CONTROL answers that tell the state of BREAK, DTR or RTS, not
+// the flow control (RFC 2217's values 4 to 12).
+bool TellsModemLine(unsigned char value) {
+    return value >= 4 && value <= 12;
+}
+
 void EndSubnegotiation(Rfc2217* state) {
-    if (state->subLength >= 2 && state->sub[0] == kComPort &&
-        state->sub[1] >= kServerAnswer + kSetBaudRate &&
-        state->sub[1] <= kServerAnswer + kSetControl) {
-        ++state->settingsAnswered;
+    if (state->subLength < 2 || state->sub[0] != kComPort ||
+        state->sub[1] < kServerAnswer + kSetBaudRate ||
+        state->sub[1] > kServerAnswer + kSetControl) {
+        return;
+    }
+    ++state->settingsAnswered;
+    const int command = state->sub[1] - kServerAnswer;
+    const unsigned char* value = state->sub + 2;
+    const std::size_t length = state->subLength - 2;
+    if (command == kSetBaudRate && length >= 4) {
+        state->acknowledged[kRfc2217Baud] = (int64_t{value[0]} << 24) | (int64_t{value[1]} << 16) |
+                                            (int64_t{value[2]} << 8) | int64_t{value[3]};
+    } else if (command != kSetBaudRate && length >= 1 &&
+               !(command == kSetControl && TellsModemLine(value[0]))) {
+        // kSetDataSize .. kSetControl answer the settings in that order.
+        state->acknowledged[kRfc2217DataSize + command - kSetDataSize] = value[0];
+    }
+}
+
+// What was asked for each checked setting (Rfc2217LineSettings).
+constexpr int64_t kAskedDataSize = 8;
+constexpr int64_t kAskedParity = 1;    // none
+constexpr int64_t kAskedStopSize = 2;  // 2 stop bits
+constexpr int64_t kAskedFlow = 1;      // none
+
+// A setting's value in words into `text`: RFC 2217's numbers for parity,
+// stop bits and flow control named, a baud rate or data size as it stands.
+void SettingValue(int setting, int64_t value, char* text, std::size_t size) {
+    static const char* const kParities[] = {"?", "none", "odd", "even", "mark", "space"};
+    static const char* const kStopSizes[] = {"?", "1", "2", "1.5"};
+    const char* named = nullptr;
+    if (setting == kRfc2217Parity && value >= 1 && value <= 5) {
+        named = kParities[value];
+    } else if (setting == kRfc2217StopSize && value >= 1 && value <= 3) {
+        named = kStopSizes[value];
+    } else if (setting == kRfc2217Flow) {
+        named = value == 1 || value == 14   ? "none"
+                : value == 2 || value == 15 ? "XON/XOFF"
+                : value == 3 || value == 16 ? "hardware (RTS/CTS)"
+                                            : nullptr;
+    }
+    if (named != nullptr) {
+        std::snprintf(text, size, "%s", named);
+    } else {
+        std::snprintf(text, size, "%lld", static_cast<long long>(value));
     }
 }
 
 }  // namespace
+
+int Rfc2217SettingKept(const Rfc2217& state, uint32_t baud, char* text, std::size_t size) {
+    static const char* const kNames[] = {"baud rate", "data bits", "parity", "stop bits",
+                                         "flow control"};
+    const int64_t asked[kRfc2217Checked] = {baud, kAskedDataSize, kAskedParity, kAskedStopSize,
+                                            kAskedFlow};
+    text[0] = '\0';
+    for (int setting = 0; setting < kRfc2217Checked; ++setting) {
+        const int64_t kept = state.acknowledged[setting];
+        if (kept < 0 || kept == asked[setting]) {
+            continue;
+        }
+        char keptText[24];
+        char askedText[24];
+        SettingValue(setting, kept, keptText, sizeof keptText);
+        SettingValue(setting, asked[setting], askedText, sizeof askedText);
+        std::snprintf(text, size, "the %s at %s (%s was asked for)", kNames[setting], keptText,
+                      askedText);
+        return setting;
+    }
+    return kRfc2217Checked;
+}
+
+bool SpotTelnetNegotiation(const unsigned char* bytes, std::size_t count, bool* afterIac) {
+    bool spotted = false;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (*afterIac && bytes[i] >= kSb && bytes[i] <= kDont) {
+            spotted = true;
+        }
+        // IAC IAC is a data byte 0xFF, not the start of a command.
+        *afterIac = !*afterIac && bytes[i] == kIac;
+    }
+    return spotted;
+}
 
 std::size_t Rfc2217Opening(unsigned char* out) {
     const unsigned char opening[] = {kIac,    kWill, kBinary, kIac,    kDo,

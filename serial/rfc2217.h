@@ -8,6 +8,17 @@
 #include <cstddef>
 #include <cstdint>
 
+// The line settings whose acknowledgements are compared with what was asked
+// (DTR is not: a device without modem lines may answer anything).
+enum Rfc2217Setting {
+    kRfc2217Baud,
+    kRfc2217DataSize,
+    kRfc2217Parity,
+    kRfc2217StopSize,
+    kRfc2217Flow,
+    kRfc2217Checked,  // how many there are
+};
+
 // What the server has said so far, and where its current command stands.
 struct Rfc2217 {
     int phase = 0;                   // inside a command: how far (see rfc2217.cpp)
@@ -18,6 +29,8 @@ struct Rfc2217 {
     bool comPortRefused = false;     // ... or DONT
     int settingsAnswered = 0;        // line settings the server acknowledged
     unsigned char refused[64] = {};  // options already refused: 256 bits for DO, 256 for WILL
+    // The value each checked setting was acknowledged with, -1 until it is.
+    int64_t acknowledged[kRfc2217Checked] = {-1, -1, -1, -1, -1};
 };
 
 // The line settings Rfc2217LineSettings asks for, each acknowledged alone.
@@ -38,6 +51,17 @@ std::size_t Rfc2217Purge(unsigned char* out);
 // Writes `count` data bytes into `out` (at least 2 * count bytes) with every
 // 0xFF doubled. Returns the count written.
 std::size_t EscapeRfc2217(const unsigned char* bytes, std::size_t count, unsigned char* out);
+
+// Into `text` (`size` bytes, terminated) the first setting `state` holds
+// acknowledged with another value than Rfc2217LineSettings(`baud`) asked
+// for, as "the parity at even (none was asked for)". Returns that setting,
+// or kRfc2217Checked (text empty) when every acknowledged one is as asked.
+int Rfc2217SettingKept(const Rfc2217& state, uint32_t baud, char* text, std::size_t size);
+
+// True when `bytes` (`count` of them, from a raw TCP port) hold a telnet
+// negotiation: IAC and then WILL, WONT, DO, DONT or SB. *afterIac carries a
+// trailing IAC from one call to the next (false at the start).
+bool SpotTelnetNegotiation(const unsigned char* bytes, std::size_t count, bool* afterIac);
 
 // Takes in `count` bytes from the server: the data bytes among them go to
 // `data` (at most `count`), the answers the server's negotiation calls for

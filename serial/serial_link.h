@@ -55,8 +55,8 @@ bool ComPortGone(ComPort port);
 void WriteComBytes(ComPort port, const void* bytes, std::size_t count);
 
 // Discards bytes received but not yet read; on a network port at most about
-// 4 KiB (as a terminal holds), and on rfc2217:// the server is also asked to
-// purge its receive buffer.
+// 4 KiB (as a terminal holds), none more once a stop came (SetNetStopCheck),
+// and on rfc2217:// the server is also asked to purge its receive buffer.
 void FlushComInput(ComPort port);
 
 // Closes the port and gives back OpenCom's exclusive claim.

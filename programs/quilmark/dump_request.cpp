@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "dialogue/dialogue.h"
+#include "guidance/net_hints.h"
 #include "hexrec/dump_text.h"
 #include "host/stop_signal.h"
 #include "programs/quilmark/exit_status.h"
@@ -65,6 +66,7 @@ Outcome ReadDumpAnswer(DumpSession* session) {
 
 int EndStage(const DumpSession& session, Stage stage, Outcome outcome) {
     if (stage == Stage::kRequests && outcome != Outcome::kStopped) {
+        HintNetRunEnd(session.comHandle, outcome);
         return ExitStatusFor(kQuilmarkStatuses, stage, outcome);
     }
     return EndRunOnPort(kQuilmarkStatuses, stage, outcome, session.comHandle);

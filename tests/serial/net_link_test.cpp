@@ -16,6 +16,7 @@
 #include "launch/await_state.h"
 #include "serial/net_port.h"
 #include "serial/serial_link.h"
+#include "tests/serial/loopback_listener.h"
 #include "tests/serial/pending_stop.h"
 
 namespace {
@@ -26,83 +27,6 @@ constexpr int32_t kLongWaitMs = 60000;
 long ElapsedMs(Clock::time_point since) {
     return static_cast<long>(
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
-}
-
-// A listening socket on 127.0.0.1 at a free port, and the connection it takes.
-class Listener {
-  public:
-    Listener() {
-        listening_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (bind(listening_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-            listen(listening_, 1) == 0 &&
-            getsockname(listening_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-            port_ = ntohs(address.sin_port);
-        }
-    }
-    ~Listener() {
-        Hang();
-        StopListening();
-    }
-    std::string Name(const char* scheme) const {
-        return std::string(scheme) + "://127.0.0.1:" + std::to_string(port_);
-    }
-    int port() const {
-        return port_;
-    }
-    bool Accept() {
-        pollfd waiting{listening_, POLLIN, 0};
-        if (poll(&waiting, 1, 10000) == 1) {
-            peer_ = accept(listening_, nullptr, nullptr);
-        }
-        return peer_ >= 0;
-    }
-    void Send(const std::string& bytes) {
-        ASSERT_EQ(send(peer_, bytes.data(), bytes.size(), MSG_NOSIGNAL),
-                  static_cast<ssize_t>(bytes.size()));
-    }
-    // The next `count` bytes from the program (fewer when none come for 10 s).
-    std::string Receive(std::size_t count) {
-        std::string got;
-        char chunk[256];
-        pollfd waiting{peer_, POLLIN, 0};
-        while (got.size() < count && poll(&waiting, 1, 10000) == 1) {
-            const ssize_t n = recv(peer_, chunk, std::min(sizeof chunk, count - got.size()), 0);
-            if (n <= 0) {
-                break;
-            }
-            got.append(chunk, static_cast<std::size_t>(n));
-        }
-        return got;
-    }
-    void Hang() {
-        if (peer_ >= 0) {
-            close(peer_);
-        }
-        peer_ = -1;
-    }
-    void StopListening() {
-        if (listening_ >= 0) {
-            close(listening_);
-        }
-        listening_ = -1;
-    }
-
-  private:
-    int listening_ = -1;
-    int peer_ = -1;
-    int port_ = 0;
-};
-
-std::string Of(std::initializer_list<int> values) {
-    std::string bytes;
-    for (int v : values) {
-        bytes += static_cast<char>(v);
-    }
-    return bytes;
 }
 
 }  // namespace
