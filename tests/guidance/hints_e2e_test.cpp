@@ -281,9 +281,9 @@ TEST_P(WindowsProgram, OptionLikeFirstArgumentPointsToHelp) {
         return;
     }
     EXPECT_NE(run.status, 0);
-    EXPECT_TRUE(HoldsMatch(Unwrapped(run.errors), "Hint: '/\\?' is not an option of " +
-                                                      program().name + ", .*run: " +
-                                                      program().name + " --help\r?\n"))
+    EXPECT_TRUE(
+        HoldsMatch(Unwrapped(run.errors), "Hint: '/\\?' is not an option of " + program().name +
+                                              ", .*run: " + program().name + " --help\r?\n"))
         << run.errors;
 }
 

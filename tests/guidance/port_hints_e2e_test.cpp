@@ -97,8 +97,9 @@ TEST_P(WindowsProgramPort, APortNumberOfFiveDigitsIsOutOfRange) {
     EXPECT_TRUE(EndsWith(run.output, Shown("\n ERROR! Port '99999' does not fit a port name (at "
                                            "most 11 characters)\n")))
         << run.output;
-    EXPECT_TRUE(HoldsMatch(run.errors, "^Hint: 99999 is out of range: COM port numbers go from 1 "
-                                       "to 9999\\.\r?\n$"))
+    EXPECT_TRUE(HoldsMatch(run.errors,
+                           "^Hint: 99999 is out of range: COM port numbers go from 1 "
+                           "to 9999\\.\r?\n$"))
         << run.errors;
 }
 
@@ -117,9 +118,8 @@ TEST_P(WindowsProgramPort, TheOtherHostsPortNamePointsToThisHostsForm) {
         EXPECT_EQ(run.errors.find("type 3"), std::string::npos) << run.errors;
         if (program().job == Job::kTyping) {
             // The banner shows the port the argument made, as it always has.
-            EXPECT_EQ(run.output.rfind("Z80 Basic Loader  FILE: '" + dir.path() +
-                                           "/p.bas'  PORT: COM0\n",
-                                       0),
+            EXPECT_EQ(run.output.rfind(
+                          "Z80 Basic Loader  FILE: '" + dir.path() + "/p.bas'  PORT: COM0\n", 0),
                       0u)
                 << run.output;
         }
@@ -151,27 +151,27 @@ TEST_P(UploaderOptions, AnOptionAfterTheFileIsShownBeforeIt) {
     TempDir dir;
     const std::string file = ArgumentsFor(program, dir, "")[0];
     const std::string port = host == Host::Native ? "/nonexistent/ttyUSB9" : "7";
-    RunResult run = RunOnHostAtDevice(host, "/nonexistent", program.name,
-                                      {file, "--retry", "2", port});
+    RunResult run =
+        RunOnHostAtDevice(host, "/nonexistent", program.name, {file, "--retry", "2", port});
     EXPECT_EQ(run.status, program.portStatus) << run.output << run.errors;
     // The option was taken as the port, as any word there is.
     EXPECT_TRUE(HoldsMatch(run.output, "failed with error [0-9]+\\.\r?\n$")) << run.output;
-    EXPECT_NE(Unwrapped(run.errors).find(ForHost(
-                  host, "Hint: options go before the file name, so '--retry' after '" + file +
-                            "' was not read as one. In this order: " + program.name +
-                            " --retry 2 " + file + " " + port + "\n")),
-              std::string::npos)
+    EXPECT_NE(
+        Unwrapped(run.errors)
+            .find(ForHost(host, "Hint: options go before the file name, so '--retry' after '" +
+                                    file + "' was not read as one. In this order: " + program.name +
+                                    " --retry 2 " + file + " " + port + "\n")),
+        std::string::npos)
         << run.errors;
     EXPECT_EQ(run.errors.find("no port"), std::string::npos) << run.errors;
     EXPECT_EQ(run.errors.find("left over"), std::string::npos) << run.errors;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Hosts, UploaderOptions,
-    ::testing::Values(std::make_tuple(Host::Native, ProgramNamed("Torvanex")),
-                      std::make_tuple(Host::Native, ProgramNamed("Torvane")),
-                      std::make_tuple(Host::Wine, ProgramNamed("Torvane"))),
-    RowName);
+INSTANTIATE_TEST_SUITE_P(Hosts, UploaderOptions,
+                         ::testing::Values(std::make_tuple(Host::Native, ProgramNamed("Torvanex")),
+                                           std::make_tuple(Host::Native, ProgramNamed("Torvane")),
+                                           std::make_tuple(Host::Wine, ProgramNamed("Torvane"))),
+                         RowName);
 
 // ---------------------------------------------------------------------------
 // A device only its owner may open
@@ -190,8 +190,8 @@ TEST(PermissionHint, ADeviceOnlyRootMayOpenNamesItsOwnerAndAUdevRule) {
         device = sim.port();
         const std::string copy = dir.Write("program", ReadFileText(NativeExe("Torvanex")));
         ASSERT_EQ(chmod(copy.c_str(), 0755), 0);
-        run = RunProgram("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", copy,
-                                     file, device});
+        run = RunProgram("setpriv",
+                         {"--reuid=65534", "--regid=65534", "--clear-groups", copy, file, device});
     } else {
         // An ordinary user: a device of this machine that only root may open.
         for (const char* candidate : {"/dev/ttyS0", "/dev/console", "/dev/tty0"}) {
@@ -216,8 +216,9 @@ TEST(PermissionHint, ADeviceOnlyRootMayOpenNamesItsOwnerAndAUdevRule) {
                                "group '[^']+' has no access\\)\\. "))
         << run.errors;
     // The rule on a line of its own, whole, whatever the width.
-    EXPECT_TRUE(HoldsMatch(run.errors, "\n    KERNEL==\"[^\"]+\", GROUP=\"[^\"]+\", "
-                                       "MODE=\"0660\"\n$"))
+    EXPECT_TRUE(HoldsMatch(run.errors,
+                           "\n    KERNEL==\"[^\"]+\", GROUP=\"[^\"]+\", "
+                           "MODE=\"0660\"\n$"))
         << run.errors;
     EXPECT_EQ(run.errors.find("-aG root"), std::string::npos) << run.errors;
     EXPECT_EQ(run.errors.find("join it"), std::string::npos) << run.errors;
