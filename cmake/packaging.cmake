@@ -5,7 +5,10 @@
 # examples, the copyright file and the changelog in share/doc/z80-host-tools;
 # packaged as a .deb (for arm64 and armhf from a cross build: scripts/cross.sh):
 #
-#   cmake -S . -B build-pkg && cmake --build build-pkg -j2 --target package
+#   cmake -S . -B build-pkg -DBUILD_TESTING=OFF && cmake --build build-pkg -j2 --target package
+#
+# (BUILD_TESTING=OFF: the package target builds everything the build has, the
+# test suite included, and the package needs none of it.)
 #
 # Windows (cross-built with MinGW-w64): the three statically linked .exe
 # files, the text guide README.txt, the licence and the examples, packaged as a .zip:
@@ -32,9 +35,10 @@ if(WIN32)
   configure_file(${PROJECT_SOURCE_DIR}/docs/windows/README.txt
                  ${CMAKE_BINARY_DIR}/package/README.txt @ONLY NEWLINE_STYLE CRLF)
   install(FILES ${CMAKE_BINARY_DIR}/package/README.txt DESTINATION .)
-  # The licence, as LICENSE.txt so a double click opens it.
+  # The licence, as LICENSE.txt so a double click opens it, with CR LF line
+  # ends like the guide.
   configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${CMAKE_BINARY_DIR}/package/LICENSE.txt
-                 COPYONLY)
+                 @ONLY NEWLINE_STYLE CRLF)
   install(FILES ${CMAKE_BINARY_DIR}/package/LICENSE.txt DESTINATION .)
   install(FILES ${Z80_EXAMPLES} DESTINATION examples)
 else()

@@ -160,58 +160,6 @@ std::size_t RenderProgressLine(char* line, std::size_t size, long done, long tot
     return length;
 }
 
-std::size_t WrapText(const char* text, int width, char* out, std::size_t size) {
-    std::size_t length = 0;
-    const auto put = [&](char c, std::size_t count) {
-        for (; count > 0 && length + 1 < size; --count) {
-            out[length++] = c;
-        }
-    };
-    std::size_t column = 0;
-    std::size_t indent = 0;  // of the line being written
-    bool leading = true;     // no word of the line written yet
-    for (const char* at = text; *at != '\0';) {
-        if (*at == '\n') {
-            put('\n', 1);
-            column = indent = 0;
-            leading = true;
-            ++at;
-            continue;
-        }
-        std::size_t spaces = 0;
-        while (at[spaces] == ' ') {
-            ++spaces;
-        }
-        std::size_t word = 0;
-        while (at[spaces + word] != '\0' && at[spaces + word] != ' ' && at[spaces + word] != '\n') {
-            ++word;
-        }
-        if (leading) {
-            indent = spaces;
-        }
-        // A word longer than a whole line stays whole.
-        if (!leading && word > 0 && column + spaces + word > static_cast<std::size_t>(width) &&
-            column > indent + kWrapIndent) {
-            put('\n', 1);
-            put(' ', indent + kWrapIndent);
-            column = indent + kWrapIndent;
-        } else {
-            put(' ', spaces);
-            column += spaces;
-        }
-        for (std::size_t i = 0; i < word; ++i) {
-            put(at[spaces + i], 1);
-        }
-        column += word;
-        leading = leading && word == 0;
-        at += spaces + word;
-    }
-    if (size > 0) {
-        out[length] = '\0';
-    }
-    return length;
-}
-
 void NoteTranscriptLineOpen() {
     transcriptLineOpen = true;
 }
@@ -280,6 +228,10 @@ void AnnounceTyping(const TypingWork& work, double estimateMs) {
     runStart = Clock::now();
 }
 
+const char* const kProgressOffText =
+    "Progress is not shown: this console cannot keep a line of its own below the transcript "
+    "(with the transcript sent to a file, > run.txt, progress shows in place).\n";
+
 void ProgressStart(long total, const char* unit, double estimateMs) {
     progressTotal = total;
     progressUnit = unit;
@@ -299,10 +251,10 @@ void ProgressStart(long total, const char* unit, double estimateMs) {
         Draw();
         return;
     }
-    int rows = 0;
-    int columns = 0;
+    int rows = 0, columns = 0;
     if (EnableTerminalControl(stderr) != 0 || TerminalSize(stderr, &rows, &columns) != 0 ||
         rows < 3) {
+        WriteGuidance(kProgressOffText);
         return;
     }
     // A new line and back up to the transcript's row: were it the bottom

@@ -64,6 +64,10 @@ void AnnounceTyping(const TypingWork& work, double estimateMs);
 
 constexpr long kProgressRedrawMs = 250;  // the least time between redraws
 
+// Said once, at the start, where the transcript shares a terminal without
+// cursor control (Wine's console, a "dumb" one), so no progress is shown.
+extern const char* const kProgressOffText;
+
 // Starts the progress of `total` units named `unit` ("records"), the whole
 // run estimated at `estimateMs`, with the transcript at the start of a line.
 void ProgressStart(long total, const char* unit, double estimateMs);

@@ -8,6 +8,8 @@
 #include "dialogue/pace.h"
 #include "guidance/guidance.h"
 #include "guidance/link_hints.h"
+#include "guidance/option_hints.h"
+#include "guidance/port_hints.h"
 #include "host/console.h"
 #include "host/stop_signal.h"
 #include "serial/port_name.h"
@@ -105,20 +107,9 @@ bool EchoMismatchAtLineEnd(const char* piece, std::size_t index, int echo) {
 }
 
 void FormatOpenFailureHint(char* text, std::size_t size, int cause, const char* device,
-                           const char* group, const char* ports, int portCount) {
+                           const char* ports, int portCount) {
     text[0] = '\0';
-    if (cause == kOpenFailedPermission && group == nullptr) {
-        std::snprintf(text, size,
-                      "Hint: you may not use %s. Ask for access to it, or use an account "
-                      "that has it.\n",
-                      device);
-    } else if (cause == kOpenFailedPermission) {
-        std::snprintf(text, size,
-                      "Hint: you may not use %s. It belongs to the group '%s': join it (for "
-                      "example: sudo usermod -aG %s $USER) if you are not in it yet, then log "
-                      "out and in again, since a new group counts only from a new login.\n",
-                      device, group, group);
-    } else if (cause == kOpenFailedBusy) {
+    if (cause == kOpenFailedBusy) {
         std::snprintf(text, size,
                       "Hint: %s is busy: another program holds it. Close any terminal program "
                       "still connected to the board, or another run of these programs.%s\n",
@@ -134,15 +125,6 @@ void FormatOpenFailureHint(char* text, std::size_t size, int cause, const char* 
     }
 }
 
-void HintOptionLike(const char* program, const char* argument) {
-    if (LooksLikeOption(argument)) {
-        Hint(
-            "Hint: '%s' looks like an option, but %s takes none; for how to use it, run: %s "
-            "--help\n",
-            argument, program, program);
-    }
-}
-
 bool HintPortArgument(const char* argument) {
     if (BareDeviceName(argument)) {
         Hint("Hint: give a device by its path: for %s type /dev/%s.\n", argument, argument);
@@ -151,16 +133,20 @@ bool HintPortArgument(const char* argument) {
     if (!PortArgumentNotNumber(argument)) {
         return false;
     }
+    // Where numbers are the only port names, a COM name says which.
     const long number = ComNameNumber(argument);
-    if (number >= 0) {
+    if (number >= 0 && !kPortArgumentMayBeDevicePath) {
         Hint("Hint: give the port as its number: for %s type %ld.\n", argument, number);
     } else {
-        Hint("Hint: give the port as its number: for COM3 type 3.\n");
+        HintPortName(argument);
     }
     return true;
 }
 
-void HintArguments(int argc, char* const argv[], int at, int taken) {
+void HintArguments(const char* program, int argc, char* const argv[], int at, int taken) {
+    if (HintOptionAfterFile(program, argc, argv, at)) {
+        return;  // what is left over follows from it
+    }
     static char text[2048];
     std::size_t length = 0;
     const auto add = [&](const char* part, const char* word) {
@@ -225,12 +211,12 @@ void HintOpenFailure(const char* portName, int32_t error) {
     if (cause == kOpenFailedNoPort) {
         portCount = ListSerialPorts("/dev", ports, sizeof ports);
     }
-    char group[64];
-    const bool groupKnown =
-        cause == kOpenFailedPermission && DeviceGroup(device, group, sizeof group) == 0;
+    if (cause == kOpenFailedPermission) {
+        HintPermission(device, shown);
+        return;
+    }
     static char text[sizeof ports + 512];
-    FormatOpenFailureHint(text, sizeof text, cause, shown, groupKnown ? group : nullptr, ports,
-                          portCount);
+    FormatOpenFailureHint(text, sizeof text, cause, shown, ports, portCount);
     WriteGuidance(text);
 }
 

@@ -9,8 +9,7 @@
 
 #include "serial/serial_link.h"
 
-// True for a first argument that looks like an option ("-h", "/?"), which
-// none of the programs take.
+// True for a first argument that looks like an option ("-h", "/?").
 bool LooksLikeOption(const char* argument);
 
 // True for a port argument that is no number but names a port another way
@@ -31,16 +30,17 @@ int SplitNameWords(int argc, char* const argv[], int at);
 bool EchoMismatchAtLineEnd(const char* piece, std::size_t index, int echo);
 
 // Into `text` (`size` bytes, terminated) the hint for a port `device` that
-// did not open for `cause` (console.h's kOpenFailed*): the owning `group`
-// (nullptr: unknown), or the `portCount` ports found, listed in `ports`.
-// Empty for kOpenFailedOther.
+// did not open for `cause` (console.h's kOpenFailed*), busy or not there,
+// with the `portCount` ports found, listed in `ports`. Empty for the other
+// causes (permission: port_hints.h).
 void FormatOpenFailureHint(char* text, std::size_t size, int cause, const char* device,
-                           const char* group, const char* ports, int portCount);
+                           const char* ports, int portCount);
 
 // Each of these prints its hint, when it applies, after flushing standard
 // output so the hint follows the message it explains.
 
-// After a failure at the first argument, when it looks like an option.
+// After a failure at the first argument, when it looks like an option: it
+// is none of `program`'s, which are named (option_hints.cpp).
 void HintOptionLike(const char* program, const char* argument);
 
 // After a port did not open, when its argument was not a number (or, where
@@ -55,10 +55,11 @@ void HintOpenFailure(const char* portName, int32_t error);
 // explains it. Call before closing the port.
 void HintWakeUpSilence(ComPort port);
 
-// After the file stage, when the command line (the file name at argv[at],
-// `taken` arguments from there in all) held more or looked like a name
-// split at its spaces.
-void HintArguments(int argc, char* const argv[], int at, int taken);
+// After the file stage of `program`: when an option followed the file name
+// at argv[at] (option_hints.h), or else when the command line (`taken`
+// arguments from argv[at] in all) held more or looked like a name split at
+// its spaces.
+void HintArguments(const char* program, int argc, char* const argv[], int at, int taken);
 
 // After a file `name` did not open with `error` (errno): why, in plain words.
 void HintFileNotOpened(const char* name, int error);

@@ -1,6 +1,7 @@
 #include "guidance/link_hints.h"
 
 #include "guidance/net_hints.h"
+#include "guidance/port_hints.h"
 #include "serial/answer_timing.h"
 #include "serial/net_port.h"
 
@@ -34,21 +35,23 @@ void HintSlowAnswers() {
         return;
     }
     hinted = true;
-    std::fflush(stdout);
-    std::fprintf(stderr,
-                 "Hint: the board's answers came back slowly: three in four of the first "
-                 "came %.1f ms or more later than the line needs, a delay each answer waits "
-                 "out.",
-                 static_cast<double>(quartileUs) / 1000.0);
+    static char text[2048];
+    const int length = std::snprintf(
+        text, sizeof text,
+        "Hint: the board's answers came back slowly: three in four of the first came %.1f ms or "
+        "more later than the line needs, a delay each answer waits out. ",
+        static_cast<double>(quartileUs) / 1000.0);
+    const std::size_t at = length > 0 ? static_cast<std::size_t>(length) : 0;
     if (NetPortKind(TimedPortName()) == NetKind::kNone) {
-        std::fprintf(stderr, " ");
-        WriteAdapterLatencyAdvice(stderr, TimedPortName());
-        return;
+        FormatAdapterLatencyAdvice(text + at, sizeof text - at, TimedPortName());
+    } else {
+        std::snprintf(text + at, sizeof text - at,
+                      "Over the network each answer also waits for the server and the network: "
+                      "give the connection 'chardelay: false' in ser2net's configuration (else "
+                      "it holds each character from the board for about two characters' time), "
+                      "and set the latency timer of the adapter on that machine to 1 ms; beyond "
+                      "that, run the program on the machine beside the board.\n");
     }
-    std::fprintf(stderr,
-                 " Over the network each answer also waits for the server and the network: "
-                 "give the connection 'chardelay: false' in ser2net's configuration (else it "
-                 "holds each character from the board for about two characters' time), and "
-                 "set the latency timer of the adapter on that machine to 1 ms; beyond that, "
-                 "run the program on the machine beside the board.\n");
+    // Wrapped like the other hints, on a line of its own, the rule kept whole.
+    WriteHintKeepingLines(text);
 }

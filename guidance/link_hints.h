@@ -3,6 +3,7 @@
 // server's delay, a network's round trip). On standard error, as hints.h's.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 
 // After OpenCom failed on the network port `portName`: the address, the
@@ -15,6 +16,8 @@ void HintNetOpenFailure(const char* portName);
 // nothing for a quick target, and nothing twice in a run.
 void HintSlowAnswers();
 
-// Writes the remedy for a local adapter's latency to `out`, as this host
-// sets it: the adapter that `device` (a port name OpenCom took) leads to.
-void WriteAdapterLatencyAdvice(std::FILE* out, const char* device);
+// The remedy for a local adapter's latency into `text` (`size` bytes,
+// terminated), as this host sets it: the adapter that `device` (a port name
+// OpenCom took) leads to. A line to keep whole (a rule) starts with a tab
+// (port_hints.h's WriteHintKeepingLines).
+void FormatAdapterLatencyAdvice(char* text, std::size_t size, const char* device);

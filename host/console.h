@@ -41,7 +41,3 @@ extern const int kFailedStatusShown;
 // none opened), into `list` (`size` bytes, terminated; lines that do not fit
 // left out). Returns their number.
 int ListSerialPorts(const char* devDir, char* list, std::size_t size);
-
-// The name of the group owning the device at `path`, into `group` (`size`
-// bytes). Returns 0, or -1 when it cannot be looked at (always on Windows).
-int DeviceGroup(const char* path, char* group, std::size_t size);

@@ -1,5 +1,4 @@
 #include <dirent.h>
-#include <grp.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -183,18 +182,4 @@ int ListSerialPorts(const char* devDir, char* list, std::size_t size) {
         }
     }
     return found;
-}
-
-int DeviceGroup(const char* path, char* group, std::size_t size) {
-    struct stat info {};
-    if (stat(path, &info) != 0) {
-        return -1;
-    }
-    const struct group* owner = getgrgid(info.st_gid);
-    if (owner == nullptr) {
-        std::snprintf(group, size, "%u", static_cast<unsigned>(info.st_gid));
-    } else {
-        std::snprintf(group, size, "%s", owner->gr_name);
-    }
-    return 0;
 }

@@ -131,7 +131,3 @@ int ListSerialPorts(const char* /*devDir*/, char* list, std::size_t size) {
     }
     return count;
 }
-
-int DeviceGroup(const char* /*path*/, char* /*group*/, std::size_t /*size*/) {
-    return -1;
-}

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "guidance/port_hints.h"
 #include "serial/port_name.h"
 #include "serial/serial_link.h"
 
@@ -38,6 +39,9 @@ int TakePortArgument(const char* text, char* portName, std::size_t size) {
     }
     std::printf("\n ERROR! Port '%s' does not fit a port name (at most %zu characters)\n", text,
                 limit - 1);
+    if (!path) {
+        HintPortNumberOutOfRange(text);
+    }
     return -1;
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "host/console.h"
+#include "host/port_facts.h"
 #include "host/stop_signal.h"
 
 // The build passes the project's version; a build without it still says so.
@@ -71,7 +72,9 @@ int AnswerHelpOrVersion(int argc, char* argv[], const ProgramHelp& help) {
         PrintVersion(help.program);
         return 1;
     }
-    if (std::strcmp(argv[1], "--help") != 0) {
+    // Where "/?" is how help is asked for, it is the same as --help.
+    const bool slashQuestion = kSlashQuestionAsksHelp && std::strcmp(argv[1], "/?") == 0;
+    if (std::strcmp(argv[1], "--help") != 0 && !slashQuestion) {
         return 0;
     }
     PrintHelp(help);

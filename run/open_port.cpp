@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "guidance/hints.h"
+#include "guidance/option_hints.h"
+#include "guidance/port_hints.h"
 #include "host/stop_signal.h"
 
 Outcome OpenProgramPort(const PortTexts& texts, const char* portName, int32_t baud,
@@ -20,8 +22,11 @@ Outcome OpenProgramPort(const PortTexts& texts, const char* portName, int32_t ba
             std::printf(texts.failed, static_cast<int>(*comError));
         }
         // A port argument mistyped is the whole story: the port it made
-        // (COM0 for "COM3") is nothing to look for.
-        if (portArgument == nullptr || !HintPortArgument(portArgument)) {
+        // (COM0 for "COM3") is nothing to look for. An option there was
+        // told of with the arguments; a file or a folder is said to be one.
+        const char* given = portArgument != nullptr ? portArgument : portName;
+        if (!ReadsAsOption(given) && !HintPortNotADevice(given) &&
+            (portArgument == nullptr || !HintPortArgument(portArgument))) {
             HintOpenFailure(portName, *comError);
         }
         return Outcome::kNoPort;

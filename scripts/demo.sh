@@ -9,8 +9,29 @@
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh native
-cmake -S . -B build >/dev/null
-cmake --build build -j2 >/dev/null
+
+# Each command the demo runs is shown before it runs, as "$ command".
+show() {
+    echo
+    echo "\$ $*"
+}
+
+# The build says it has begun and shows a dot for each target built; its
+# full log is shown only when it fails.
+echo "Building the programs and targetsim in build/ (about a minute the first time)"
+log=$(mktemp)
+if ! cmake -S . -B build >"$log" 2>&1; then
+    cat "$log"
+    exit 1
+fi
+(cmake --build build -j2 2>&1; echo "build status $?") | tee "$log" |
+    awk '/Built target/ { printf "."; fflush() } END { print "" }'
+if ! tail -n 1 "$log" | grep -q '^build status 0$'; then
+    cat "$log"
+    exit 1
+fi
+rm -f "$log"
+echo "Built. Starting the simulated target on a pseudo-terminal."
 
 work=$(mktemp -d)
 trap 'kill "$sim" 2>/dev/null || true; rm -rf "$work"' EXIT
@@ -19,15 +40,20 @@ sim=$!
 while [ ! -e "$work/port" ]; do sleep 0.1; done
 
 status=0
+show build/bin/Torvanex examples/hello.hex "$work/port"
 build/bin/Torvanex examples/hello.hex "$work/port" || status=$?
 # The normal way to load: load, then verify that the target holds the file.
+show build/bin/Quilmark --verify examples/hello.hex "$work/port"
 build/bin/Quilmark --verify examples/hello.hex "$work/port" || status=$?
 typed=0
+show build/bin/Ferrolt examples/hello.bas "$work/port"
 build/bin/Ferrolt examples/hello.bas "$work/port" || typed=$?
 kill "$sim"
 wait "$sim" || true
 
 # Compare with an independent reader of Intel HEX: objcopy.
+echo
+echo "The target's memory against examples/hello.hex, as objcopy reads it:"
 objcopy -I ihex -O binary examples/hello.hex "$work/expected.bin"
 size=$(wc -c <"$work/expected.bin")
 dd if="$work/memory.bin" of="$work/loaded.bin" bs=1 skip=$((0x8000)) count="$size" 2>/dev/null
@@ -50,13 +76,20 @@ if ! build/bin/targetsim --help | grep -q -- '--cpu'; then
     exit "$status"
 fi
 rm -f "$work/port"
+echo
+echo "The same on the emulated board (targetsim --cpu: a Z80 running the monitor firmware):"
 build/bin/targetsim --cpu --link "$work/port" >"$work/cpu.out" &
 sim=$!
 while [ ! -e "$work/port" ]; do sleep 0.1; done
+show build/bin/Torvanex examples/hello.hex "$work/port"
+echo "(its transcript not shown)"
 build/bin/Torvanex examples/hello.hex "$work/port" >/dev/null 2>&1 || status=$?
 # The verify goes on to run the program (the monitor's go command) and shows
 # what it prints, until its line has come.
 ran=0
+show build/bin/Quilmark --verify examples/hello.hex "$work/port" --send G8000 \
+    --expect "'Hello from the host!'" --timeout 5
+echo "(its last two lines)"
 build/bin/Quilmark --verify examples/hello.hex "$work/port" --send G8000 \
     --expect 'Hello from the host!' --timeout 5 >"$work/ran" 2>/dev/null || ran=$?
 tail -n 2 "$work/ran"

@@ -267,7 +267,7 @@ int main(int argc, char* argv[]) {
 
     // File: read, checked and announced before the port opens.
     outcome = OpenProgramText(argv[1]);
-    HintArguments(argc, argv, 1, 2);
+    HintArguments("Ferrolt", argc, argv, 1, 2);
     if (outcome != Outcome::kDone) {
         return EndAt(Stage::kFile, outcome);
     }

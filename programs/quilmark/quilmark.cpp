@@ -284,7 +284,7 @@ int main(int argc, char* argv[]) {
 
     // File: a temporary file beside the output, renamed onto it at the end.
     outcome = CreateOutput(argv[3]);
-    HintArguments(argc, argv, 3, 2);
+    HintArguments("Quilmark", argc, argv, 3, 2);
     if (outcome == Outcome::kDone && argc == 4) {
         HintNumberAsFileName(argv[3], argv[1], argv[2]);
     }

@@ -192,7 +192,7 @@ int VerifyLoad(int argc, char* argv[]) {
 
     // File: read, checked and its data bytes taken in before the port opens.
     outcome = TakeFile(argv[2]);
-    HintArguments(argc, argv, 2, 2);
+    HintArguments("Quilmark", argc, argv, 2, 2);
     if (outcome != Outcome::kDone) {
         return EndAt(Stage::kFile, outcome);
     }

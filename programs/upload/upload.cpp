@@ -296,7 +296,7 @@ int RunUpload(const UploadRow& row, int argc, char* argv[]) {
 
     // File: read and checked whole before the port is touched.
     Outcome outcome = CheckFile(argv[fileArgument]);
-    HintArguments(argc, argv, fileArgument, 2);
+    HintArguments(row.program, argc, argv, fileArgument, 2);
     if (outcome != Outcome::kDone) {
         return EndAt(outcome == Outcome::kBadArguments ? Stage::kArguments : Stage::kFile, outcome);
     }

@@ -323,8 +323,9 @@ INSTANTIATE_TEST_SUITE_P(Native, ProgressOnTerminal, ::testing::ValuesIn(Program
                          });
 
 // Wine's console prints cursor control as text: with the transcript on the
-// same screen, the programs there draw no progress line at all.
-TEST(ProgressOnTerminal, WineScreenShowsNoEscapeText) {
+// same screen, the programs there draw no progress line, and say so once,
+// before the first record.
+TEST(ProgressOnTerminal, WineScreenSaysProgressIsOffAndShowsNoEscapeText) {
     if (!HostAvailable(Host::Wine)) {
         GTEST_SKIP() << HostUnavailableReason(Host::Wine);
     }
@@ -334,6 +335,10 @@ TEST(ProgressOnTerminal, WineScreenShowsNoEscapeText) {
     EXPECT_NE(screen.find(" Done..."), std::string::npos) << screen;
     EXPECT_NE(screen.find("Summary: "), std::string::npos) << screen;
     EXPECT_FALSE(HoldsMatch(screen, "\\[[0-9;]*[A-Za-z]|records  ")) << screen;
+    const std::size_t off = screen.find("Progress is not shown: this console cannot keep a line");
+    ASSERT_NE(off, std::string::npos) << screen;
+    EXPECT_LT(off, screen.find("Len:")) << screen;
+    EXPECT_EQ(screen.find("Progress is not shown", off + 1), std::string::npos) << screen;
 }
 
 // On one screen the hint after the open "No Response" line starts a line of

@@ -18,10 +18,9 @@
 
 namespace {
 
-std::string OpenFailureHint(int cause, const char* device, const char* group, const char* ports,
-                            int portCount) {
+std::string OpenFailureHint(int cause, const char* device, const char* ports, int portCount) {
     char text[2048];
-    FormatOpenFailureHint(text, sizeof text, cause, device, group, ports, portCount);
+    FormatOpenFailureHint(text, sizeof text, cause, device, ports, portCount);
     return text;
 }
 
@@ -92,32 +91,20 @@ TEST(Hints, EchoMismatchAtALineEnd) {
     EXPECT_TRUE(EchoMismatchAtLineEnd("PRINT", 0, '\r'));
 }
 
-TEST(Hints, PermissionNamesTheGroupAndANewLogin) {
-    std::string hint = OpenFailureHint(kOpenFailedPermission, "/dev/ttyUSB0", "dialout", "", 0);
-    EXPECT_NE(hint.find("you may not use /dev/ttyUSB0"), std::string::npos) << hint;
-    EXPECT_NE(hint.find("group 'dialout'"), std::string::npos) << hint;
-    EXPECT_NE(hint.find("usermod -aG dialout"), std::string::npos) << hint;
-    EXPECT_NE(hint.find("log out and in again"), std::string::npos) << hint;
-
-    hint = OpenFailureHint(kOpenFailedPermission, "/dev/ttyUSB0", nullptr, "", 0);
-    EXPECT_NE(hint.find("Ask for access"), std::string::npos) << hint;
-}
-
 TEST(Hints, BusyNoSuchPortAndOtherCauses) {
-    std::string hint = OpenFailureHint(kOpenFailedBusy, "/dev/ttyUSB0", nullptr, "", 0);
+    std::string hint = OpenFailureHint(kOpenFailedBusy, "/dev/ttyUSB0", "", 0);
     EXPECT_NE(hint.find("/dev/ttyUSB0 is busy: another program holds it"), std::string::npos);
     EXPECT_NE(hint.find("terminal program"), std::string::npos);
     EXPECT_NE(hint.find("ModemManager"), std::string::npos);
 
-    hint = OpenFailureHint(kOpenFailedNoPort, "/dev/ttyUSB7", nullptr,
-                           "  /dev/ttyUSB0\n  /dev/ttyS0\n", 2);
+    hint = OpenFailureHint(kOpenFailedNoPort, "/dev/ttyUSB7", "  /dev/ttyUSB0\n  /dev/ttyS0\n", 2);
     EXPECT_EQ(hint,
               "Hint: there is no port /dev/ttyUSB7. Serial ports found:\n  /dev/ttyUSB0\n"
               "  /dev/ttyS0\n");
-    hint = OpenFailureHint(kOpenFailedNoPort, "/dev/ttyUSB7", nullptr, "", 0);
+    hint = OpenFailureHint(kOpenFailedNoPort, "/dev/ttyUSB7", "", 0);
     EXPECT_NE(hint.find("no serial ports were found"), std::string::npos) << hint;
 
-    EXPECT_EQ(OpenFailureHint(kOpenFailedOther, "/dev/ttyUSB0", nullptr, "", 0), "");
+    EXPECT_EQ(OpenFailureHint(kOpenFailedOther, "/dev/ttyUSB0", "", 0), "");
 }
 
 TEST(Console, OpenFailureCausesFromErrno) {
@@ -157,13 +144,4 @@ TEST(Console, ListsByIdLinksAndCharacterDevicesWithoutOpeningThem) {
     TempDir empty;
     EXPECT_EQ(ListSerialPorts(empty.path().c_str(), list, sizeof list), 0);
     EXPECT_STREQ(list, "");
-}
-
-TEST(Console, DeviceGroupOfAFile) {
-    TempDir dir;
-    const std::string path = dir.Write("device", "");
-    char group[64] = "";
-    ASSERT_EQ(DeviceGroup(path.c_str(), group, sizeof group), 0);
-    EXPECT_NE(group[0], '\0');
-    EXPECT_EQ(DeviceGroup((dir.path() + "/none").c_str(), group, sizeof group), -1);
 }

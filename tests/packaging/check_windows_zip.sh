@@ -63,6 +63,9 @@ cr=$(printf '\r')
 if grep -nv "$cr\$" "$dir/README.txt" >"$work/bare"; then
     fail "README.txt has lines without CR LF: $(head -3 "$work/bare")"
 fi
+if grep -nv "$cr\$" "$dir/LICENSE.txt" >"$work/bare"; then
+    fail "LICENSE.txt has lines without CR LF: $(head -3 "$work/bare")"
+fi
 grep -q "^Version $version$cr\$" "$dir/README.txt" || fail "README.txt does not give version $version"
 for program in $programs; do
     grep -q "$program.exe {" "$dir/README.txt" || fail "README.txt does not show how to run $program.exe"

@@ -152,6 +152,23 @@ TEST_P(HelpAndVersion, VersionAloneShowsTheVersionAndSucceeds) {
     EXPECT_EQ(sim.Received(), "");
 }
 
+// "/?" alone is how Windows programs are asked for help: there it is the
+// same as --help; on Linux it is a path like any other.
+TEST_P(HelpAndVersion, SlashQuestionAloneIsTheHelpOnWindowsOnly) {
+    SimTarget sim;
+    RunResult help = Run({"--help"}, sim);
+    RunResult asked = Run({"/?"}, sim);
+    sim.Stop();
+    if (native()) {
+        EXPECT_NE(asked.status, 0) << asked.output;
+        EXPECT_NE(asked.output, help.output);
+    } else {
+        EXPECT_EQ(asked.status, 0) << asked.output;
+        EXPECT_EQ(asked.output, help.output);
+    }
+    EXPECT_EQ(sim.Received(), "");
+}
+
 // With a port after it, "--help" and "--version" are file names like any
 // other: the uploaders load such a file, Ferrolt types it, Quilmark (where
 // the file comes third) writes it.
