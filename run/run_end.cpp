@@ -5,6 +5,7 @@
 #include "dialogue/dialogue.h"
 #include "guidance/guidance.h"
 #include "guidance/hints.h"
+#include "guidance/prompt_hints.h"
 #include "host/stop_signal.h"
 
 int EndRun(const ExitStatusTable& table, Stage stage, Outcome outcome) {
@@ -18,6 +19,11 @@ int EndRun(const ExitStatusTable& table, Stage stage, Outcome outcome) {
         case Outcome::kSilent:
             std::fputs(kNoResponseText, stdout);
             NoteTranscriptLineOpen();
+            break;
+        case Outcome::kNoPrompt:
+            std::fputs(kNoResponseText, stdout);
+            NoteTranscriptLineOpen();
+            HintPromptNeverCame();
             break;
         case Outcome::kPortLost:
             std::fputs(kPortLostText, stdout);
@@ -33,7 +39,8 @@ int EndRun(const ExitStatusTable& table, Stage stage, Outcome outcome) {
 
 int EndRunOnPort(const ExitStatusTable& table, Stage stage, Outcome outcome, ComPort port) {
     const int status = EndRun(table, stage, outcome);
-    if (stage == Stage::kHandshake && outcome != Outcome::kChatter) {
+    if (stage == Stage::kHandshake && outcome != Outcome::kChatter &&
+        outcome != Outcome::kNoPrompt) {
         HintWakeUpSilence(port);
     }
     return status;
