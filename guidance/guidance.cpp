@@ -433,18 +433,3 @@ void SummarizeTyping(long linesTyped, long lines, long charsTyped) {
     }
     PrintDroppedNotes();
 }
-
-void SuggestContinuing(const char* program, long line, int retries, const char* file,
-                       const char* port) {
-    // Quoted when it holds a space, so the line can be typed as it stands.
-    const char* quote = std::strpbrk(file, " \t") != nullptr ? "\"" : "";
-    std::fprintf(stderr, "To continue: %s", program);
-    if (retries > 0) {
-        std::fprintf(stderr, " --retry %d", retries);
-    }
-    std::fprintf(stderr, " --from-line %ld %s%s%s", line, quote, file, quote);
-    if (port != nullptr) {
-        std::fprintf(stderr, " %s", port);
-    }
-    std::fputc('\n', stderr);
-}

@@ -51,10 +51,13 @@ void StopAtOnce() {
 }
 
 // The file line an upload cut short continues from, or 0 when none is left.
+// Never before --from-line: the extended address in force there, sent
+// ahead of it from an earlier line, is sent again from there anyway.
 long ContinueLine() {
-    return firstNotAccepted != 0
-               ? firstNotAccepted
-               : NextUploadLine(fileText, static_cast<std::size_t>(fileLength), cursor);
+    const long line = firstNotAccepted != 0
+                          ? firstNotAccepted
+                          : NextUploadLine(fileText, static_cast<std::size_t>(fileLength), cursor);
+    return line != 0 && line < fromLine ? fromLine : line;
 }
 
 // Says why the run ends (unless its step has), closes the port and sums up,
