@@ -56,3 +56,9 @@ void HintPromptNeverCame() {
                             "another program is writing on the line.");
     WriteGuidance(text);
 }
+
+void HintBoardLeftInBasic() {
+    WriteGuidance(
+        "The board is now in BASIC, not in its monitor: before the next run of a program "
+        "that wakes the monitor, reset the board (a simulated target: start it again).\n");
+}

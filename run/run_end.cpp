@@ -13,9 +13,11 @@ int EndRun(const ExitStatusTable& table, Stage stage, Outcome outcome) {
         outcome = Outcome::kStopped;
     }
     switch (outcome) {
-        case Outcome::kStopped:
-            std::printf(kStoppedText, StopSignal());
+        case Outcome::kStopped: {
+            char spare[12];
+            std::printf(kStoppedText, StopSignalShown(StopSignal(), spare));
             return StopStatus(StopSignal());
+        }
         case Outcome::kSilent:
             std::fputs(kNoResponseText, stdout);
             NoteTranscriptLineOpen();

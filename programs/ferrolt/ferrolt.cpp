@@ -7,8 +7,10 @@
 
 #include "dialogue/dialogue.h"
 #include "dialogue/outcome.h"
+#include "guidance/empty_work.h"
 #include "guidance/guidance.h"
 #include "guidance/hints.h"
+#include "guidance/prompt_hints.h"
 #include "host/standard_streams.h"
 #include "host/stop_signal.h"
 #include "programs/ferrolt/basic_text.h"
@@ -44,6 +46,7 @@ int missedEchoes = 0;        // characters typed without an echo
 int missedInARow = 0;        // ... since the last echo that came
 std::size_t mismatchAt = 0;  // index in dataBuf of a wrong echo's character
 bool echoMismatch = false;   // a wrong echo stopped the typing
+bool basicStarted = false;   // "B" sent: the board is in BASIC from then on
 AfterJob afterJob;           // what is done on the port once the program is typed
 
 constexpr PortTexts kPortTexts{"OpenCom failed with error %d.\n", "Com Port %s open at %d baud.\n",
@@ -85,9 +88,17 @@ int EndAt(Stage stage, Outcome outcome) {
         comHandle = kInvalidComPort;
         std::fflush(stdout);
         SummarizeTyping(linesTyped, work.lines, charsTyped);
+        if (stage == Stage::kFinish && work.lines == 0) {
+            NoteNothingTyped(srcFileName);
+        }
     }
     if (echoMismatch) {
         HintEchoMismatch(dataBuf, mismatchAt, inByte);
+    }
+    // A run that ended early leaves the board where the next run does not
+    // expect it; a finished one is left in BASIC on purpose.
+    if (basicStarted && status != 0) {
+        HintBoardLeftInBasic();
     }
     return status;
 }
@@ -124,6 +135,8 @@ Outcome AskBasic(const char* command, const char* pattern, const char* format) {
         return Outcome::kStopped;
     }
     WriteComBytes(comHandle, command, 1);
+    // From the "B" on, the board has left its monitor for BASIC.
+    basicStarted = basicStarted || command[0] == 'B';
     const Outcome prompted = WaitForTargetPrompt(pattern);
     if (prompted != Outcome::kDone) {
         return prompted;

@@ -5,6 +5,7 @@
 
 #include "dialogue/dialogue.h"
 #include "dialogue/outcome.h"
+#include "guidance/empty_work.h"
 #include "guidance/guidance.h"
 #include "guidance/hints.h"
 #include "host/standard_streams.h"
@@ -73,6 +74,9 @@ int EndAt(Stage stage, Outcome outcome) {
         const long line = stage == Stage::kRecords && sent > 0 ? ContinueLine() : 0;
         if (line != 0) {
             SuggestContinuing(program->program, line, retries, srcFileName, portArgument);
+        }
+        if (stage == Stage::kFinish && work.records == 0) {
+            NoteNothingSent(srcFileName);
         }
     }
     return status;

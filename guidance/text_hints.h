@@ -1,0 +1,12 @@
+// Hints about what an input text holds, on standard error, as hints.h's.
+#pragma once
+
+#include <cstddef>
+
+// True when `text` (`length` bytes) holds a CR that no LF follows: the line
+// ends of old Mac files.
+bool HoldsCrAlone(const char* text, std::size_t length);
+
+// After a HEX text was refused: when it holds a CR alone, that its line ends
+// are the cause (as Ferrolt says for a BASIC text).
+void HintCrAloneLineEnds(const char* text, std::size_t length);
