@@ -10,3 +10,7 @@ bool HoldsCrAlone(const char* text, std::size_t length);
 // After a HEX text was refused: when it holds a CR alone, that its line ends
 // are the cause (as Ferrolt says for a BASIC text).
 void HintCrAloneLineEnds(const char* text, std::size_t length);
+
+// After an echo mismatch whose typed character's echo came after `untyped`
+// (characters that were not typed): another program writes on the line.
+void HintUntypedEcho(const char* untyped, int typed);
