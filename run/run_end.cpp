@@ -9,7 +9,9 @@
 #include "host/stop_signal.h"
 
 int EndRun(const ExitStatusTable& table, Stage stage, Outcome outcome) {
-    if ((outcome == Outcome::kSilent || outcome == Outcome::kPortLost) && StopSignal() != 0) {
+    if ((outcome == Outcome::kSilent || outcome == Outcome::kPortLost ||
+         outcome == Outcome::kNoPrompt) &&
+        StopSignal() != 0) {
         outcome = Outcome::kStopped;
     }
     switch (outcome) {

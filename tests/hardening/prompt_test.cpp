@@ -4,6 +4,7 @@
 // wait's capacity that ends in the prompt still opens it. Natively and, for
 // the Windows programs, under Wine.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <regex>
@@ -102,6 +103,24 @@ TEST_P(PromptOnly, ALongBannerEndingInThePromptStillWorks) {
     EXPECT_EQ(run.status, 0) << run.output << run.errors;
     EXPECT_TRUE(EndsWith(run.output, Shown(program().done))) << run.output;
     EXPECT_EQ(run.errors.find("never came"), std::string::npos) << run.errors;
+}
+
+// A stop in the silence after more than the capacity without the prompt is
+// a stop like any other, not a prompt that never came. Native only: Wine
+// delivers signals its own way.
+TEST(PromptStop, AStopAfterAnAnswerWithoutThePromptIsAStop) {
+    TempDir dir;
+    HardeningJob job(dir);
+    for (const std::string program : {"Torvanex", "Quilmark", "Ferrolt"}) {
+        SCOPED_TRACE(program);
+        SimTarget sim(job.Options(program, {"--prompt", Banner(120)}));
+        RunResult run = RunAndSignal(
+            program, job.Args(program), sim, [&] { return HasEvent(sim, "wake"); }, SIGINT);
+        sim.Stop();
+        EXPECT_EQ(run.status, 128 + SIGINT);
+        EXPECT_TRUE(EndsWith(run.output, Stopped(SIGINT))) << run.output;
+        EXPECT_EQ(run.errors.find("never came"), std::string::npos) << run.errors;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Native, PromptOnly,
