@@ -37,3 +37,12 @@ void HintUntypedEcho(const char* untyped, int typed) {
                   typedShown, count, count == 1 ? "" : "s", count == 1 ? "was" : "were", shown);
     WriteGuidance(text);
 }
+
+void HintLinkIntoNoFolder(const char* name, const char* target) {
+    static char text[2 * 4096 + 128];
+    std::snprintf(text, sizeof text,
+                  "Hint: '%s' is a link to '%s', and the folder of that file is not there: "
+                  "make the folder, or give the file's own name.\n",
+                  name, target);
+    WriteGuidance(text);
+}

@@ -14,3 +14,7 @@ void HintCrAloneLineEnds(const char* text, std::size_t length);
 // After an echo mismatch whose typed character's echo came after `untyped`
 // (characters that were not typed): another program writes on the line.
 void HintUntypedEcho(const char* untyped, int typed);
+
+// After an output `name`, a link to `target` (a file not there yet), was
+// refused because the folder `target` names is not there.
+void HintLinkIntoNoFolder(const char* name, const char* target);

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "guidance/text_hints.h"
 #include "programs/quilmark/saved_file.h"
 #include "run/input_told.h"
 
@@ -72,6 +73,7 @@ int FollowDanglingLink(const char* name) {
 }  // namespace
 
 std::FILE* CreateSavedFile(const char* name) {
+    bool followedDangling = false;
     // A write past the file-size limit (ulimit -f) then fails with EFBIG and
     // is told as a write error, instead of the signal ending the run with the
     // temporary file left behind.
@@ -105,8 +107,11 @@ std::FILE* CreateSavedFile(const char* name) {
         // A link to a file not there yet leads to the dump, as a link to
         // one there does: the file it names is created, if its folder is.
         struct stat link {};
-        if (lstat(name, &link) == 0 && S_ISLNK(link.st_mode) && FollowDanglingLink(name) != 0) {
-            return RefuseFile(name, nullptr);
+        if (lstat(name, &link) == 0 && S_ISLNK(link.st_mode)) {
+            if (FollowDanglingLink(name) != 0) {
+                return RefuseFile(name, nullptr);
+            }
+            followedDangling = true;
         }
     }
     if (std::snprintf(tempPath, sizeof tempPath, "%s.XXXXXX", outputPath) >=
@@ -115,6 +120,13 @@ std::FILE* CreateSavedFile(const char* name) {
         return RefuseFile(name, nullptr);
     }
     const int fd = mkstemp(tempPath);
+    if (fd < 0 && errno == ENOENT && followedDangling) {
+        // The link is there; the folder of the file it names is not.
+        errno = 0;
+        RefuseFile(name, nullptr);
+        HintLinkIntoNoFolder(name, outputPath);
+        return nullptr;
+    }
     if (fd < 0) {
         return RefuseFile(name, nullptr);
     }
