@@ -7,6 +7,8 @@
 
 namespace {
 
+PromptMiss promptMiss{"", {}, 0, false};
+
 bool Stopped(int (*stopRequested)()) {
     return stopRequested != nullptr && stopRequested() != 0;
 }
@@ -22,6 +24,16 @@ unsigned char WaitThroughStop(ComPort port, int32_t timeoutMs, int (*stopRequest
     return received;
 }
 
+// Keeps what a prompt wait got instead of `pattern`; returns kNoPrompt.
+Outcome NotePromptMiss(const char* pattern, const char* collected, long received,
+                       bool keptSending) {
+    promptMiss.pattern = pattern;
+    std::snprintf(promptMiss.start, sizeof promptMiss.start, "%s", collected);
+    promptMiss.received = received;
+    promptMiss.keptSending = keptSending;
+    return Outcome::kNoPrompt;
+}
+
 // err_no for a verdict: 0 accepted ("*"), 1 "?", 2 "E".
 int VerdictNumber(char verdict) {
     return verdict == '?' ? 1 : verdict == 'E' ? 2 : 0;
@@ -33,6 +45,10 @@ Outcome SilenceOn(ComPort port) {
     return ComPortGone(port) ? Outcome::kPortLost : Outcome::kSilent;
 }
 
+const PromptMiss& LastPromptMiss() {
+    return promptMiss;
+}
+
 Outcome WaitForPrompt(ComPort port, char* dataBuf, std::size_t bufSize, const char* pattern,
                       int32_t perByteTimeoutMs, std::size_t capacity, char* inByte) {
     if (bufSize == 0) {
@@ -42,19 +58,39 @@ Outcome WaitForPrompt(ComPort port, char* dataBuf, std::size_t bufSize, const ch
         capacity = bufSize - 1;
     }
     std::memset(dataBuf, 0, capacity + 1);
+    // The last bytes received, so the prompt is met past the capacity too.
+    char tail[16] = {};
+    const std::size_t patternLength = std::min(std::strlen(pattern), sizeof tail - 1);
+    const auto giveUp = std::chrono::steady_clock::now() +
+                        std::chrono::milliseconds(int64_t{kPromptWaitTimeouts} * perByteTimeoutMs);
     std::size_t count = 0;
-    while (count < capacity) {
-        unsigned char received = WaitForComByte(port, perByteTimeoutMs);
-        if (received == 0) {
-            return SilenceOn(port);
+    long received = 0;
+    for (;;) {
+        const unsigned char byte = WaitForComByte(port, perByteTimeoutMs);
+        if (byte == 0) {
+            if (count < capacity || ComPortGone(port)) {
+                return SilenceOn(port);
+            }
+            return NotePromptMiss(pattern, dataBuf, received, false);
         }
-        *inByte = static_cast<char>(received);
-        dataBuf[count++] = static_cast<char>(received);
-        if (std::strstr(dataBuf, pattern) != nullptr) {
+        *inByte = static_cast<char>(byte);
+        ++received;
+        if (count < capacity) {
+            dataBuf[count++] = static_cast<char>(byte);
+        }
+        if (patternLength == 0) {
             return Outcome::kDone;
         }
+        std::memmove(tail, tail + 1, patternLength - 1);
+        tail[patternLength - 1] = static_cast<char>(byte);
+        if (received >= static_cast<long>(patternLength) &&
+            std::memcmp(tail, pattern, patternLength) == 0) {
+            return Outcome::kDone;
+        }
+        if (received >= kPromptReadLimit || std::chrono::steady_clock::now() >= giveUp) {
+            return NotePromptMiss(pattern, dataBuf, received, true);
+        }
     }
-    return Outcome::kDone;
 }
 
 Outcome DrainComInput(ComPort port, int32_t timeoutMs) {

@@ -18,8 +18,25 @@ constexpr const char* kPortLostText =
 constexpr const char* kNeverQuietText =
     "\n ERROR! Target keeps sending: the line never fell quiet\n";
 
-// Collects into `dataBuf` (`capacity` bytes, cut to bufSize - 1, cleared first) until
-// `pattern` or a full capacity: kDone, else kSilent or kPortLost, what came left there.
+// Bounds of a prompt wait that has not met its prompt: the bytes it reads in
+// all, and its time in per-byte timeouts, so a flood or a trickle of other
+// text ends it.
+constexpr long kPromptReadLimit = 4096;
+constexpr int kPromptWaitTimeouts = 3;
+
+// What the last prompt wait that ended with kNoPrompt awaited, and what came.
+struct PromptMiss {
+    const char* pattern;  // the prompt awaited
+    char start[41];       // the first bytes that came instead, terminated
+    long received;        // the bytes that came in all
+    bool keptSending;     // ended at a bound with the line still busy; else at a silence
+};
+const PromptMiss& LastPromptMiss();
+
+// Collects into `dataBuf` (`capacity` bytes, cut to bufSize - 1, cleared first; what
+// comes past it is read, not stored) until `pattern` (at most 15 characters): kDone.
+// Silence before the capacity: kSilent; the port lost: kPortLost; silence after it or
+// a bound of kPromptReadLimit or kPromptWaitTimeouts: kNoPrompt (LastPromptMiss).
 Outcome WaitForPrompt(ComPort port, char* dataBuf, std::size_t bufSize, const char* pattern,
                       int32_t perByteTimeoutMs, std::size_t capacity, char* inByte);
 

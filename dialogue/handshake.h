@@ -11,7 +11,7 @@
 // One program's figures for the handshake.
 struct HandshakeRow {
     int32_t wakePauseMs;    // pause after "@", before collecting (nothing is read in it)
-    std::size_t capacity;   // bytes collected at most; a full buffer counts as the prompt
+    std::size_t capacity;   // bytes collected at most; more are read, not kept
     int32_t perByteMs;      // wait for each byte of the answer (ms)
     const char* readyLine;  // printed on standard output once the prompt came
     int32_t settleMs;       // quiet that ends the drain, or the pause before the flush

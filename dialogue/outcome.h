@@ -13,4 +13,5 @@ enum class Outcome {
     kBadArguments,  // the command line cannot be used
     kNoPort,        // the port cannot be opened
     kNotSeen,       // a text awaited after the job did not come in time
+    kNoPrompt,      // the target answered, but its prompt never came (LastPromptMiss)
 };

@@ -31,6 +31,11 @@ std::size_t drawnLength = 0;  // of the line now shown in place
 char abandonText[64];
 volatile std::size_t abandonLength = 0;
 
+// "s" after a count other than 1, for the noun's plural.
+const char* S(long count) {
+    return count == 1 ? "" : "s";
+}
+
 struct Note {
     long line;
     unsigned long address;
@@ -189,8 +194,9 @@ void AnnounceUpload(const UploadWork& work, double estimateMs) {
     char about[24];
     FormatDuration(static_cast<long>(estimateMs), about, sizeof about);
     StartGuidanceLine();
-    std::fprintf(stderr, "%ld records, %ld data bytes, about %s at %d baud\n", work.records,
-                 work.dataBytes, about, static_cast<int>(kLineBaud));
+    std::fprintf(stderr, "%ld record%s, %ld data byte%s, about %s at %d baud\n", work.records,
+                 S(work.records), work.dataBytes, S(work.dataBytes), about,
+                 static_cast<int>(kLineBaud));
     runStart = Clock::now();
 }
 
@@ -199,8 +205,9 @@ void AnnounceDump(const DumpWork& work, uint32_t startAddress, double estimateMs
     FormatDuration(static_cast<long>(estimateMs), about, sizeof about);
     StartGuidanceLine();
     if (work.requests > 0) {
-        std::fprintf(stderr, "%ld requests for %ld bytes (%04X..%04lX), about %s at %d baud\n",
-                     work.requests, work.requests * 16, static_cast<unsigned>(startAddress),
+        std::fprintf(stderr, "%ld request%s for %ld bytes (%04X..%04lX), about %s at %d baud\n",
+                     work.requests, S(work.requests), work.requests * 16,
+                     static_cast<unsigned>(startAddress),
                      (startAddress + work.requests * 16UL - 1) & 0xFFFFFUL, about,
                      static_cast<int>(kLineBaud));
     } else {
@@ -214,8 +221,8 @@ void AnnounceVerify(const DumpWork& work, double estimateMs) {
     char about[24];
     FormatDuration(static_cast<long>(estimateMs), about, sizeof about);
     StartGuidanceLine();
-    std::fprintf(stderr, "%ld blocks of 16 bytes to read back, about %s at %d baud\n",
-                 work.requests, about, static_cast<int>(kLineBaud));
+    std::fprintf(stderr, "%ld block%s of 16 bytes to read back, about %s at %d baud\n",
+                 work.requests, S(work.requests), about, static_cast<int>(kLineBaud));
     runStart = Clock::now();
 }
 
@@ -223,8 +230,9 @@ void AnnounceTyping(const TypingWork& work, double estimateMs) {
     char about[24];
     FormatDuration(static_cast<long>(estimateMs), about, sizeof about);
     StartGuidanceLine();
-    std::fprintf(stderr, "%ld lines, %ld characters, about %s at %d baud\n", work.lines,
-                 work.echoed + work.unechoed, about, static_cast<int>(kLineBaud));
+    const long characters = work.echoed + work.unechoed;
+    std::fprintf(stderr, "%ld line%s, %ld character%s, about %s at %d baud\n", work.lines,
+                 S(work.lines), characters, S(characters), about, static_cast<int>(kLineBaud));
     runStart = Clock::now();
 }
 
@@ -335,8 +343,8 @@ void SummarizeUpload(long sent, long total, long accepted, long resent) {
     if (!BeginSummary(took, sizeof took)) {
         return;
     }
-    std::fprintf(stderr, "Summary: %ld of %ld records sent in %s: %ld accepted, %ld not accepted",
-                 sent, total, took, accepted, sent - accepted);
+    std::fprintf(stderr, "Summary: %ld of %ld record%s sent in %s: %ld accepted, %ld not accepted",
+                 sent, total, S(total), took, accepted, sent - accepted);
     if (resent > 0) {
         std::fprintf(stderr, ", %ld resent", resent);
     }
@@ -358,8 +366,8 @@ void SummarizeDump(long saved, long total) {
     if (!BeginSummary(took, sizeof took)) {
         return;
     }
-    std::fprintf(stderr, "Summary: %ld of %ld records saved (%ld bytes) in %s\n", saved, total,
-                 saved * 16, took);
+    std::fprintf(stderr, "Summary: %ld of %ld record%s saved (%ld bytes) in %s\n", saved, total,
+                 S(total), saved * 16, took);
     PrintAddressesNotRead();
 }
 
@@ -368,7 +376,8 @@ void SummarizeVerify(long read, long total) {
     if (!BeginSummary(took, sizeof took)) {
         return;
     }
-    std::fprintf(stderr, "Summary: %ld of %ld blocks read back in %s\n", read, total, took);
+    std::fprintf(stderr, "Summary: %ld of %ld block%s read back in %s\n", read, total, S(total),
+                 took);
     PrintAddressesNotRead();
 }
 
@@ -377,26 +386,11 @@ void SummarizeTyping(long linesTyped, long lines, long charsTyped) {
     if (!BeginSummary(took, sizeof took)) {
         return;
     }
-    std::fprintf(stderr, "Summary: %ld of %ld lines typed (%ld characters) in %s\n", linesTyped,
-                 lines, charsTyped, took);
+    std::fprintf(stderr, "Summary: %ld of %ld line%s typed (%ld character%s) in %s\n", linesTyped,
+                 lines, S(lines), charsTyped, S(charsTyped), took);
     for (int i = 0; i < notesKept; ++i) {
         std::fprintf(stderr, "  line %ld: %d echo%s missing\n", notes[i].line, notes[i].count,
                      notes[i].count == 1 ? "" : "es");
     }
     PrintDroppedNotes();
-}
-
-void SuggestContinuing(const char* program, long line, int retries, const char* file,
-                       const char* port) {
-    // Quoted when it holds a space, so the line can be typed as it stands.
-    const char* quote = std::strpbrk(file, " \t") != nullptr ? "\"" : "";
-    std::fprintf(stderr, "To continue: %s", program);
-    if (retries > 0) {
-        std::fprintf(stderr, " --retry %d", retries);
-    }
-    std::fprintf(stderr, " --from-line %ld %s%s%s", line, quote, file, quote);
-    if (port != nullptr) {
-        std::fprintf(stderr, " %s", port);
-    }
-    std::fputc('\n', stderr);
 }

@@ -87,6 +87,10 @@ int SplitNameWords(int argc, char* const argv[], int at) {
         return 0;
     }
     for (int next = at + 1; next < argc; ++next) {
+        // A port, however many dots its address has, is no part of a name.
+        if (std::strstr(argv[next], "://") != nullptr || HasPrefix(argv[next], "/dev/")) {
+            return 0;
+        }
         if (std::strchr(LastPart(argv[next]), '.') != nullptr) {
             return next - at + 1;
         }

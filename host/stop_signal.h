@@ -8,6 +8,7 @@
 struct StopSignalName {
     int number;
     const char* text;
+    const char* shown;  // in the stop line: "Ctrl-C", else the signal's name
 };
 
 // The signals that stop a run on this host, in the order the help lists them.
@@ -25,13 +26,19 @@ int StopSignal();
 // 128 + `signal`, as a shell reports a program ended by it.
 int StopStatus(int signal);
 
-// Printed when a run stops on a signal; "%d" takes its number.
-constexpr const char* kStoppedText = "\n ERROR! Stopped by signal %d\n";
+// How the stop line names `signal`: its kStopSignals entry's `shown`, or
+// "signal N" for one not listed (N 0..99; `spare` of at least 12 bytes holds
+// that text). Signal-safe.
+const char* StopSignalShown(int signal, char* spare);
 
-// Written before the signal's number when a second stop ends the run at once.
-constexpr const char* kStoppedAtOnceText = "\n ERROR! Stopped at once by signal ";
+// Printed when a run stops on a signal; "%s" takes StopSignalShown.
+constexpr const char* kStoppedText = "\n ERROR! Stopped (%s)\n";
 
-// kStoppedAtOnceText, `signal` (0..99) and a newline into `text` (at least
-// kStoppedAtOnceLineSize bytes, not terminated); returns the length. Signal-safe.
+// Written before the signal's name when a second stop ends the run at once.
+constexpr const char* kStoppedAtOnceText = "\n ERROR! Stopped at once (";
+
+// kStoppedAtOnceText, StopSignalShown(signal), ")" and a newline into `text`
+// (at least kStoppedAtOnceLineSize bytes, not terminated); returns the
+// length. Signal-safe.
 constexpr std::size_t kStoppedAtOnceLineSize = 64;
 std::size_t StoppedAtOnceLine(int signal, char* text);

@@ -35,10 +35,10 @@ void OnStopSignal(int signal) {
 }  // namespace
 
 const StopSignalName kStopSignals[] = {
-    {SIGINT, "stopped by Ctrl-C (SIGINT)"},
-    {SIGQUIT, "stopped by Ctrl-\\ (SIGQUIT)"},
-    {SIGTERM, "stopped by SIGTERM"},
-    {SIGHUP, "stopped by SIGHUP (the terminal closed)"},
+    {SIGINT, "stopped by Ctrl-C (SIGINT)", "Ctrl-C"},
+    {SIGQUIT, "stopped by Ctrl-\\ (SIGQUIT)", "SIGQUIT"},
+    {SIGTERM, "stopped by SIGTERM", "SIGTERM"},
+    {SIGHUP, "stopped by SIGHUP (the terminal closed)", "SIGHUP"},
 };
 const std::size_t kStopSignalCount = sizeof kStopSignals / sizeof kStopSignals[0];
 

@@ -45,8 +45,8 @@ void OnStopSignal(int signal) {
 }  // namespace
 
 const StopSignalName kStopSignals[] = {
-    {SIGINT, "stopped by Ctrl-C (SIGINT)"},
-    {SIGTERM, "stopped by SIGTERM"},
+    {SIGINT, "stopped by Ctrl-C (SIGINT)", "Ctrl-C"},
+    {SIGTERM, "stopped by SIGTERM", "SIGTERM"},
 };
 const std::size_t kStopSignalCount = sizeof kStopSignals / sizeof kStopSignals[0];
 

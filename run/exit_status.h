@@ -29,9 +29,10 @@ using OutcomeSet = uint32_t;
 constexpr OutcomeSet Of(Outcome outcome) {
     return OutcomeSet{1} << static_cast<unsigned>(outcome);
 }
-// The ways a wait fails short of a stop: silence, a lost port, chatter.
+// The ways a wait fails short of a stop: silence, a lost port, chatter, a
+// prompt that never came.
 constexpr OutcomeSet kWaitFailures =
-    Of(Outcome::kSilent) | Of(Outcome::kPortLost) | Of(Outcome::kChatter);
+    Of(Outcome::kSilent) | Of(Outcome::kPortLost) | Of(Outcome::kChatter) | Of(Outcome::kNoPrompt);
 
 // Some outcomes of one stage.
 struct StageEnds {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "guidance/hints.h"
+#include "guidance/text_hints.h"
 #include "hexrec/dump_text.h"
 #include "hexrec/hexrec.h"
 
@@ -53,7 +54,12 @@ long ReadRecordFile(const char* program, const char* name, char* fileName, std::
     std::printf("FILE: '%s'\n", fileName);
     long badLine = 0;
     const char* why = CheckRecordText(text, static_cast<std::size_t>(length), &badLine);
-    return why == nullptr ? length : RefuseLine(fileName, badLine, why);
+    if (why == nullptr) {
+        return length;
+    }
+    RefuseLine(fileName, badLine, why);
+    HintCrAloneLineEnds(text, static_cast<std::size_t>(length));
+    return -1;
 }
 
 long ReadBinaryRecords(const char* program, const char* name, const char* addressText,

@@ -6,8 +6,8 @@
 #include "serial/serial_link.h"
 
 // The status `table` gives for `stage` ending with `outcome`, after saying
-// why when a wait ended it; silence or a lost port after a stop signal
-// counts as the stop. Other outcomes were explained by their step.
+// why when a wait ended it; silence, a lost port or a prompt that never
+// came after a stop signal counts as the stop. Other outcomes were explained by their step.
 int EndRun(const ExitStatusTable& table, Stage stage, Outcome outcome);
 
 // EndRun, then the hint for a wake-up left unanswered on `port` (not for

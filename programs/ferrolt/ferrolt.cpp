@@ -7,8 +7,11 @@
 
 #include "dialogue/dialogue.h"
 #include "dialogue/outcome.h"
+#include "guidance/empty_work.h"
 #include "guidance/guidance.h"
 #include "guidance/hints.h"
+#include "guidance/prompt_hints.h"
+#include "guidance/text_hints.h"
 #include "host/standard_streams.h"
 #include "host/stop_signal.h"
 #include "programs/ferrolt/basic_text.h"
@@ -44,6 +47,9 @@ int missedEchoes = 0;        // characters typed without an echo
 int missedInARow = 0;        // ... since the last echo that came
 std::size_t mismatchAt = 0;  // index in dataBuf of a wrong echo's character
 bool echoMismatch = false;   // a wrong echo stopped the typing
+bool basicStarted = false;   // "B" sent: the board is in BASIC from then on
+char untyped[33];            // after a wrong echo: what came that was not typed
+bool echoFollowed = false;   // ... and the echo of the character typed came after it
 AfterJob afterJob;           // what is done on the port once the program is typed
 
 constexpr PortTexts kPortTexts{"OpenCom failed with error %d.\n", "Com Port %s open at %d baud.\n",
@@ -85,9 +91,20 @@ int EndAt(Stage stage, Outcome outcome) {
         comHandle = kInvalidComPort;
         std::fflush(stdout);
         SummarizeTyping(linesTyped, work.lines, charsTyped);
+        if (stage == Stage::kFinish && work.lines == 0) {
+            NoteNothingTyped(srcFileName);
+        }
     }
     if (echoMismatch) {
         HintEchoMismatch(dataBuf, mismatchAt, inByte);
+        if (echoFollowed) {
+            HintUntypedEcho(untyped, outByte);
+        }
+    }
+    // A run that ended early leaves the board where the next run does not
+    // expect it; a finished one is left in BASIC on purpose.
+    if (basicStarted && status != 0) {
+        HintBoardLeftInBasic();
     }
     return status;
 }
@@ -124,6 +141,8 @@ Outcome AskBasic(const char* command, const char* pattern, const char* format) {
         return Outcome::kStopped;
     }
     WriteComBytes(comHandle, command, 1);
+    // From the "B" on, the board has left its monitor for BASIC.
+    basicStarted = basicStarted || command[0] == 'B';
     const Outcome prompted = WaitForTargetPrompt(pattern);
     if (prompted != Outcome::kDone) {
         return prompted;
@@ -142,6 +161,26 @@ Outcome StartBasic() {
     return AskBasic("\r", "Ok", " %s\n");
 }
 
+// After a wrong echo, reads on (nothing is sent) until the echo of outByte
+// comes or the line falls quiet, keeping in `untyped` what came that was not
+// typed; `echoFollowed` tells whether outByte's own echo came after it.
+void ReadPastMismatch() {
+    std::size_t count = 0;
+    untyped[count++] = static_cast<char>(inByte);
+    while (count + 1 < sizeof untyped && StopSignal() == 0) {
+        const unsigned char byte = WaitForComByte(comHandle, kFerroltLineQuietMs);
+        if (byte == 0) {
+            break;
+        }
+        if (byte == static_cast<unsigned char>(outByte)) {
+            echoFollowed = true;
+            break;
+        }
+        untyped[count++] = static_cast<char>(byte);
+    }
+    untyped[count] = '\0';
+}
+
 // Types dataBuf[i] and checks its echo. An echo from 0x80 up (negative
 // here) is let pass: only a character the interpreter could type is wrong.
 Outcome TypeCharacter(std::size_t i) {
@@ -155,6 +194,7 @@ Outcome TypeCharacter(std::size_t i) {
             NoteTranscriptLineOpen();
             echoMismatch = true;
             mismatchAt = i;
+            ReadPastMismatch();
             return Outcome::kBadAnswer;
         }
         if (echoed != Outcome::kDone) {

@@ -13,6 +13,7 @@
 #include "dialogue/dialogue.h"
 #include "dialogue/handshake.h"
 #include "dialogue/outcome.h"
+#include "guidance/empty_work.h"
 #include "guidance/guidance.h"
 #include "guidance/hints.h"
 #include "hexrec/dump_text.h"
@@ -252,6 +253,9 @@ int FinishSave(Outcome dumped) {
     session.comHandle = kInvalidComPort;
     std::fflush(stdout);
     SummarizeDump(saved, work.requests);
+    if (dumped == Outcome::kDone && work.requests == 0) {
+        NoteNothingSaved();
+    }
     return status;
 }
 

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "guidance/text_hints.h"
 #include "programs/quilmark/saved_file.h"
 #include "run/input_told.h"
 
@@ -28,9 +29,55 @@ mode_t NewFileMode() {
     return 0666 & ~mask;
 }
 
+// Into outputPath, the path a dangling link `name` ends at, through any
+// links after it (each relative one read from its own folder): the file to
+// create. Returns -1 with errno set (ELOOP for a loop, or one too long).
+int FollowDanglingLink(const char* name) {
+    char path[PATH_MAX];
+    std::snprintf(path, sizeof path, "%s", name);
+    for (int links = 0; links < 40; ++links) {
+        struct stat link {};
+        if (lstat(path, &link) != 0) {
+            // The end of the chain, not there: the file the dump creates.
+            std::snprintf(outputPath, sizeof outputPath, "%s", path);
+            return 0;
+        }
+        if (!S_ISLNK(link.st_mode)) {
+            errno = ELOOP;  // stat found no file, yet the chain ends at one: it changed
+            return -1;
+        }
+        char target[PATH_MAX];
+        const ssize_t length = readlink(path, target, sizeof target - 1);
+        if (length < 0) {
+            return -1;
+        }
+        target[length] = '\0';
+        char* slash = std::strrchr(path, '/');
+        if (target[0] == '/' || slash == nullptr) {
+            std::snprintf(path, sizeof path, "%s", target);
+        } else {
+            slash[1] = '\0';
+            char folder[PATH_MAX];
+            std::snprintf(folder, sizeof folder, "%s", path);
+            if (std::snprintf(path, sizeof path, "%s%s", folder, target) >=
+                static_cast<int>(sizeof path)) {
+                errno = ENAMETOOLONG;
+                return -1;
+            }
+        }
+    }
+    errno = ELOOP;
+    return -1;
+}
+
 }  // namespace
 
 std::FILE* CreateSavedFile(const char* name) {
+    bool followedDangling = false;
+    // A write past the file-size limit (ulimit -f) then fails with EFBIG and
+    // is told as a write error, instead of the signal ending the run with the
+    // temporary file left behind.
+    signal(SIGXFSZ, SIG_IGN);
     struct stat info {};
     mode_t mode = NewFileMode();
     if (std::snprintf(outputPath, sizeof outputPath, "%s", name) >=
@@ -54,6 +101,18 @@ std::FILE* CreateSavedFile(const char* name) {
             realpath(name, outputPath) == nullptr) {
             return RefuseFile(name, nullptr);
         }
+    } else if (errno == ELOOP) {
+        return RefuseFile(name, nullptr);
+    } else {
+        // A link to a file not there yet leads to the dump, as a link to
+        // one there does: the file it names is created, if its folder is.
+        struct stat link {};
+        if (lstat(name, &link) == 0 && S_ISLNK(link.st_mode)) {
+            if (FollowDanglingLink(name) != 0) {
+                return RefuseFile(name, nullptr);
+            }
+            followedDangling = true;
+        }
     }
     if (std::snprintf(tempPath, sizeof tempPath, "%s.XXXXXX", outputPath) >=
         static_cast<int>(sizeof tempPath)) {
@@ -61,6 +120,13 @@ std::FILE* CreateSavedFile(const char* name) {
         return RefuseFile(name, nullptr);
     }
     const int fd = mkstemp(tempPath);
+    if (fd < 0 && errno == ENOENT && followedDangling) {
+        // The link is there; the folder of the file it names is not.
+        errno = 0;
+        RefuseFile(name, nullptr);
+        HintLinkIntoNoFolder(name, outputPath);
+        return nullptr;
+    }
     if (fd < 0) {
         return RefuseFile(name, nullptr);
     }

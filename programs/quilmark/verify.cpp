@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "dialogue/outcome.h"
+#include "guidance/empty_work.h"
 #include "guidance/guidance.h"
 #include "guidance/hints.h"
 #include "hexrec/dump_text.h"
@@ -106,6 +107,9 @@ int EndAt(Stage stage, Outcome outcome) {
         session.comHandle = kInvalidComPort;
         std::fflush(stdout);
         SummarizeVerify(blocksRead, work.requests);
+        if (stage == Stage::kFinish && work.requests == 0) {
+            NoteNothingCompared(srcFileName);
+        }
     }
     return status;
 }

@@ -5,6 +5,7 @@
 
 #include "dialogue/dialogue.h"
 #include "dialogue/outcome.h"
+#include "guidance/empty_work.h"
 #include "guidance/guidance.h"
 #include "guidance/hints.h"
 #include "host/standard_streams.h"
@@ -51,10 +52,13 @@ void StopAtOnce() {
 }
 
 // The file line an upload cut short continues from, or 0 when none is left.
+// Never before --from-line: the extended address in force there, sent
+// ahead of it from an earlier line, is sent again from there anyway.
 long ContinueLine() {
-    return firstNotAccepted != 0
-               ? firstNotAccepted
-               : NextUploadLine(fileText, static_cast<std::size_t>(fileLength), cursor);
+    const long line = firstNotAccepted != 0
+                          ? firstNotAccepted
+                          : NextUploadLine(fileText, static_cast<std::size_t>(fileLength), cursor);
+    return line != 0 && line < fromLine ? fromLine : line;
 }
 
 // Says why the run ends (unless its step has), closes the port and sums up,
@@ -70,6 +74,9 @@ int EndAt(Stage stage, Outcome outcome) {
         const long line = stage == Stage::kRecords && sent > 0 ? ContinueLine() : 0;
         if (line != 0) {
             SuggestContinuing(program->program, line, retries, srcFileName, portArgument);
+        }
+        if (stage == Stage::kFinish && work.records == 0) {
+            NoteNothingSent(srcFileName);
         }
     }
     return status;

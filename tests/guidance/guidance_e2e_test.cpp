@@ -153,8 +153,8 @@ TEST_P(GuidanceOnHost, QuilmarkTranscriptIsUntouched) {
                     "'\nCom Port(1) " + port + " open at 9600 baud.\n\n Target Ready\n\n 0000 " +
                     std::string(32, '0') + "F0*\n Done...\n"));
     EXPECT_TRUE(Matches(
-        run.errors, Shown("1 requests for 16 bytes \\(0000\\.\\.000F\\), about 0:00 at 9600 "
-                          "baud\nSummary: 1 of 1 records saved \\(16 bytes\\) in \\d+:\\d\\d\n")))
+        run.errors, Shown("1 request for 16 bytes \\(0000\\.\\.000F\\), about 0:00 at 9600 "
+                          "baud\nSummary: 1 of 1 record saved \\(16 bytes\\) in \\d+:\\d\\d\n")))
         << run.errors;
 }
 

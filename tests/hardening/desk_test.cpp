@@ -347,6 +347,6 @@ TEST(RealDesk, ASecondCtrlCStopsAtOnce) {
                                    }
                                });
     EXPECT_EQ(run.status, 128 + SIGINT);
-    EXPECT_TRUE(EndsWith(run.output, "\n ERROR! Stopped at once by signal 2\n")) << run.output;
+    EXPECT_TRUE(EndsWith(run.output, "\n ERROR! Stopped at once (Ctrl-C)\n")) << run.output;
     EXPECT_FALSE(ClaimedExclusive(sim.port()));
 }

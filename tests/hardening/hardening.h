@@ -2,6 +2,7 @@
 // programs print for faults, and a run that is stopped by a signal.
 #pragma once
 
+#include <signal.h>
 #include <sys/types.h>
 
 #include <cstdio>
@@ -33,9 +34,25 @@ inline const std::string kEndLines = ":00000001FF\n\n";
 // Wine met by Quilmark's three tries, ends by itself in about 45 s.
 constexpr int kRunLimitSec = 150;
 
+// How the stop line names `signal`: Ctrl-C for SIGINT, else its name.
+inline std::string StopName(int signal) {
+    switch (signal) {
+        case SIGINT:
+            return "Ctrl-C";
+        case SIGQUIT:
+            return "SIGQUIT";
+        case SIGTERM:
+            return "SIGTERM";
+        case SIGHUP:
+            return "SIGHUP";
+        default:
+            return "signal " + std::to_string(signal);
+    }
+}
+
 // What a program prints when signal `signal` stopped it.
 inline std::string Stopped(int signal) {
-    return "\n ERROR! Stopped by signal " + std::to_string(signal) + "\n";
+    return "\n ERROR! Stopped (" + StopName(signal) + ")\n";
 }
 
 // `count` records of 16 bytes from 4000, the first filled with `firstFill`

@@ -123,6 +123,8 @@ TEST(StopSignal, FerroltStopsTypingAndWhileStartingBasic) {
     EXPECT_TRUE(EndsWith(run.output, Stopped(SIGTERM))) << run.output;
     EXPECT_EQ(run.output.find("Done"), std::string::npos);
     EXPECT_FALSE(HasEvent(sim, "basic line 400 "));
+    // The board stays in BASIC: the way back to its monitor is named.
+    EXPECT_NE(run.errors.find("The board is now in BASIC"), std::string::npos) << run.errors;
 
     SimTarget silent({"--silent-basic-start"});
     run = RunAndSignal(
@@ -130,4 +132,5 @@ TEST(StopSignal, FerroltStopsTypingAndWhileStartingBasic) {
         [&] { return HasEvent(silent, "basic start ignored"); }, SIGINT);
     EXPECT_EQ(run.status, 128 + SIGINT);
     EXPECT_TRUE(EndsWith(run.output, Stopped(SIGINT))) << run.output;
+    EXPECT_NE(run.errors.find("reset the board"), std::string::npos) << run.errors;
 }

@@ -1,6 +1,7 @@
 // Quilmark, the real executable, against the simulated target: natively and,
 // as the Windows build, under Wine. Every case runs on both hosts.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -278,12 +279,18 @@ TEST_P(QuilmarkRun, FileErrorsAreReportedAndNeverDone) {
 
     // Files that cannot grow past 1 KiB, as on a full disk: the write that
     // fails stops the dump, and the file that was there stays as it was. The
-    // console goes through a pipe, which the limit does not bound.
+    // console goes through a pipe, which the limit does not bound. The
+    // program is started as from a user's shell, with the file-size signal
+    // at its default (which would end it), so it must set that aside itself.
     const std::string file = dir_.Write("kept.hex", "what was there before\n");
-    run =
-        RunProgram("/bin/bash",
-                   {"-c", "set -o pipefail; (trap '' XFSZ; ulimit -f 2; exec \"$0\" \"$@\") | cat",
-                    NativeExe("Quilmark"), "0000", "0400", file, sim.port()});
+    struct sigaction before {};
+    struct sigaction byDefault {};
+    byDefault.sa_handler = SIG_DFL;
+    sigemptyset(&byDefault.sa_mask);
+    ASSERT_EQ(sigaction(SIGXFSZ, &byDefault, &before), 0);
+    run = RunProgram("/bin/bash", {"-c", "set -o pipefail; (ulimit -f 2; exec \"$0\" \"$@\") | cat",
+                                   NativeExe("Quilmark"), "0000", "0400", file, sim.port()});
+    sigaction(SIGXFSZ, &before, nullptr);
 
     EXPECT_EQ(run.status, 6);
     EXPECT_EQ(run.output.find("Done"), std::string::npos);
@@ -291,6 +298,8 @@ TEST_P(QuilmarkRun, FileErrorsAreReportedAndNeverDone) {
     EXPECT_EQ(run.output.substr(run.output.size() - std::min(run.output.size(), writeError.size())),
               writeError);
     EXPECT_EQ(ReadFileText(file), "what was there before\n");
+    EXPECT_EQ(RunProgram("/bin/sh", {"-c", "ls -A \"$0\"", dir_.path()}).output.find("kept.hex."),
+              std::string::npos);
 }
 
 TEST_P(QuilmarkRun, BadArgumentsAreRefusedBeforeTheFileIsCreated) {

@@ -266,7 +266,7 @@ TEST(VerifyStop, CtrlCDuringARequestEndsTheRunWith130) {
 
     EXPECT_TRUE(signalled);
     EXPECT_EQ(run.status, 130);
-    const std::string stopped = "\n ERROR! Stopped by signal 2\n";
+    const std::string stopped = "\n ERROR! Stopped (Ctrl-C)\n";
     ASSERT_GE(run.output.size(), stopped.size());
     EXPECT_EQ(run.output.substr(run.output.size() - stopped.size()), stopped) << run.output;
     EXPECT_EQ(run.output.find("\n Verify "), std::string::npos) << run.output;

@@ -179,17 +179,25 @@ TEST_P(Upload, TheUploadEndsWhereTheFileDoes) {
     }
 }
 
-TEST_P(Upload, APromptSplitAfterChatterOrEightyBytesWithoutOneCountAsReady) {
+// Only the prompt opens the upload: eighty bytes without one end it at the
+// wake-up, however long the text before a prompt that does come.
+TEST_P(Upload, APromptSplitAfterChatterIsReadyButEightyBytesWithoutOneAreNot) {
     TempDir dir;
     const std::string r1 = DataRecord(0x0100, PatternBytes(5, 8));
     const std::string file = dir.Write("p.hex", r1 + "\n" + kEnd + "\n");
     for (const std::string& prompt :
-         {std::string("\\r\\nBoot ROM 2.1\\r\\n$$$"), std::string(90, '#')}) {
+         {std::string("\\r\\nBoot ROM 2.1\\r\\n$$$"), std::string(90, '#') + "$$$"}) {
         SimTarget sim({"--split-prompt", "--prompt", prompt});
         RunResult run = Load(file, sim);
         EXPECT_EQ(run.status, 0) << prompt;
         EXPECT_EQ(run.output, Accepted(file, {r1})) << prompt;
     }
+    SimTarget sim({"--split-prompt", "--prompt", std::string(90, '#')});
+    RunResult run = Load(file, sim);
+    EXPECT_EQ(run.status, 3);
+    EXPECT_TRUE(EndsWith(run.output, Shown("\n ERROR! No Response from target"))) << run.output;
+    EXPECT_EQ(sim.Received(), "@");
+    EXPECT_NE(run.errors.find("never came"), std::string::npos) << run.errors;
 }
 
 TEST_P(Upload, RefusedRecordsDoNotStopTheUploadButSetStatusFive) {
