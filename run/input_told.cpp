@@ -25,6 +25,10 @@ long TellFileRefused(const char* program, const char* name, const FileRefusal& r
     } else if (refusal.tooLarge != 0) {
         std::printf("ERROR: File '%s' is larger than %zu bytes; nothing was sent\n", name,
                     refusal.tooLarge);
+    } else if (refusal.what == nullptr && refusal.error == ENOENT && LooksLikeOption(name)) {
+        // No file was meant, so where files are looked for would mislead.
+        std::printf("ERROR: Cannot Open File '%s'\n", name);
+        HintOptionLike(program, name);
     } else {
         errno = refusal.error;
         RefuseFile(name, refusal.what);

@@ -28,8 +28,8 @@ constexpr ExitStatusRow kRows[] = {
        {Stage::kBasicStart, kWaitFailures},
        {Stage::kTyping, kNoEcho},
        {Stage::kFinish, Of(Outcome::kPortLost)}}},
-     "no answer while waiting for \"$$$\", \"top?\" or \"Ok\", no echo for\n"
-     "8 characters in a row, or the port lost"},
+     "no answer, or one without it, while waiting for \"$$$\", \"top?\" or\n"
+     "\"Ok\", no echo for 8 characters in a row, or the port lost"},
     {4,
      {{{Stage::kTyping, Of(Outcome::kBadAnswer) | Of(Outcome::kChatter)}}},
      "an echo that differs from the character sent, or a target that\n"

@@ -29,8 +29,8 @@ constexpr ExitStatusRow kRows[] = {
      "number), or the port lost after the job"},
     {3,
      {{{Stage::kHandshake, kWaitFailures}}},
-     "no answer to the wake-up (or the port lost, or a line that never\n"
-     "fell quiet, then)"},
+     "no answer to the wake-up, or one without \"$$$\" (or the port lost,\n"
+     "or a line that never fell quiet, then)"},
     {4,
      {{{Stage::kRequests, Of(Outcome::kSilent) | Of(Outcome::kPortLost)}}},
      "the target fell silent during a request (three tries), or the port\n"

@@ -22,8 +22,8 @@ constexpr ExitStatusRow kRows[] = {
      "number), or the port lost after the job"},
     {3,
      {{{Stage::kHandshake, kWaitFailures}}},
-     "no answer to the wake-up (or the port lost, or a line that never\n"
-     "fell quiet, then)"},
+     "no answer to the wake-up, or one without \"$$$\" (or the port lost,\n"
+     "or a line that never fell quiet, then)"},
     {4,
      {{{Stage::kRecords, kWaitFailures}, {Stage::kFinish, Of(Outcome::kPortLost)}}},
      "no answer after a record (or the port lost, or a line that never fell\n"

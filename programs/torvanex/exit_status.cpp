@@ -20,8 +20,8 @@ constexpr ExitStatusRow kRows[] = {
      {{{Stage::kPort, Of(Outcome::kNoPort)},
        {Stage::kHandshake, kWaitFailures},
        {Stage::kAfterJob, Of(Outcome::kPortLost)}}},
-     "the port cannot be opened, or no answer to the wake-up (or the port\n"
-     "lost then), or the port lost after the job"},
+     "the port cannot be opened, or no answer to the wake-up or one without\n"
+     "\"$$$\" (or the port lost then), or the port lost after the job"},
     {4,
      {{{Stage::kRecords, kWaitFailures}}},
      "no verdict for a record: eight waits of 5 s in silence, the port lost,\n"

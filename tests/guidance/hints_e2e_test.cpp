@@ -221,6 +221,8 @@ TEST_P(EveryProgram, AnOptionAsFirstArgumentPointsToHelp) {
     RunResult run = RunProgram(NativeExe(program.name), OptionFirst(program, "-h"));
     EXPECT_NE(run.status, 0);
     EXPECT_EQ(run.output.find("Hint"), std::string::npos) << run.output;
+    // No file was meant: nothing about where files are looked for.
+    EXPECT_EQ(run.errors.find("no file or folder"), std::string::npos) << run.errors;
     EXPECT_TRUE(HoldsMatch(Unwrapped(run.errors),
                            "Hint: '-h' is not an option of " + program.name +
                                ", whose options are --.*, and after the job --send TEXT, "
