@@ -135,14 +135,28 @@ TEST_P(Edges, ANetworkPortIsNoPartOfTheFileName) {
     EXPECT_EQ(run.errors.find("needs quotes"), std::string::npos) << run.errors;
 }
 
+INSTANTIATE_TEST_SUITE_P(Native, Edges,
+                         ::testing::Combine(::testing::Values(Host::Native),
+                                            ::testing::ValuesIn(ProgramRows())),
+                         [](const auto& info) { return std::get<1>(info.param).name; });
+INSTANTIATE_TEST_SUITE_P(Wine, Edges,
+                         ::testing::Combine(::testing::Values(Host::Wine),
+                                            ::testing::ValuesIn(WindowsProgramRows())),
+                         [](const auto& info) { return std::get<1>(info.param).name; });
+
+namespace {
+
+// Only Ferrolt checks echoes.
+class FerroltEcho : public HostTest<Host> {};
+
+}  // namespace
+
 // The echo of the character typed came, after characters nobody typed.
-TEST_P(Edges, AnEchoAfterUntypedCharactersNamesAnotherWriter) {
-    if (program().job != Job::kTyping) {
-        GTEST_SKIP() << "only Ferrolt checks echoes";
-    }
-    const std::string file = dir_.Write("p.bas", "10 PRINT 1\n");
+TEST_P(FerroltEcho, AnEchoAfterUntypedCharactersNamesAnotherWriter) {
+    TempDir dir;
+    const std::string file = dir.Write("p.bas", "10 PRINT 1\n");
     SimTarget sim({"--echo", "4=xyP"});  // "1", "0", " ", then for the "P"
-    RunResult run = Run(program().name, {file, "{port}"}, sim);
+    RunResult run = Run("Ferrolt", {file, "{port}"}, sim);
     sim.Stop();
     EXPECT_EQ(run.status, 4);
     EXPECT_TRUE(EndsWith(run.output, Shown("\n ERROR! Echo Mismatch inByte='x'[78] outByte='P' "
@@ -157,17 +171,10 @@ TEST_P(Edges, AnEchoAfterUntypedCharactersNamesAnotherWriter) {
 
     // A wrong echo alone is no sign of another writer.
     SimTarget wrong({"--echo", "4=p"});
-    run = Run(program().name, {file, "{port}"}, wrong);
+    run = Run("Ferrolt", {file, "{port}"}, wrong);
     wrong.Stop();
     EXPECT_EQ(run.status, 4);
     EXPECT_EQ(run.errors.find("another program"), std::string::npos) << run.errors;
 }
 
-INSTANTIATE_TEST_SUITE_P(Native, Edges,
-                         ::testing::Combine(::testing::Values(Host::Native),
-                                            ::testing::ValuesIn(ProgramRows())),
-                         [](const auto& info) { return std::get<1>(info.param).name; });
-INSTANTIATE_TEST_SUITE_P(Wine, Edges,
-                         ::testing::Combine(::testing::Values(Host::Wine),
-                                            ::testing::ValuesIn(WindowsProgramRows())),
-                         [](const auto& info) { return std::get<1>(info.param).name; });
+INSTANTIATE_TEST_SUITE_P(Hosts, FerroltEcho, EveryHost(), HostCaseName);
