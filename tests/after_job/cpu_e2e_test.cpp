@@ -40,6 +40,8 @@ TEST_P(LoadRunWatch, TheGoCommandRunsTheLoadedProgramAndItsLineIsAwaited) {
         Run({EXAMPLES_DIR "/hello.hex", "{port}", "--send", "G8000", "--expect", kHelloLine}, sim);
     EXPECT_EQ(run.status, 0) << run.output << run.errors;
     EXPECT_TRUE(EndsWith(run.output, kHelloLine)) << run.output;
+    // The pace suits a Z80 polling its UART: no byte lost.
+    EXPECT_FALSE(HasEvent(sim, "uart overrun"));
 }
 
 // The assembler's own binary of examples/hello.asm, loaded at 8000, leaves
@@ -51,6 +53,8 @@ TEST_P(LoadRunWatch, TheBinaryOfHelloLoadsAtItsAddressAndRuns) {
         sim);
     EXPECT_EQ(run.status, 0) << run.output << run.errors;
     EXPECT_TRUE(EndsWith(run.output, kHelloLine)) << run.output;
+    // The pace suits a Z80 polling its UART: no byte lost.
+    EXPECT_FALSE(HasEvent(sim, "uart overrun"));
     const RunResult verify = RunOnHost(GetParam().host, "Quilmark",
                                        {"--verify", EXAMPLES_DIR "/hello.hex", "{port}"}, sim);
     EXPECT_EQ(verify.status, 0) << verify.output;
@@ -81,6 +85,8 @@ TEST(LoadRunWatchQuilmark, AVerifyOfTheBinaryAndASaveGoOnToRunIt) {
                                              "--send", "G8000", "--expect", kHelloLine});
     EXPECT_EQ(run.status, 0) << run.output << run.errors;
     EXPECT_TRUE(EndsWith(run.output, kHelloLine)) << run.output;
+    // The pace suits a Z80 polling its UART: no byte lost.
+    EXPECT_FALSE(HasEvent(sim, "uart overrun"));
 }
 
 }  // namespace
