@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "serial/net_lookup.h"
 #include "serial/serial_link.h"
 
 using NetSocket = intptr_t;  // a descriptor, or a Winsock SOCKET
@@ -26,11 +27,26 @@ struct NetFailure {
 // rfc2217://HOST:PORT, and for a line setting the server kept otherwise
 // (EINVAL, WSAEINVAL); for an rfc2217:// server that did not answer the
 // option (EPROTONOSUPPORT, WSAEPROTONOSUPPORT); for a connection closed as
-// it was set up (ECONNRESET, WSAECONNRESET); for a stop (EINTR, WSAEINTR).
+// it was set up (ECONNRESET, WSAECONNRESET); for a stop (EINTR, WSAEINTR);
+// for a lookup that got no answer in time (EAI_AGAIN, WSATRY_AGAIN).
 extern const int32_t kNetBadNameError;
 extern const int32_t kNetNotRfc2217Error;
 extern const int32_t kNetClosedError;
 extern const int32_t kNetStoppedError;
+extern const int32_t kNetLookupTimedOutError;
+
+// The failure of a lookup that ended `looked` (not kFound), `code` the
+// resolver's when it said no.
+inline NetFailure NetLookupFailure(NetLookup looked, int code) {
+    NetFailure failure;
+    failure.resolving = looked != NetLookup::kStopped;
+    failure.lookupTimedOut = looked == NetLookup::kTimedOut;
+    failure.stopped = looked == NetLookup::kStopped;
+    failure.error = looked == NetLookup::kFailed     ? code
+                    : looked == NetLookup::kTimedOut ? kNetLookupTimedOutError
+                                                     : kNetStoppedError;
+    return failure;
+}
 
 // Resolves `host` and connects to `service` (a port number) on each of its
 // addresses in turn, within `timeoutMs` milliseconds in all, the lookup

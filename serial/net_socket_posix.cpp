@@ -75,6 +75,7 @@ const int32_t kNetBadNameError = EINVAL;
 const int32_t kNetNotRfc2217Error = EPROTONOSUPPORT;
 const int32_t kNetClosedError = ECONNRESET;
 const int32_t kNetStoppedError = EINTR;
+const int32_t kNetLookupTimedOutError = EAI_AGAIN;
 
 NetSocket ConnectNetSocket(const char* host, const char* service, int32_t timeoutMs,
                            NetFailure* failure) {
@@ -85,12 +86,7 @@ NetSocket ConnectNetSocket(const char* host, const char* service, int32_t timeou
     const NetLookup looked =
         LookUpNetName(host, service, SteadyNowUs() + timeoutMs * 1000LL, &found, &code);
     if (looked != NetLookup::kFound) {
-        failure->resolving = looked != NetLookup::kStopped;
-        failure->lookupTimedOut = looked == NetLookup::kTimedOut;
-        failure->stopped = looked == NetLookup::kStopped;
-        failure->error = looked == NetLookup::kFailed     ? code
-                         : looked == NetLookup::kTimedOut ? EAI_AGAIN
-                                                          : EINTR;
+        *failure = NetLookupFailure(looked, code);
         return kNoSocket;
     }
     failure->error = ETIMEDOUT;

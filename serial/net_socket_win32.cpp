@@ -87,6 +87,7 @@ const int32_t kNetBadNameError = WSAEINVAL;
 const int32_t kNetNotRfc2217Error = WSAEPROTONOSUPPORT;
 const int32_t kNetClosedError = WSAECONNRESET;
 const int32_t kNetStoppedError = WSAEINTR;
+const int32_t kNetLookupTimedOutError = WSATRY_AGAIN;
 
 NetSocket ConnectNetSocket(const char* host, const char* service, int32_t timeoutMs,
                            NetFailure* failure) {
@@ -101,12 +102,7 @@ NetSocket ConnectNetSocket(const char* host, const char* service, int32_t timeou
     const NetLookup looked =
         LookUpNetName(host, service, SteadyNowUs() + timeoutMs * 1000LL, &found, &code);
     if (looked != NetLookup::kFound) {
-        failure->resolving = looked != NetLookup::kStopped;
-        failure->lookupTimedOut = looked == NetLookup::kTimedOut;
-        failure->stopped = looked == NetLookup::kStopped;
-        failure->error = looked == NetLookup::kFailed     ? code
-                         : looked == NetLookup::kTimedOut ? WSATRY_AGAIN
-                                                          : WSAEINTR;
+        *failure = NetLookupFailure(looked, code);
         return kNoSocket;
     }
     failure->error = WSAETIMEDOUT;
